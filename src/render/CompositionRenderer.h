@@ -1,0 +1,66 @@
+#pragma once
+// The band's composited surface: a flip-model swap chain shown as the one
+// visual of a topmost DirectComposition target on the band window, with a
+// Direct2D device context drawing into its buffer 0. 32-bit BGRA with
+// premultiplied alpha, so every pixel left at alpha 0 shows the taskbar.
+//
+// A plain record held by value in the band window; everything runs on the UI
+// thread. Each interface member owns one reference.
+
+#include <windows.h>
+
+#include <d2d1_1.h>
+#include <d3d11.h>
+#include <dcomp.h>
+#include <dwrite.h>
+#include <dxgi1_2.h>
+
+#include "render/RendererPlatform.h"
+
+class CCompositionRenderer {
+public:
+  CCompositionRenderer() noexcept = default;
+  CCompositionRenderer(const CCompositionRenderer&) = delete;
+  CCompositionRenderer& operator=(const CCompositionRenderer&) = delete;
+  ~CCompositionRenderer();
+
+  // Builds the whole surface for hWnd at its client size; TRUE when complete
+  // (or already complete, in which case nothing at all happens).
+  [[nodiscard]] BOOL Initialize(HWND hWnd) noexcept;
+  // Points the context at a bitmap over the swap chain's buffer 0.
+  [[nodiscard]] BOOL CreateTargetBitmap() noexcept;
+  // EndDraw, Present1, Commit; stops at the first failure.
+  BOOL EndFrame() noexcept;
+  void Resize(int cx, int cy) noexcept;
+  // Any state, any number of times. Keeps the window handle and size.
+  void ReleaseResources() noexcept;
+
+  // Where the device, the swap chain and the composition device come from;
+  // null means the real platform. Takes effect at the next Initialize.
+  void UsePlatform(const RendererPlatform* pPlatform) noexcept { m_pPlatform = pPlatform; }
+
+  HWND m_hWndHost = nullptr;
+  int m_nWidth = 0;
+  int m_nHeight = 0;
+  ID3D11Device* m_pD3DDevice = nullptr;
+  ID3D11DeviceContext* m_pD3DContext = nullptr;
+  IDXGIDevice* m_pDxgiDevice = nullptr;
+  IDXGISwapChain1* m_pSwapChain = nullptr;
+  ID2D1Factory1* m_pD2DFactory = nullptr;
+  ID2D1Device* m_pD2DDevice = nullptr;
+  ID2D1DeviceContext* m_pD2DContext = nullptr;
+  ID2D1Bitmap1* m_pTargetBitmap = nullptr;
+  IDWriteFactory* m_pDWriteFactory = nullptr;
+  IDCompositionDevice* m_pDCompDevice = nullptr;
+  IDCompositionTarget* m_pDCompTarget = nullptr;
+  IDCompositionVisual* m_pDCompVisual = nullptr;
+  BOOL m_bInitialized = FALSE;
+
+private:
+  [[nodiscard]] const RendererPlatform& Platform() const noexcept;
+  [[nodiscard]] HRESULT CreateD3DDevice(D3D_DRIVER_TYPE driverType) noexcept;
+  [[nodiscard]] BOOL CreateSwapChain() noexcept;
+  [[nodiscard]] BOOL BuildCompositionTree() noexcept;
+
+  const RendererPlatform* m_pPlatform = nullptr;
+};
