@@ -15,6 +15,8 @@ using DWORD = std::uint32_t;
 using COLORREF = DWORD;
 using HRESULT = std::int32_t;
 
+inline constexpr HRESULT S_OK = 0;
+
 struct RECT {
   LONG left;
   LONG top;
