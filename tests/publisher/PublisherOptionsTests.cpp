@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "PublisherOptions.h"
+
+namespace {
+
+ParseResult Parse(std::vector<std::wstring_view> args) { return ParsePublisherOptions(args); }
+
+TEST(PublisherOptions, DefaultsPublishTheDemoInByteUnitsWithDownOnLower) {
+  const ParseResult result = Parse({});
+  ASSERT_TRUE(result.m_bOk);
+  const PublisherOptions& o = result.m_options;
+  EXPECT_EQ(o.m_source, SourceKind::Demo);
+  EXPECT_TRUE(o.m_bByteUnits);
+  EXPECT_TRUE(o.m_bDownOnLower);
+  EXPECT_EQ(o.m_nColorDown, 0x4E9AE6u);
+  EXPECT_EQ(o.m_nColorUp, 0x7EE444u);
+  EXPECT_EQ(o.m_nIntervalMs, 1000u);
+  EXPECT_EQ(o.m_nMaxDown, -1);
+  EXPECT_EQ(o.m_nMaxUp, -1);
+  EXPECT_FALSE(o.m_bOnce);
+  EXPECT_FALSE(o.m_bVerbose);
+  EXPECT_FALSE(o.m_bHelp);
+  EXPECT_EQ(o.m_strSectionName, std::wstring(L"Fritz!Box-Traffic-MappingObject"));
+}
+
+TEST(PublisherOptions, EachOptionSetsItsValue) {
+  const ParseResult result =
+      Parse({L"--source", L"adapter", L"--adapter", L"Wi-Fi", L"--bits", L"--down-on-upper", L"--color-down", L"FF0000",
+             L"--color-up", L"#00ff80", L"--interval", L"250", L"--max-down", L"12500000", L"--max-up", L"0", L"--once",
+             L"--verbose", L"--section-name", L"Test-Section"});
+  ASSERT_TRUE(result.m_bOk) << std::string(result.m_strError.begin(), result.m_strError.end());
+  const PublisherOptions& o = result.m_options;
+  EXPECT_EQ(o.m_source, SourceKind::Adapter);
+  EXPECT_EQ(o.m_strAdapter, L"Wi-Fi");
+  EXPECT_FALSE(o.m_bByteUnits);
+  EXPECT_FALSE(o.m_bDownOnLower);
+  EXPECT_EQ(o.m_nColorDown, 0xFF0000u);
+  EXPECT_EQ(o.m_nColorUp, 0x00FF80u);
+  EXPECT_EQ(o.m_nIntervalMs, 250u);
+  EXPECT_EQ(o.m_nMaxDown, 12'500'000);
+  EXPECT_EQ(o.m_nMaxUp, 0);
+  EXPECT_TRUE(o.m_bOnce);
+  EXPECT_TRUE(o.m_bVerbose);
+  EXPECT_EQ(o.m_strSectionName, L"Test-Section");
+}
+
+TEST(PublisherOptions, RouterAndSeedOptions) {
+  const ParseResult router = Parse({L"--source", L"router", L"--router", L"http://192.168.178.1:49000/igddesc.xml"});
+  ASSERT_TRUE(router.m_bOk);
+  EXPECT_EQ(router.m_options.m_source, SourceKind::Router);
+  EXPECT_EQ(router.m_options.m_strRouter, L"http://192.168.178.1:49000/igddesc.xml");
+  const ParseResult autoRouter = Parse({L"--source", L"router", L"--router", L"auto"});
+  ASSERT_TRUE(autoRouter.m_bOk);
+  EXPECT_EQ(autoRouter.m_options.m_strRouter, L"auto");
+  const ParseResult seed = Parse({L"--seed", L"18446744073709551615"});
+  ASSERT_TRUE(seed.m_bOk);
+  EXPECT_EQ(seed.m_options.m_nSeed, 18446744073709551615ull);
+}
+
+TEST(PublisherOptions, HelpWinsOverEverythingElse) {
+  for (std::wstring_view flag : {L"--help", L"-h", L"/?"}) {
+    const ParseResult result = Parse({L"--source", L"router", flag});
+    EXPECT_TRUE(result.m_bOk);
+    EXPECT_TRUE(result.m_options.m_bHelp);
+  }
+}
+
+struct BadCase {
+  std::vector<std::wstring_view> args;
+  std::wstring_view mustMention;
+};
+
+const BadCase kBadCases[] = {
+    {{L"--frobnicate"}, L"unknown option '--frobnicate'"},
+    {{L"--source"}, L"'--source' needs a value"},
+    {{L"--source", L"wifi"}, L"unknown source 'wifi'; use demo, adapter or router"},
+    {{L"--source", L"router"}, L"--router URL"},
+    {{L"--router", L"http://10.0.0.1/x.xml"}, L"--router only applies to --source router"},
+    {{L"--source", L"router", L"--router", L"10.0.0.1"}, L"http:// URL or 'auto'"},
+    {{L"--adapter", L"Ethernet"}, L"--adapter only applies to --source adapter"},
+    {{L"--source", L"adapter", L"--seed", L"3"}, L"--seed only applies to --source demo"},
+    {{L"--seed", L"-1"}, L"--seed needs a whole number"},
+    {{L"--seed", L"18446744073709551616"}, L"--seed needs a whole number"},
+    {{L"--color-down", L"12345"}, L"--color-down needs six hex digits RRGGBB, not '12345'"},
+    {{L"--color-up", L"GG0000"}, L"--color-up needs six hex digits"},
+    {{L"--color-up", L"+12345"}, L"--color-up needs six hex digits"},
+    {{L"--interval", L"99"}, L"--interval needs milliseconds from 100 to 60000"},
+    {{L"--interval", L"60001"}, L"--interval needs milliseconds from 100 to 60000"},
+    {{L"--interval", L"1e3"}, L"--interval needs milliseconds"},
+    {{L"--interval", L""}, L"--interval needs milliseconds"},
+    {{L"--max-down", L"-5"}, L"--max-down needs bytes per second"},
+    {{L"--max-up", L"9223372036854775808"}, L"--max-up needs bytes per second"},
+    {{L"--max-up"}, L"'--max-up' needs a value"},
+    {{L"--section-name", L""}, L"'--section-name' needs a value"},
+    {{L"--interval", L"\u0661\u0660\u0660"}, L"--interval needs milliseconds"},
+};
+
+TEST(PublisherOptions, MistakesGiveOneLineSayingWhatAndWhatToDo) {
+  for (const BadCase& c : kBadCases) {
+    const ParseResult result = Parse(c.args);
+    EXPECT_FALSE(result.m_bOk) << std::string(c.mustMention.begin(), c.mustMention.end());
+    EXPECT_NE(result.m_strError.find(c.mustMention), std::wstring::npos)
+        << std::string(result.m_strError.begin(), result.m_strError.end());
+    EXPECT_EQ(result.m_strError.find(L'\n'), std::wstring::npos);
+  }
+}
+
+TEST(PublisherOptions, UsageListsEveryUserOptionButNotTheSectionName) {
+  const std::wstring_view usage = PublisherUsage();
+  for (std::wstring_view option : {L"--source", L"--seed", L"--adapter", L"--router", L"--bits", L"--down-on-upper",
+                                   L"--color-down", L"--color-up", L"--interval", L"--max-down", L"--max-up", L"--once",
+                                   L"--verbose", L"--help"}) {
+    EXPECT_NE(usage.find(option), std::wstring_view::npos);
+  }
+  EXPECT_EQ(usage.find(L"--section-name"), std::wstring_view::npos);
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+#pragma once
+// Which interfaces count as "this PC's traffic" and their summed counters.
+// The Windows side only copies the interface table into InterfaceCounters.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CounterDelta.h"
+#include "TrafficSample.h"
+
+struct InterfaceCounters {
+  std::uint64_t m_nLuid = 0;
+  std::wstring m_strAlias;        // "Ethernet", "Wi-Fi"
+  std::wstring m_strDescription;  // the driver's name for the device
+  bool m_bUp = false;
+  bool m_bLoopback = false;
+  bool m_bTunnel = false;
+  bool m_bFilter = false;         // a filter driver's view of another interface
+  std::uint64_t m_nInOctets = 0;
+  std::uint64_t m_nOutOctets = 0;
+  std::uint64_t m_nReceiveLinkBits = 0;   // bits per second, 0 unknown
+  std::uint64_t m_nTransmitLinkBits = 0;
+};
+
+struct AdapterTotals {
+  std::vector<std::uint64_t> m_luids;  // ascending: which interfaces were summed
+  std::uint64_t m_nInOctets = 0;
+  std::uint64_t m_nOutOctets = 0;
+  std::uint64_t m_nMaxDown = 0;  // bytes per second
+  std::uint64_t m_nMaxUp = 0;
+};
+
+// strName empty: every interface that is up and neither loopback, tunnel nor
+// filter. Otherwise the one whose alias or description matches (case
+// insensitive), whatever its state. Nothing when nothing matched the name.
+[[nodiscard]] std::optional<AdapterTotals> SumAdapters(const std::vector<InterfaceCounters>& interfaces,
+                                                       std::wstring_view strName);
+
+// Rates from successive totals. A change in which interfaces are summed, or a
+// counter that went back, skips one sample instead of producing a spike.
+class CAdapterRateTracker {
+ public:
+  [[nodiscard]] std::optional<TrafficSample> Add(const AdapterTotals& totals, std::uint64_t nNowMs) noexcept;
+  void Forget() noexcept;
+
+ private:
+  std::vector<std::uint64_t> m_luids;
+  CCounterRateTracker m_down{CounterWidth::Bits64};
+  CCounterRateTracker m_up{CounterWidth::Bits64};
+};
