@@ -1,0 +1,117 @@
+#pragma once
+// CTaskbarWindow: the band. A modeless dialog that docks itself inside the
+// taskbar window and holds all of the band's state: the taskbar it lives in,
+// the composition surface, the poll's section access and the values on
+// display, the two line texts, placement, drag and lock state.
+//
+// Its members are defined across band/ by capability: window and messages
+// (TaskbarWindow.cpp), drawing (BandDrawing.cpp), placement and dragging
+// (Placement.cpp), saved position (Persistence.cpp), menu (ContextMenu.cpp).
+
+#include <windows.h>
+
+#include <memory>
+
+#include "band/TrafficSection.h"
+#include "feed/FormatRate.h"
+#include "feed/SharedTrafficRecord.h"
+#include "feed/TrafficState.h"
+#include "framework/Dialog.h"
+#include "render/CompositionRenderer.h"
+#include "res/resource.h"
+
+// The id of the "TaskbarCreated" message, registered when the program starts.
+extern UINT g_uTaskbarCreatedMsg;
+
+inline constexpr wchar_t kBandWindowTitle[] = L"Nimbrel";
+inline constexpr wchar_t kTaskbarClass[] = L"Shell_TrayWnd";
+inline constexpr wchar_t kTrayNotifyClass[] = L"TrayNotifyWnd";
+inline constexpr UINT kBandTimerPeriodMs = 100;
+
+class CTaskbarWindow : public CDialogEx {
+  DECLARE_DYNAMIC(CTaskbarWindow)
+
+ public:
+  CTaskbarWindow() noexcept;
+  ~CTaskbarWindow() override;
+
+  BOOL Create(UINT nIDTemplate, HWND hWndParent) noexcept override;
+  BOOL OnInitDialog() noexcept override;
+
+  // One frame, when the surface is up.
+  void DrawBand() noexcept;
+  // One look at the publisher's section; invalidates the band when the
+  // values on display changed.
+  void PollTrafficRecord() noexcept;
+
+  // Placement and dragging (Placement.cpp).
+  void UpdateLayout() noexcept;
+  // The tick's check: follows a moved notification area unless placed by hand.
+  void CheckRelayout() noexcept;
+  // Saved position (Persistence.cpp).
+  void SavePosition() noexcept;
+  void LoadPosition() noexcept;
+  // The right-click menu, at a screen point (ContextMenu.cpp).
+  void ShowContextMenu(POINT ptScreen) noexcept;
+
+  // A new taskbar: the band is built again inside it, surface and all, and
+  // the process goes on. Also reached through the hidden watch window, since
+  // a docked band is no top-level window and hears no broadcast.
+  LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam) noexcept;
+
+  HWND m_hTaskbarWnd = nullptr;
+  RECT m_rcTaskbar{};
+  CCompositionRenderer m_renderer;
+  BOOL m_bRendererReady = FALSE;
+  int m_nTrayNotifyLeft = 0;
+  HANDLE m_hMapping = nullptr;
+  const SharedTrafficRecord* m_pView = nullptr;
+  const int m_cbView = static_cast<int>(kTrafficViewBytes);
+  TrafficState m_traffic;
+  std::unique_ptr<wchar_t[]> m_pszLowerText;
+  std::unique_ptr<wchar_t[]> m_pszUpperText;
+  RECT m_rcDefault{};
+  BOOL m_bDragging = FALSE;
+  int m_nDragGrabX = 0;
+  BOOL m_bManuallyPositioned = FALSE;
+  BOOL m_bLocked = FALSE;
+
+  // Destroying the window ends the message loop only when the band itself
+  // closes (WM_CLOSE, or a failed start); not when it goes down with the
+  // taskbar or is being rebuilt for a new one.
+  BOOL m_bQuitOnDestroy = FALSE;
+  // The code the loop ends with: 0 after WM_CLOSE, 1 after a failed start.
+  int m_nExitCode = 0;
+  // A hidden top-level window that hears "TaskbarCreated" for the band.
+  HWND m_hWatchWnd = nullptr;
+
+ protected:
+  void PostNcDestroy() noexcept override;
+
+  void OnPaint() noexcept;
+  void OnClose() noexcept;
+  BOOL OnEraseBkgnd(HDC hDC) noexcept;
+  void OnTimer(UINT_PTR nIDEvent) noexcept;
+  void OnSettingChange(UINT uFlags, LPCWSTR lpszSection) noexcept;
+  void OnLButtonDown(UINT nFlags, POINT point) noexcept;
+  void OnMouseMove(UINT nFlags, POINT point) noexcept;
+  void OnLButtonUp(UINT nFlags, POINT point) noexcept;
+  // Losing the mouse capture ends a drag as a drop would.
+  void OnCaptureChanged(HWND hWndNewCapture) noexcept;
+  void OnRButtonUp(UINT nFlags, POINT point) noexcept;
+  LRESULT OnNcHitTest(POINT point) noexcept;
+  void OnDestroy() noexcept;
+
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  // Shows the box, then closes the band so that the process ends non-zero.
+  BOOL FailInitialization(LPCWSTR lpszText) noexcept;
+  // Stops the timer and lets go of the surface and the section.
+  void ReleaseBandResources() noexcept;
+  void CloseTrafficSection() noexcept;
+  void CreateTaskbarWatch() noexcept;
+  void DestroyTaskbarWatch() noexcept;
+  static LRESULT CALLBACK TaskbarWatchProc(HWND hWnd, UINT message, WPARAM wParam,
+                                           LPARAM lParam) noexcept;
+};
