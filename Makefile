@@ -38,7 +38,7 @@ test-windows:
 bench: setup
 	cmake --preset bench -B $(BENCH) >/dev/null
 	cmake --build $(BENCH) -j $(JOBS)
-	$(BENCH)/tests/feed/feed_bench
+	$(BENCH)/tests/feed/bench/feed_bench
 
 preview: build-windows
 	scripts/with-wine.sh $(PREFIX) $(WINDOWS)/tools/nimbrel-preview.exe docs

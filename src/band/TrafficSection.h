@@ -1,0 +1,28 @@
+#pragma once
+// The poll's access to the publisher's shared section: open, map, copy the
+// record, unmap, close, all within one call, so that the band never keeps the
+// section alive between ticks. The decoding itself is feed/TrafficDecode.
+
+#include <windows.h>
+
+#include "feed/SharedTrafficRecord.h"
+#include "feed/TrafficState.h"
+
+// The whole record. A 64-byte view would leave DownOnLower (offset 64) outside
+// what was mapped.
+inline constexpr SIZE_T kTrafficViewBytes = sizeof(SharedTrafficRecord);
+
+// Runs one poll with the band's members. Both handles are null again on return.
+// Returns whether the band window must be invalidated.
+[[nodiscard]] bool PollTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView,
+                                      TrafficState& state) noexcept;
+
+// Called between copying the record and reading Sequence again; tests use it to
+// rewrite the record at exactly that moment.
+using PFN_TRAFFIC_COPIED = void (*)(void* pContext) noexcept;
+
+// The same poll on a section of another name (tests use a private one).
+[[nodiscard]] bool PollTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView,
+                                      TrafficState& state, const wchar_t* pszSectionName,
+                                      PFN_TRAFFIC_COPIED pfnCopied = nullptr,
+                                      void* pContext = nullptr) noexcept;

@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "band/TrafficSection.h"
+
+namespace {
+
+constexpr SharedTrafficRecord kRecord = {
+    /*Sequence*/ 11,
+    /*RateDown*/ 123456,
+    /*RateUp*/ 7890,
+    /*MaxDown*/ 1000000,
+    /*MaxUp*/ 100000,
+    /*ColorDown*/ 0x4E9AE6,
+    /*ColorUp*/ 0x7EE444,
+    /*ByteUnits*/ 1,
+    /*DownOnLower*/ 1,
+};
+
+std::wstring PrivateSectionName() {
+  static int s_nCount = 0;
+  return L"Nimbrel-Test-Traffic-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(++s_nCount);
+}
+
+// The test's stand-in for the publisher: a named, pagefile-backed section of
+// the given size with a writable view on it.
+class CTestPublisher {
+public:
+  CTestPublisher(const std::wstring& name, DWORD cbSection) {
+    m_hMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, cbSection,
+                                    name.c_str());
+    if (m_hMapping != nullptr) {
+      m_pView = static_cast<unsigned char*>(MapViewOfFile(m_hMapping, FILE_MAP_WRITE, 0, 0, 0));
+    }
+    m_cbView = cbSection;
+  }
+  ~CTestPublisher() { Close(); }
+  CTestPublisher(const CTestPublisher&) = delete;
+  CTestPublisher& operator=(const CTestPublisher&) = delete;
+
+  [[nodiscard]] bool IsOpen() const { return m_pView != nullptr; }
+
+  void Publish(const SharedTrafficRecord& record) {
+    const std::size_t cb = m_cbView < sizeof(record) ? m_cbView : sizeof(record);
+    std::memcpy(m_pView, &record, cb);
+  }
+
+  void SetSequence(std::uint64_t nSequence) { std::memcpy(m_pView, &nSequence, sizeof(nSequence)); }
+
+  void Close() {
+    if (m_pView != nullptr) {
+      UnmapViewOfFile(m_pView);
+      m_pView = nullptr;
+    }
+    if (m_hMapping != nullptr) {
+      CloseHandle(m_hMapping);
+      m_hMapping = nullptr;
+    }
+  }
+
+private:
+  HANDLE m_hMapping = nullptr;
+  unsigned char* m_pView = nullptr;
+  std::size_t m_cbView = 0;
+};
+
+// A section backed by a file of the given size: its size is exactly that, on
+// Windows and on Wine alike.
+class CFileSection {
+public:
+  CFileSection(const std::wstring& name, const void* pBytes, DWORD cb) {
+    wchar_t szDir[MAX_PATH];
+    if (GetTempPathW(MAX_PATH, szDir) == 0) {
+      return;
+    }
+    m_path = std::wstring(szDir) + name + L".bin";
+    m_hFile = CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    if (m_hFile == INVALID_HANDLE_VALUE) {
+      return;
+    }
+    DWORD cbWritten = 0;
+    if (!WriteFile(m_hFile, pBytes, cb, &cbWritten, nullptr) || cbWritten != cb) {
+      return;
+    }
+    m_hMapping = CreateFileMappingW(m_hFile, nullptr, PAGE_READONLY, 0, 0, name.c_str());
+  }
+  ~CFileSection() {
+    if (m_hMapping != nullptr) {
+      CloseHandle(m_hMapping);
+    }
+    if (m_hFile != INVALID_HANDLE_VALUE) {
+      CloseHandle(m_hFile);
+      DeleteFileW(m_path.c_str());
+    }
+  }
+  CFileSection(const CFileSection&) = delete;
+  CFileSection& operator=(const CFileSection&) = delete;
+
+  [[nodiscard]] bool IsOpen() const { return m_hMapping != nullptr; }
+
+private:
+  std::wstring m_path;
+  HANDLE m_hFile = INVALID_HANDLE_VALUE;
+  HANDLE m_hMapping = nullptr;
+};
+
+// The band's poll members.
+struct PollMembers {
+  HANDLE m_hMapping = nullptr;
+  const SharedTrafficRecord* m_pView = nullptr;
+  TrafficState m_state;
+};
+
+class TrafficSectionTest : public ::testing::Test {
+protected:
+  [[nodiscard]] bool Poll() {
+    const bool bRepaint =
+        PollTrafficSection(m_members.m_hMapping, m_members.m_pView, m_members.m_state,
+                           m_name.c_str());
+    EXPECT_EQ(m_members.m_hMapping, nullptr);
+    EXPECT_EQ(m_members.m_pView, nullptr);
+    return bRepaint;
+  }
+
+  const TrafficState& State() const { return m_members.m_state; }
+
+  std::wstring m_name = PrivateSectionName();
+  PollMembers m_members;
+};
+
+TEST_F(TrafficSectionTest, AbsentSectionNeverRepaintsAndLeavesTheStartState) {
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(Poll());
+  }
+  EXPECT_EQ(State().m_bHasData, 0);
+  EXPECT_EQ(State().m_nRateLower, -1);
+  EXPECT_EQ(State().m_nRateUpper, -1);
+}
+
+TEST_F(TrafficSectionTest, PublishedRecordIsTakenOnceAndThenOnEveryNewSequence) {
+  CTestPublisher publisher(m_name, sizeof(SharedTrafficRecord));
+  ASSERT_TRUE(publisher.IsOpen());
+  publisher.Publish(kRecord);
+
+  EXPECT_TRUE(Poll());
+  EXPECT_EQ(State().m_bHasData, 1);
+  EXPECT_EQ(State().m_nLastSequence, 11u);
+  EXPECT_EQ(State().m_nRateLower, 123456);
+  EXPECT_EQ(State().m_nRateUpper, 7890);
+  EXPECT_EQ(State().m_crLower, 0xE69A4Eu);
+
+  EXPECT_FALSE(Poll());
+  EXPECT_FALSE(Poll());
+
+  SharedTrafficRecord next = kRecord;
+  next.Sequence = 3;
+  next.RateDown = 42;
+  next.DownOnLower = 0;
+  publisher.Publish(next);
+  EXPECT_TRUE(Poll());
+  EXPECT_EQ(State().m_nRateUpper, 42);
+  EXPECT_EQ(State().m_bArrowsFlipped, 1);
+}
+
+TEST_F(TrafficSectionTest, SequenceZeroInTheSectionIsNotTaken) {
+  CTestPublisher publisher(m_name, sizeof(SharedTrafficRecord));
+  ASSERT_TRUE(publisher.IsOpen());
+  SharedTrafficRecord record = kRecord;
+  record.Sequence = 0;
+  publisher.Publish(record);
+  EXPECT_FALSE(Poll());
+  EXPECT_EQ(State().m_bHasData, 0);
+}
+
+TEST_F(TrafficSectionTest, RemovedSectionResetsAndRepaintsOnceThenStaysQuiet) {
+  {
+    CTestPublisher publisher(m_name, sizeof(SharedTrafficRecord));
+    ASSERT_TRUE(publisher.IsOpen());
+    publisher.Publish(kRecord);
+    ASSERT_TRUE(Poll());
+  }
+  // The section is gone only if the poll kept no handle to it.
+  EXPECT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, m_name.c_str()), nullptr);
+
+  EXPECT_TRUE(Poll());
+  EXPECT_EQ(State().m_bHasData, 0);
+  EXPECT_EQ(State().m_nRateLower, -1);
+  EXPECT_EQ(State().m_nLastSequence, 11u);
+  EXPECT_FALSE(Poll());
+  EXPECT_FALSE(Poll());
+}
+
+TEST_F(TrafficSectionTest, SectionTooSmallForTheRecordGivesNoData) {
+  CTestPublisher publisher(m_name, sizeof(SharedTrafficRecord));
+  ASSERT_TRUE(publisher.IsOpen());
+  publisher.Publish(kRecord);
+  ASSERT_TRUE(Poll());
+  publisher.Close();
+
+  // A new record cut to 64 bytes: DownOnLower falls outside the section.
+  SharedTrafficRecord cut = kRecord;
+  cut.Sequence = 12;
+  CFileSection small(m_name, &cut, 64);
+  ASSERT_TRUE(small.IsOpen());
+  EXPECT_TRUE(Poll());
+  EXPECT_EQ(State().m_bHasData, 0);
+  EXPECT_FALSE(Poll());
+}
+
+TEST_F(TrafficSectionTest, SmallPagefileSectionIsReadOnlyAsFarAsThePlatformMapsIt) {
+  CTestPublisher publisher(m_name, 64);
+  ASSERT_TRUE(publisher.IsOpen());
+  SharedTrafficRecord record = kRecord;
+  record.DownOnLower = 1;
+  publisher.Publish(record); // the first 64 bytes; DownOnLower does not fit
+
+  // Windows refuses a view beyond the section's size; Wine rounds the section
+  // up to a whole zeroed page and grants it.
+  HANDLE hProbe = OpenFileMappingW(FILE_MAP_READ, FALSE, m_name.c_str());
+  ASSERT_NE(hProbe, nullptr);
+  void* pProbe = MapViewOfFile(hProbe, FILE_MAP_READ, 0, 0, sizeof(SharedTrafficRecord));
+  const bool bPlatformMaps72 = pProbe != nullptr;
+  if (pProbe != nullptr) {
+    UnmapViewOfFile(pProbe);
+  }
+  CloseHandle(hProbe);
+
+  const bool bRepaint = Poll();
+  if (!bPlatformMaps72) {
+    EXPECT_FALSE(bRepaint);
+    EXPECT_EQ(State().m_bHasData, 0);
+    return;
+  }
+  EXPECT_TRUE(bRepaint);
+  EXPECT_EQ(State().m_nRateLower, kRecord.RateUp); // DownOnLower read as the page's zero
+  EXPECT_EQ(State().m_bArrowsFlipped, 1);
+}
+
+struct TornContext {
+  CTestPublisher* pPublisher;
+  PollMembers* pMembers;
+  int nCalls;
+  bool bHeldDuringCopy;
+};
+
+void RewriteSequence(void* pContext) noexcept {
+  auto* pTorn = static_cast<TornContext*>(pContext);
+  ++pTorn->nCalls;
+  pTorn->bHeldDuringCopy =
+      pTorn->pMembers->m_hMapping != nullptr && pTorn->pMembers->m_pView != nullptr;
+  pTorn->pPublisher->SetSequence(12);
+}
+
+TEST_F(TrafficSectionTest, RecordRewrittenWhileCopiedIsTakenOnTheNextTick) {
+  CTestPublisher publisher(m_name, sizeof(SharedTrafficRecord));
+  ASSERT_TRUE(publisher.IsOpen());
+  publisher.Publish(kRecord);
+
+  TornContext torn = {&publisher, &m_members, 0, false};
+  const bool bRepaint = PollTrafficSection(m_members.m_hMapping, m_members.m_pView,
+                                           m_members.m_state, m_name.c_str(), RewriteSequence,
+                                           &torn);
+  EXPECT_FALSE(bRepaint);
+  EXPECT_EQ(torn.nCalls, 1);
+  EXPECT_TRUE(torn.bHeldDuringCopy);
+  EXPECT_EQ(m_members.m_hMapping, nullptr);
+  EXPECT_EQ(m_members.m_pView, nullptr);
+  EXPECT_EQ(State().m_bHasData, 0);
+  EXPECT_EQ(State().m_nLastSequence, 0u);
+
+  EXPECT_TRUE(Poll());
+  EXPECT_EQ(State().m_nLastSequence, 12u);
+  EXPECT_EQ(State().m_nRateLower, kRecord.RateDown);
+}
+
+TEST_F(TrafficSectionTest, RecordLeftAloneDuringTheCopyIsTaken) {
+  CTestPublisher publisher(m_name, sizeof(SharedTrafficRecord));
+  ASSERT_TRUE(publisher.IsOpen());
+  publisher.Publish(kRecord);
+  int nCalls = 0;
+  const bool bRepaint = PollTrafficSection(
+      m_members.m_hMapping, m_members.m_pView, m_members.m_state, m_name.c_str(),
+      [](void* pContext) noexcept { ++*static_cast<int*>(pContext); }, &nCalls);
+  EXPECT_TRUE(bRepaint);
+  EXPECT_EQ(nCalls, 1);
+  EXPECT_EQ(State().m_nLastSequence, 11u);
+}
+
+} // namespace
