@@ -24,6 +24,11 @@ BEGIN_MESSAGE_MAP(CTaskbarWindow, CDialogEx)
   ON_WM_ERASEBKGND()
   ON_WM_TIMER()
   ON_WM_SETTINGCHANGE()
+  ON_WM_LBUTTONDOWN()
+  ON_WM_MOUSEMOVE()
+  ON_WM_LBUTTONUP()
+  ON_WM_RBUTTONUP()
+  ON_WM_CAPTURECHANGED()
   ON_WM_NCHITTEST()
   ON_WM_DESTROY()
   ON_REGISTERED_MESSAGE(g_uTaskbarCreatedMsg, OnTaskbarCreated)
@@ -73,6 +78,8 @@ BOOL CTaskbarWindow::OnInitDialog() noexcept {
   }
   m_bRendererReady = TRUE;
   OutputDebugStringW(L"DirectComposition erfolgreich initialisiert!\n");
+  UpdateLayout();
+  LoadPosition();
 
   SetTimer(m_hWnd, ID_BAND_TIMER, kBandTimerPeriodMs, nullptr);
   CreateTaskbarWatch();
@@ -93,6 +100,7 @@ BOOL CTaskbarWindow::FailInitialization(LPCWSTR lpszText) noexcept {
 void CTaskbarWindow::OnTimer(UINT_PTR nIDEvent) noexcept {
   if (nIDEvent == ID_BAND_TIMER) {
     PollTrafficRecord();
+    CheckRelayout();
     if (IsWindowVisible(m_hWnd)) {
       SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     }
@@ -107,6 +115,7 @@ void CTaskbarWindow::PollTrafficRecord() noexcept {
 }
 
 void CTaskbarWindow::OnClose() noexcept {
+  SavePosition();
   KillTimer(m_hWnd, ID_BAND_TIMER);
   if (m_bRendererReady) {
     m_renderer.ReleaseResources();
@@ -173,6 +182,9 @@ BOOL CTaskbarWindow::OnEraseBkgnd(HDC) noexcept { return TRUE; }
 
 void CTaskbarWindow::OnSettingChange(UINT uFlags, LPCWSTR lpszSection) noexcept {
   CDialogEx::OnSettingChange(uFlags, lpszSection);
+  if (!m_bManuallyPositioned) {
+    UpdateLayout();
+  }
 }
 
 LRESULT CTaskbarWindow::OnNcHitTest(POINT point) noexcept {
