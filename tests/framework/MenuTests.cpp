@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "framework/Dialog.h"
+#include "framework/Menu.h"
+#include "res/resource.h"
+
+namespace {
+
+TEST(MenuTest, APopupMenuHoldsItsItemsInOrder) {
+  CMenu menu;
+  ASSERT_TRUE(menu.CreatePopupMenu());
+  EXPECT_TRUE(menu.AppendMenu(MF_STRING, 1, L"First"));
+  EXPECT_TRUE(menu.AppendMenu(MF_SEPARATOR));
+  EXPECT_TRUE(menu.AppendMenu(MF_STRING | MF_CHECKED, 2, L"Second"));
+  EXPECT_EQ(GetMenuItemCount(menu.m_hMenu), 3);
+  EXPECT_EQ(GetMenuItemID(menu.m_hMenu, 2), 2u);
+  EXPECT_EQ(GetMenuState(menu.m_hMenu, 2, MF_BYPOSITION) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
+}
+
+TEST(MenuTest, TheMenuIsDestroyedWithItsObject) {
+  HMENU hMenu = nullptr;
+  {
+    CMenu menu;
+    ASSERT_TRUE(menu.CreatePopupMenu());
+    hMenu = menu.m_hMenu;
+    EXPECT_TRUE(IsMenu(hMenu));
+  }
+  EXPECT_FALSE(IsMenu(hMenu));
+}
+
+TEST(MenuTest, ADetachedMenuOutlivesItsObject) {
+  HMENU hMenu = nullptr;
+  {
+    CMenu menu;
+    ASSERT_TRUE(menu.CreatePopupMenu());
+    hMenu = menu.Detach();
+    EXPECT_EQ(menu.m_hMenu, nullptr);
+  }
+  EXPECT_TRUE(IsMenu(hMenu));
+  DestroyMenu(hMenu);
+}
+
+TEST(MenuTest, AttachingAnotherMenuDestroysTheFirst) {
+  CMenu menu;
+  ASSERT_TRUE(menu.CreatePopupMenu());
+  HMENU hFirst = menu.m_hMenu;
+  EXPECT_TRUE(menu.Attach(CreatePopupMenu()));
+  EXPECT_FALSE(IsMenu(hFirst));
+  EXPECT_TRUE(IsMenu(menu.m_hMenu));
+}
+
+VOID CALLBACK DismissMenu(HWND, UINT, UINT_PTR, DWORD) { EndMenu(); }
+
+TEST(MenuTest, TrackingReturnsZeroWhenTheMenuIsDismissed) {
+  CRecordingApp app;
+  CDialogEx owner(IDD_BAND);
+  ASSERT_TRUE(owner.Create(IDD_BAND, GetDesktopWindow()));
+  CMenu menu;
+  ASSERT_TRUE(menu.CreatePopupMenu());
+  menu.AppendMenu(MF_STRING, 7, L"Item");
+  SetForegroundWindow(owner.m_hWnd);
+  const UINT_PTR nTimer = SetTimer(nullptr, 0, 50, &DismissMenu);
+  const BOOL nResult = menu.TrackPopupMenu(TPM_RIGHTBUTTON | TPM_RETURNCMD, 100, 100, &owner);
+  KillTimer(nullptr, nTimer);
+  EXPECT_EQ(nResult, 0);
+  owner.DestroyWindow();
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+#pragma once
+// Test support for everything that runs the band's Win32 code under Wine.
+// Linked as objects into each test executable (never into the program).
+//
+// - TRecordingApp<TApp>: an application object whose message boxes are
+//   recorded (text, type, caption) instead of shown; AfxMessageBox goes
+//   through CWinApp::DoMessageBox. Construct one per test; it becomes
+//   AfxGetApp() for its lifetime.
+// - CTestTaskbar: a visible top-level window of class "Shell_TrayWnd" with a
+//   "TrayNotifyWnd" child, 48 pixels high along the bottom of the screen.
+//   Created after Wine's own (hidden) one, it is the one FindWindowW finds.
+// - CRegistryOverride: redirects HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE of
+//   this process to a fresh scratch key (RegOverridePredefKey) and deletes
+//   the scratch key again afterwards; the real user's settings stay untouched.
+// - CDebugOutputCapture: collects OutputDebugStringW lines of this process
+//   (a vectored handler for the debug-print exceptions; Wine delivers them
+//   as ANSI, Windows as UTF-16 first).
+// - CTestPublisher: the publisher's side of the shared traffic section.
+// - PumpMessagesFor / PumpMessagesUntil: run this thread's messages.
+// - g_uTaskbarCreatedMsg is defined here, as the program's main file does.
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "feed/SharedTrafficRecord.h"
+#include "framework/WinApp.h"
+
+struct RecordedMessageBox {
+  std::wstring m_text;
+  UINT m_nType;
+  std::wstring m_caption;
+};
+
+template <class TApp>
+class TRecordingApp : public TApp {
+ public:
+  int DoMessageBox(LPCWSTR lpszPrompt, UINT nType, UINT) noexcept override {
+    m_boxes.push_back({lpszPrompt != nullptr ? lpszPrompt : L"", nType,
+                       this->m_pszAppName != nullptr ? this->m_pszAppName : L""});
+    return IDOK;
+  }
+
+  std::vector<RecordedMessageBox> m_boxes;
+};
+
+using CRecordingApp = TRecordingApp<CWinApp>;
+
+class CTestTaskbar {
+ public:
+  // Screen rectangle of the taskbar and the left edge of its notification area.
+  explicit CTestTaskbar(RECT rcTaskbar = {0, 1032, 1920, 1080}, LONG nNotifyLeft = 1700,
+                        bool bWithNotifyArea = true) noexcept;
+  CTestTaskbar(const CTestTaskbar&) = delete;
+  CTestTaskbar& operator=(const CTestTaskbar&) = delete;
+  ~CTestTaskbar();
+
+  [[nodiscard]] HWND Handle() const noexcept { return m_hWnd; }
+  [[nodiscard]] HWND NotifyArea() const noexcept { return m_hNotifyWnd; }
+  void Destroy() noexcept;
+
+ private:
+  HWND m_hWnd = nullptr;
+  HWND m_hNotifyWnd = nullptr;
+};
+
+class CRegistryOverride {
+ public:
+  explicit CRegistryOverride(HKEY hPredefinedKey) noexcept;
+  CRegistryOverride(const CRegistryOverride&) = delete;
+  CRegistryOverride& operator=(const CRegistryOverride&) = delete;
+  ~CRegistryOverride();
+
+  [[nodiscard]] bool IsActive() const noexcept { return m_hScratch != nullptr; }
+  // Values below the scratch key, as the code under test sees them below the
+  // redirected predefined key.
+  bool SetDword(LPCWSTR lpszSubKey, LPCWSTR lpszValue, DWORD nValue) noexcept;
+  bool SetBytes(LPCWSTR lpszSubKey, LPCWSTR lpszValue, DWORD dwType, const void* pData,
+                DWORD cbData) noexcept;
+  bool SetString(LPCWSTR lpszSubKey, LPCWSTR lpszValue, const std::wstring& value) noexcept;
+  bool CreateKey(LPCWSTR lpszSubKey) noexcept;
+
+ private:
+  HKEY m_hPredefined;
+  HKEY m_hScratch = nullptr;
+  std::wstring m_scratchPath;
+};
+
+class CDebugOutputCapture {
+ public:
+  CDebugOutputCapture() noexcept;
+  CDebugOutputCapture(const CDebugOutputCapture&) = delete;
+  CDebugOutputCapture& operator=(const CDebugOutputCapture&) = delete;
+  ~CDebugOutputCapture();
+
+  [[nodiscard]] const std::vector<std::wstring>& Lines() const noexcept { return m_lines; }
+  void Clear() noexcept { m_lines.clear(); }
+
+ private:
+  static LONG CALLBACK Handler(EXCEPTION_POINTERS* pInfo) noexcept;
+
+  void* m_hHandler = nullptr;
+  std::vector<std::wstring> m_lines;
+};
+
+class CTestPublisher {
+ public:
+  explicit CTestPublisher(LPCWSTR lpszName = kTrafficSectionName) noexcept;
+  CTestPublisher(const CTestPublisher&) = delete;
+  CTestPublisher& operator=(const CTestPublisher&) = delete;
+  ~CTestPublisher();
+
+  [[nodiscard]] bool IsOpen() const noexcept { return m_pRecord != nullptr; }
+  void Publish(const SharedTrafficRecord& record) noexcept;
+  void Close() noexcept;
+
+ private:
+  HANDLE m_hSection = nullptr;
+  SharedTrafficRecord* m_pRecord = nullptr;
+};
+
+void PumpMessagesFor(std::chrono::milliseconds duration) noexcept;
+// Runs messages until pred() holds or the timeout passes; returns pred().
+bool PumpMessagesUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout);
+// Takes a WM_QUIT out of this thread's queue, if one is there.
+[[nodiscard]] bool TakeQuitMessage(int& nExitCode) noexcept;
+// The child window of hParent at the top of its z-order.
+[[nodiscard]] HWND TopChild(HWND hParent) noexcept;
