@@ -62,6 +62,13 @@ TEST(PublisherOptions, RouterAndSeedOptions) {
   EXPECT_EQ(seed.m_options.m_nSeed, 18446744073709551615ull);
 }
 
+TEST(PublisherOptions, StopNeedsNothingElse) {
+  const ParseResult result = Parse({L"--stop", L"--source", L"router"});
+  ASSERT_TRUE(result.m_bOk);
+  EXPECT_TRUE(result.m_options.m_bStop);
+  EXPECT_FALSE(Parse({}).m_options.m_bStop);
+}
+
 TEST(PublisherOptions, HelpWinsOverEverythingElse) {
   for (std::wstring_view flag : {L"--help", L"-h", L"/?"}) {
     const ParseResult result = Parse({L"--source", L"router", flag});
@@ -114,7 +121,7 @@ TEST(PublisherOptions, UsageListsEveryUserOptionButNotTheSectionName) {
   const std::wstring_view usage = PublisherUsage();
   for (std::wstring_view option : {L"--source", L"--seed", L"--adapter", L"--router", L"--bits", L"--down-on-upper",
                                    L"--color-down", L"--color-up", L"--interval", L"--max-down", L"--max-up", L"--once",
-                                   L"--verbose", L"--help"}) {
+                                   L"--verbose", L"--stop", L"--help"}) {
     EXPECT_NE(usage.find(option), std::wstring_view::npos);
   }
   EXPECT_EQ(usage.find(L"--section-name"), std::wstring_view::npos);

@@ -56,6 +56,8 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
       options.m_bDownOnLower = false;
     } else if (arg == L"--once") {
       options.m_bOnce = true;
+    } else if (arg == L"--stop") {
+      options.m_bStop = true;
     } else if (arg == L"--verbose") {
       options.m_bVerbose = true;
     } else if (arg == L"--source") {
@@ -117,7 +119,7 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
     }
   }
 
-  if (options.m_bHelp) {
+  if (options.m_bHelp || options.m_bStop) {
     result.m_bOk = true;
     return result;
   }
@@ -156,5 +158,6 @@ std::wstring_view PublisherUsage() noexcept {
          L"  --max-up BYTES        full scale of the upload bar in bytes per second\n"
          L"  --once                publish one record, print it and exit\n"
          L"  --verbose             print every record published\n"
+         L"  --stop                end the publisher that is running (e.g. one started at log-on)\n"
          L"  --help                this text\n";
 }

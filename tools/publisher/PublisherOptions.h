@@ -32,6 +32,7 @@ struct PublisherOptions {
   bool m_bOnce = false;
   bool m_bVerbose = false;
   bool m_bHelp = false;
+  bool m_bStop = false;                  // ask the running publisher to end
   std::wstring m_strSectionName = kTrafficSectionName;  // not in --help: for tests
 };
 

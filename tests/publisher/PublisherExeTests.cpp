@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <set>
+#include <string>
+
+#include "feed/TrafficDecode.h"
+#include "support/ChildProcess.h"
+#include "support/SectionReader.h"
+
+namespace {
+
+std::wstring SectionArg(const std::wstring& strName) { return L"--section-name \"" + strName + L"\" "; }
+
+// Waits until the publisher has created its section.
+bool WaitForSection(const std::wstring& strName, DWORD dwMs) {
+  const ULONGLONG nEnd = GetTickCount64() + dwMs;
+  while (GetTickCount64() < nEnd) {
+    const auto record = ReadSection(strName);
+    if (record && record->Sequence != 0) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+TEST(PublisherExe, DemoIsReadByTheBandsPollAsAStreamOfNewRecords) {
+  const std::wstring strName = UniqueSectionName(L"ExeDemo");
+  CChildProcess child;
+  ASSERT_TRUE(child.Start(SectionArg(strName) + L"--interval 100 --seed 7"));
+  ASSERT_TRUE(WaitForSection(strName, 5000));
+
+  TrafficState state;
+  std::set<std::uint64_t> sequences;
+  int nRepaints = 0;
+  for (int nTick = 0; nTick < 20; ++nTick) {
+    if (PollLikeTheBand(strName, state)) {
+      ++nRepaints;
+      EXPECT_TRUE(sequences.insert(state.m_nLastSequence).second);
+      EXPECT_TRUE(state.m_bHasData);
+      EXPECT_GE(state.m_nRateLower, 0);
+      EXPECT_GE(state.m_nRateUpper, 0);
+      EXPECT_EQ(state.m_nMaxLower, 12'500'000);
+      EXPECT_EQ(state.m_nMaxUpper, 5'000'000);
+    }
+    Sleep(100);
+  }
+  // One record per 100 ms, polled every 100 ms: nearly every poll finds a new one.
+  EXPECT_GE(nRepaints, 14);
+
+  const ChildResult stop = RunPublisher(SectionArg(strName) + L"--stop", 10000);
+  EXPECT_EQ(stop.m_dwExitCode, 0u);
+  EXPECT_EQ(stop.m_strOut, "nimbrel-publisher: the running publisher has stopped\r\n");
+  const ChildResult result = child.Finish(5000);
+  EXPECT_TRUE(result.m_bExited);
+  EXPECT_EQ(result.m_dwExitCode, 0u);
+  EXPECT_FALSE(ReadSection(strName)) << "section left behind after stopping";
+  EXPECT_TRUE(PollLikeTheBand(strName, state));
+  EXPECT_FALSE(state.m_bHasData);
+}
+
+TEST(PublisherExe, SameSeedPublishesTheSameFigures) {
+  const std::wstring strName = UniqueSectionName(L"ExeSeed");
+  const ChildResult first = RunPublisher(SectionArg(strName) + L"--once --seed 42", 10000);
+  const ChildResult second = RunPublisher(SectionArg(strName) + L"--once --seed 42", 10000);
+  const ChildResult other = RunPublisher(SectionArg(strName) + L"--once --seed 43", 10000);
+  ASSERT_TRUE(first.m_bExited);
+  EXPECT_EQ(first.m_dwExitCode, 0u);
+  const auto Figures = [](const std::string& line) { return line.substr(line.find(" down=")); };
+  ASSERT_NE(first.m_strOut.find("seq="), std::string::npos) << first.m_strOut;
+  EXPECT_EQ(Figures(first.m_strOut), Figures(second.m_strOut));
+  EXPECT_NE(Figures(first.m_strOut), Figures(other.m_strOut));
+  EXPECT_NE(first.m_strOut.find("max-down=12500000 max-up=5000000 color-down=4E9AE6 color-up=7EE444 units=bytes down-on=lower"),
+            std::string::npos)
+      << first.m_strOut;
+}
+
+TEST(PublisherExe, OptionsShapeThePublishedRecord) {
+  const std::wstring strName = UniqueSectionName(L"ExeOptions");
+  const ChildResult result = RunPublisher(
+      SectionArg(strName) + L"--once --bits --down-on-upper --color-down 112233 --color-up 445566 --max-down 0 --max-up 777",
+      10000);
+  ASSERT_TRUE(result.m_bExited);
+  EXPECT_EQ(result.m_dwExitCode, 0u);
+  EXPECT_NE(result.m_strOut.find("max-down=0 max-up=777 color-down=112233 color-up=445566 units=bits down-on=upper"),
+            std::string::npos)
+      << result.m_strOut;
+}
+
+TEST(PublisherExe, SecondPublisherRefusesWithAClearLine) {
+  const std::wstring strName = UniqueSectionName(L"ExeSecond");
+  CChildProcess first;
+  ASSERT_TRUE(first.Start(SectionArg(strName) + L"--interval 100"));
+  ASSERT_TRUE(WaitForSection(strName, 5000));
+
+  const ChildResult second = RunPublisher(SectionArg(strName), 10000);
+  EXPECT_TRUE(second.m_bExited);
+  EXPECT_EQ(second.m_dwExitCode, 4u);
+  EXPECT_NE(second.m_strErr.find("another publisher is already running"), std::string::npos) << second.m_strErr;
+  // The first one keeps publishing.
+  const std::uint64_t nBefore = ReadSection(strName)->Sequence;
+  Sleep(300);
+  EXPECT_NE(ReadSection(strName)->Sequence, nBefore);
+
+  EXPECT_EQ(RunPublisher(SectionArg(strName) + L"--stop", 10000).m_dwExitCode, 0u);
+  EXPECT_TRUE(first.Finish(5000).m_bExited);
+  const ChildResult again = RunPublisher(SectionArg(strName) + L"--stop", 10000);
+  EXPECT_EQ(again.m_dwExitCode, 6u);
+  EXPECT_EQ(again.m_strErr, "nimbrel-publisher: no publisher is running\r\n");
+}
+
+TEST(PublisherExe, BadOptionGivesOneLineAndExitCodeTwo) {
+  static constexpr std::pair<const wchar_t*, const char*> kCases[] = {
+      {L"--interval 5", "nimbrel-publisher: --interval needs milliseconds from 100 to 60000, not '5'\r\n"},
+      {L"--source wifi", "nimbrel-publisher: unknown source 'wifi'; use demo, adapter or router\r\n"},
+      {L"--colour-up 00FF00", "nimbrel-publisher: unknown option '--colour-up'; run with --help for the list\r\n"},
+  };
+  for (const auto& [pszArgs, pszLine] : kCases) {
+    const ChildResult result = RunPublisher(pszArgs, 10000);
+    EXPECT_TRUE(result.m_bExited);
+    EXPECT_EQ(result.m_dwExitCode, 2u);
+    EXPECT_EQ(result.m_strErr, pszLine);
+    EXPECT_EQ(result.m_strOut, "");
+  }
+}
+
+TEST(PublisherExe, HelpPrintsUsageAndPublishesNothing) {
+  const ChildResult result = RunPublisher(L"--help", 10000);
+  EXPECT_TRUE(result.m_bExited);
+  EXPECT_EQ(result.m_dwExitCode, 0u);
+  EXPECT_EQ(result.m_strOut.rfind("Usage: nimbrel-publisher", 0), 0u) << result.m_strOut;
+  EXPECT_FALSE(ReadSection(L"Fritz!Box-Traffic-MappingObject"));
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+#include "ChildProcess.h"
+
+#include <vector>
+
+namespace {
+
+struct PipeReader {
+  HANDLE hRead;
+  std::string* pText;
+};
+
+DWORD WINAPI DrainPipe(void* pParam) {
+  const auto* pReader = static_cast<PipeReader*>(pParam);
+  char buffer[4096];
+  DWORD cbRead = 0;
+  while (ReadFile(pReader->hRead, buffer, sizeof(buffer), &cbRead, nullptr) && cbRead > 0) {
+    pReader->pText->append(buffer, cbRead);
+  }
+  delete pReader;
+  return 0;
+}
+
+bool MakePipe(HANDLE& hRead, HANDLE& hWrite) {
+  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+  if (!CreatePipe(&hRead, &hWrite, &sa, 0)) return false;
+  SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+  return true;
+}
+
+}  // namespace
+
+std::wstring PublisherExePath() {
+  wchar_t szPath[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, szPath, MAX_PATH);
+  std::wstring path(szPath);
+  path.resize(path.rfind(L'\\') + 1);
+  path += NIMBREL_PUBLISHER_RELPATH;
+  return path;
+}
+
+CChildProcess::~CChildProcess() {
+  if (m_pi.hProcess != nullptr) (void)Finish(0);
+}
+
+bool CChildProcess::Start(const std::wstring& strArguments) {
+  HANDLE hOutWrite = nullptr;
+  HANDLE hErrWrite = nullptr;
+  if (!MakePipe(m_hOutRead, hOutWrite) || !MakePipe(m_hErrRead, hErrWrite)) return false;
+
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = hOutWrite;
+  si.hStdError = hErrWrite;
+  std::wstring commandLine = L"\"" + PublisherExePath() + L"\" " + strArguments;
+  std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+  buffer.push_back(L'\0');
+  const BOOL bStarted = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0,
+                                       nullptr, nullptr, &si, &m_pi);
+  CloseHandle(hOutWrite);
+  CloseHandle(hErrWrite);
+  if (!bStarted) {
+    m_pi = {};
+    return false;
+  }
+  m_hOutThread = CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hOutRead, &m_strOut}, 0, nullptr);
+  m_hErrThread = CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hErrRead, &m_strErr}, 0, nullptr);
+  return true;
+}
+
+ChildResult CChildProcess::Finish(DWORD dwTimeoutMs) {
+  ChildResult result;
+  if (m_pi.hProcess == nullptr) return result;
+  result.m_bStarted = true;
+  if (WaitForSingleObject(m_pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0) {
+    result.m_bExited = true;
+    GetExitCodeProcess(m_pi.hProcess, &result.m_dwExitCode);
+  } else {
+    TerminateProcess(m_pi.hProcess, 99);
+    WaitForSingleObject(m_pi.hProcess, 5000);
+  }
+  for (HANDLE hThread : {m_hOutThread, m_hErrThread}) {
+    if (hThread == nullptr) continue;
+    WaitForSingleObject(hThread, 5000);
+    CloseHandle(hThread);
+  }
+  for (HANDLE hPipe : {m_hOutRead, m_hErrRead}) {
+    if (hPipe != nullptr) CloseHandle(hPipe);
+  }
+  CloseHandle(m_pi.hThread);
+  CloseHandle(m_pi.hProcess);
+  m_pi = {};
+  m_hOutThread = m_hErrThread = m_hOutRead = m_hErrRead = nullptr;
+  result.m_strOut = std::move(m_strOut);
+  result.m_strErr = std::move(m_strErr);
+  return result;
+}
+
+ChildResult RunPublisher(const std::wstring& strArguments, DWORD dwTimeoutMs) {
+  CChildProcess child;
+  if (!child.Start(strArguments)) return {};
+  return child.Finish(dwTimeoutMs);
+}

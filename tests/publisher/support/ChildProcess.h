@@ -1,0 +1,42 @@
+#pragma once
+// Runs nimbrel-publisher.exe (built next to the tests) with its output
+// captured, so tests see exactly what a user's console would.
+
+#include <windows.h>
+
+#include <string>
+
+struct ChildResult {
+  bool m_bStarted = false;
+  bool m_bExited = false;  // false: still running when the wait ran out
+  DWORD m_dwExitCode = 0;
+  std::string m_strOut;
+  std::string m_strErr;
+};
+
+// The publisher's full path, found relative to the running test.
+[[nodiscard]] std::wstring PublisherExePath();
+
+class CChildProcess {
+ public:
+  CChildProcess() = default;
+  ~CChildProcess();
+  CChildProcess(const CChildProcess&) = delete;
+  CChildProcess& operator=(const CChildProcess&) = delete;
+
+  [[nodiscard]] bool Start(const std::wstring& strArguments);
+  // Waits for the exit (or kills after dwTimeoutMs) and collects the output.
+  [[nodiscard]] ChildResult Finish(DWORD dwTimeoutMs);
+
+ private:
+  PROCESS_INFORMATION m_pi{};
+  HANDLE m_hOutRead = nullptr;
+  HANDLE m_hErrRead = nullptr;
+  HANDLE m_hOutThread = nullptr;
+  HANDLE m_hErrThread = nullptr;
+  std::string m_strOut;
+  std::string m_strErr;
+};
+
+// Start, wait for the exit, return what it printed.
+[[nodiscard]] ChildResult RunPublisher(const std::wstring& strArguments, DWORD dwTimeoutMs);

@@ -1,0 +1,129 @@
+// nimbrel-publisher: keeps the figures the Nimbrel band shows in the shared
+// section, until Ctrl+C or the console closes.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ConsoleText.h"
+#include "DemoSource.h"
+#include "PublisherLoop.h"
+#include "PublisherNames.h"
+#include "PublisherOptions.h"
+#include "TrafficSectionWriter.h"
+
+namespace {
+
+HANDLE g_hStopEvent = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD dwCtrlType) noexcept {
+  SetEvent(g_hStopEvent);
+  // On close, log-off and shut-down the process ends when this returns; give
+  // the loop a moment to unmap and close the section first.
+  if (dwCtrlType == CTRL_CLOSE_EVENT || dwCtrlType == CTRL_LOGOFF_EVENT || dwCtrlType == CTRL_SHUTDOWN_EVENT) Sleep(500);
+  return TRUE;
+}
+
+std::unique_ptr<ITrafficSource> MakeSource(const PublisherOptions& options) {
+  switch (options.m_source) {
+    case SourceKind::Demo:
+      break;
+    case SourceKind::Adapter:
+    case SourceKind::Router:
+      return nullptr;
+  }
+  return std::make_unique<CDemoSource>(options.m_nSeed);
+}
+
+std::wstring SystemMessage(DWORD dwError) {
+  wchar_t szText[256] = {};
+  const DWORD cch = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError, 0,
+                                   szText, static_cast<DWORD>(std::size(szText)), nullptr);
+  std::wstring text(szText, cch);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
+    text.pop_back();
+  return L"error " + std::to_wstring(dwError) + (text.empty() ? L"" : L": " + text);
+}
+
+// Signals the running publisher's stop event and waits until it has let go
+// of the section, so that a script can rely on it being gone.
+int StopRunningPublisher(const std::wstring& strSectionName) {
+  HANDLE hStop = OpenEventW(EVENT_MODIFY_STATE, FALSE, PublisherStopEventName(strSectionName).c_str());
+  if (hStop == nullptr) {
+    PrintError(L"nimbrel-publisher: no publisher is running");
+    return kExitNotRunning;
+  }
+  SetEvent(hStop);
+  CloseHandle(hStop);
+  const std::wstring strMutex = PublisherMutexName(strSectionName);
+  for (int nWait = 0; nWait < 100; ++nWait) {
+    HANDLE hMutex = OpenMutexW(SYNCHRONIZE, FALSE, strMutex.c_str());
+    if (hMutex == nullptr) {
+      PrintLine(L"nimbrel-publisher: the running publisher has stopped");
+      return kExitOk;
+    }
+    CloseHandle(hMutex);
+    Sleep(50);
+  }
+  PrintError(L"nimbrel-publisher: asked the running publisher to stop, but it is still running");
+  return kExitSourceFailed;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::wstring_view> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  const ParseResult parsed = ParsePublisherOptions(args);
+  if (!parsed.m_bOk) {
+    PrintError(L"nimbrel-publisher: " + parsed.m_strError);
+    return kExitUsage;
+  }
+  const PublisherOptions& options = parsed.m_options;
+  if (options.m_bHelp) {
+    PrintLine(PublisherUsage());
+    return kExitOk;
+  }
+
+  if (options.m_bStop) return StopRunningPublisher(options.m_strSectionName);
+
+  std::unique_ptr<ITrafficSource> pSource = MakeSource(options);
+  if (pSource == nullptr) {
+    PrintError(L"nimbrel-publisher: this source is not available in this build; use --source demo");
+    return kExitUsage;
+  }
+
+  CTrafficSectionWriter writer;
+  switch (writer.Open(options.m_strSectionName)) {
+    case SectionOpenResult::Opened:
+      break;
+    case SectionOpenResult::AlreadyPublished:
+      PrintError(L"nimbrel-publisher: another publisher is already running for the Nimbrel band; "
+                 L"close it first (only one may publish at a time)");
+      return kExitAlreadyRunning;
+    case SectionOpenResult::Failed:
+      PrintError(L"nimbrel-publisher: cannot create the shared section '" + options.m_strSectionName +
+                 L"' (" + SystemMessage(writer.LastError()) + L")");
+      return kExitSectionFailed;
+  }
+
+  const std::wstring strSetupError = pSource->Start();
+  if (!strSetupError.empty()) {
+    PrintError(L"nimbrel-publisher: " + strSetupError);
+    return kExitSourceSetup;
+  }
+
+  g_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, PublisherStopEventName(options.m_strSectionName).c_str());
+  if (g_hStopEvent == nullptr) return kExitSectionFailed;
+  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+  if (options.m_bVerbose) PrintLine(L"nimbrel-publisher: publishing; press Ctrl+C to stop");
+
+  const int nExit = RunPublisherLoop(options, *pSource, writer, g_hStopEvent);
+  writer.Close();
+  SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+  CloseHandle(g_hStopEvent);
+  g_hStopEvent = nullptr;
+  return nExit;
+}
