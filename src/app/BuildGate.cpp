@@ -1,0 +1,39 @@
+#include "app/BuildGate.h"
+
+#include <cstdlib>
+
+namespace {
+constexpr DWORD kBuildTextBytes = 64;
+}
+
+bool ReadWindowsBuildNumber(DWORD& nBuild) noexcept {
+  nBuild = 0;
+  HKEY hKey = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD dwType = 0;
+  DWORD nValue = 0;
+  DWORD cbValue = sizeof(nValue);
+  const LONG lResult = RegQueryValueExW(hKey, kCurrentBuildNumberValue, nullptr, &dwType,
+                                        reinterpret_cast<BYTE*>(&nValue), &cbValue);
+  if (lResult == ERROR_SUCCESS && dwType == REG_DWORD) {
+    nBuild = nValue;
+  } else {
+    // One character more than the read may fill: a 64-byte text without a
+    // terminator still ends here.
+    wchar_t szText[kBuildTextBytes / sizeof(wchar_t) + 1] = {};
+    DWORD cbText = kBuildTextBytes;
+    if (RegQueryValueExW(hKey, kCurrentBuildNumberValue, nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(szText), &cbText) == ERROR_SUCCESS) {
+      nBuild = static_cast<DWORD>(_wtoi(szText));
+    }
+  }
+  RegCloseKey(hKey);
+  return true;
+}
+
+bool IsSupportedWindowsBuild() noexcept {
+  DWORD nBuild = 0;
+  return ReadWindowsBuildNumber(nBuild) && nBuild >= kMinimumWindowsBuild;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The application object: start-up behind the Windows-build gate and the
+// single-instance mutex, then the band window for the rest of the process.
+
+#include <windows.h>
+
+#include "band/TaskbarWindow.h"
+#include "framework/WinApp.h"
+
+inline constexpr wchar_t kSingleInstanceMutexName[] = L"Nimbrel_SingleInstance_Mutex";
+inline constexpr wchar_t kRequiresWindows11Text[] = L"Nimbrel requires Windows 11 or later.";
+inline constexpr wchar_t kAlreadyRunningText[] = L"Nimbrel already running!";
+
+class CNimbrelApp : public CWinApp {
+ public:
+  CNimbrelApp() noexcept : CWinApp(nullptr) {}
+  ~CNimbrelApp() override;
+
+  BOOL InitInstance() noexcept override;
+  int ExitInstance() noexcept override;
+
+  HANDLE m_hSingleInstanceMutex = nullptr;
+  CTaskbarWindow m_wndBand;
+};
