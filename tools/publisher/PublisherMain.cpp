@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "AdapterSource.h"
 #include "ConsoleText.h"
 #include "DemoSource.h"
 #include "PublisherLoop.h"
@@ -31,6 +32,7 @@ std::unique_ptr<ITrafficSource> MakeSource(const PublisherOptions& options) {
     case SourceKind::Demo:
       break;
     case SourceKind::Adapter:
+      return std::make_unique<CAdapterSource>(options.m_strAdapter);
     case SourceKind::Router:
       return nullptr;
   }
