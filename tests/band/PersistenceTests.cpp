@@ -1,0 +1,234 @@
+// Saving and restoring the band's place and lock, under Wine with
+// HKEY_CURRENT_USER redirected to a scratch key.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "BandFixture.h"
+
+namespace {
+
+using PersistenceTest = CBandTest;
+using Lines = std::vector<std::wstring>;
+
+void StoreSettings(CRegistryOverride& hkcu, std::optional<DWORD> manual, std::optional<DWORD> locked,
+                   std::optional<std::int32_t> posX) {
+  if (manual) {
+    ASSERT_TRUE(hkcu.SetDword(kSettingsKey, L"ManuallyPositioned", *manual));
+  }
+  if (locked) {
+    ASSERT_TRUE(hkcu.SetDword(kSettingsKey, L"Locked", *locked));
+  }
+  if (posX) {
+    ASSERT_TRUE(hkcu.SetDword(kSettingsKey, L"PosX", static_cast<DWORD>(*posX)));
+  }
+}
+
+TEST_F(PersistenceTest, WithoutTheKeyOnlyTheStartIsReported) {
+  Dock();
+  EXPECT_EQ(DebugLines(L"LoadPosition:"), Lines{L"LoadPosition: Start\n"});
+  EXPECT_FALSE(m_band->m_bLocked);
+  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 43}));
+  EXPECT_FALSE(SettingsKeyExists()) << "loading creates nothing";
+}
+
+TEST_F(PersistenceTest, LockedAloneComesUpLockedAtTheDefaultPlace) {
+  StoreSettings(m_hkcu, std::nullopt, 1, std::nullopt);
+  Dock();
+  EXPECT_EQ(DebugLines(L"LoadPosition:"), Lines{L"LoadPosition: Start\n"});
+  EXPECT_TRUE(m_band->m_bLocked);
+  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect().left, 1600);
+}
+
+struct LockedCase {
+  DWORD dwStored;
+  BOOL bExpected;
+};
+
+TEST_F(PersistenceTest, AnyNonzeroLockedCountsAsLocked) {
+  constexpr LockedCase kCases[] = {{0, FALSE}, {1, TRUE}, {7, TRUE}, {0xFFFFFFFF, TRUE}};
+  MakeTaskbar();
+  for (const auto& c : kCases) {
+    StoreSettings(m_hkcu, std::nullopt, c.dwStored, std::nullopt);
+    Redock();
+    EXPECT_EQ(m_band->m_bLocked, c.bExpected) << c.dwStored;
+  }
+}
+
+TEST_F(PersistenceTest, ASavedPlaceMovesTheBandThereCentredVertically) {
+  StoreSettings(m_hkcu, 1, 0, 500);
+  Dock();
+  EXPECT_EQ(DebugLines(L"LoadPosition:"),
+            (Lines{L"LoadPosition: Start\n", L"LoadPosition: Registry ManuallyPositioned=1\n",
+                   L"LoadPosition: relativeX=500, yPos=5\n"}));
+  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect(), (RECT{500, 5, 595, 43}));
+}
+
+TEST_F(PersistenceTest, ManuallyPositionedIsReportedAsStoredAndCountsAsSet) {
+  StoreSettings(m_hkcu, 2, std::nullopt, 700);
+  Dock();
+  EXPECT_EQ(DebugLines(L"LoadPosition:"),
+            (Lines{L"LoadPosition: Start\n", L"LoadPosition: Registry ManuallyPositioned=2\n",
+                   L"LoadPosition: relativeX=700, yPos=5\n"}));
+  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(m_band->m_bManuallyPositioned, TRUE);
+  EXPECT_EQ(BandRect().left, 700);
+}
+
+TEST_F(PersistenceTest, ManuallyPositionedZeroReadsNoPosition) {
+  StoreSettings(m_hkcu, 0, std::nullopt, 700);
+  Dock();
+  EXPECT_EQ(DebugLines(L"LoadPosition:"),
+            (Lines{L"LoadPosition: Start\n", L"LoadPosition: Registry ManuallyPositioned=0\n"}));
+  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect().left, 1600);
+}
+
+TEST_F(PersistenceTest, AMissingPositionIsReportedAndLeavesTheDefaultPlace) {
+  StoreSettings(m_hkcu, 1, std::nullopt, std::nullopt);
+  Dock();
+  EXPECT_EQ(DebugLines(L"LoadPosition:"),
+            (Lines{L"LoadPosition: Start\n", L"LoadPosition: Registry ManuallyPositioned=1\n",
+                   L"LoadPosition: PosX nicht in Registry\n"}));
+  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect().left, 1600);
+}
+
+struct PosXCase {
+  std::int32_t nPosX;
+  bool bValid;
+};
+
+// The band is 95 wide and the taskbar 1920.
+TEST_F(PersistenceTest, APositionIsTakenOnlyWhenThirtyPixelsOfTheBandStayOnTheTaskbar) {
+  constexpr PosXCase kCases[] = {{-65, true}, {-66, false}, {1919, true}, {1920, false},
+                                 {0, true},   {INT32_MIN, false}};
+  MakeTaskbar();
+  for (const auto& c : kCases) {
+    m_debug.Clear();
+    StoreSettings(m_hkcu, 1, std::nullopt, c.nPosX);
+    Redock();
+    EXPECT_EQ(m_band->m_bManuallyPositioned, c.bValid ? TRUE : FALSE) << c.nPosX;
+    EXPECT_EQ(BandRect().left, c.bValid ? c.nPosX : 1600) << c.nPosX;
+    const Lines lines = DebugLines(L"LoadPosition:");
+    ASSERT_EQ(lines.size(), 3u) << c.nPosX;
+    if (c.bValid) {
+      EXPECT_EQ(lines[2], L"LoadPosition: relativeX=" + std::to_wstring(c.nPosX) + L", yPos=5\n");
+    } else {
+      EXPECT_EQ(lines[2], L"LoadPosition: Position ung\u00FCltig, verwende Standard\n");
+    }
+  }
+}
+
+TEST_F(PersistenceTest, AnInvalidPositionStaysInTheRegistryUntilTheNextSave) {
+  StoreSettings(m_hkcu, 1, 1, -66);
+  Dock();
+  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 1u);
+  EXPECT_EQ(ReadSetting(L"PosX"), static_cast<DWORD>(-66));
+  m_band->SavePosition();
+  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 0u);
+  EXPECT_EQ(ReadSetting(L"Locked"), 1u);
+  EXPECT_EQ(ReadSetting(L"PosX"), 1600u);
+  EXPECT_EQ(DebugLines(L"SavePosition:"),
+            Lines{L"SavePosition: ManuallyPositioned=0, relativeX=1600\n"});
+}
+
+TEST_F(PersistenceTest, ANegativePositionIsSavedAsTwosComplementAndReadBack) {
+  Dock();
+  m_band->m_bManuallyPositioned = TRUE;
+  MoveWindow(Band(), -65, 5, 95, 38, TRUE);
+  m_band->SavePosition();
+  EXPECT_EQ(ReadSetting(L"PosX"), 0xFFFFFFBFu);
+  EXPECT_EQ(DebugLines(L"SavePosition:"),
+            Lines{L"SavePosition: ManuallyPositioned=1, relativeX=-65\n"});
+
+  m_debug.Clear();
+  Redock();
+  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect().left, -65);
+  EXPECT_EQ(DebugLines(L"LoadPosition:").back(), L"LoadPosition: relativeX=-65, yPos=5\n");
+}
+
+TEST_F(PersistenceTest, SavingWritesAllThreeValuesAsZeroOrOne) {
+  Dock();
+  m_band->m_bManuallyPositioned = 5;
+  m_band->m_bLocked = -1;
+  m_band->SavePosition();
+  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 1u);
+  EXPECT_EQ(ReadSetting(L"Locked"), 1u);
+  EXPECT_EQ(ReadSetting(L"PosX"), 1600u);
+  EXPECT_EQ(DebugLines(L"SavePosition:"),
+            Lines{L"SavePosition: ManuallyPositioned=1, relativeX=1600\n"});
+}
+
+TEST_F(PersistenceTest, ThePositionIsRelativeToTheTaskbarsLeftEdge) {
+  Dock(RECT{300, 1032, 1820, 1080}, 1500);
+  m_band->SavePosition();
+  EXPECT_EQ(ReadSetting(L"PosX"), 1100u);
+}
+
+TEST_F(PersistenceTest, ABandWithoutWindowSavesAndLoadsNothing) {
+  CTaskbarWindow band;
+  band.SavePosition();
+  band.LoadPosition();
+  EXPECT_FALSE(SettingsKeyExists());
+  EXPECT_TRUE(DebugLines(L"LoadPosition:").empty());
+  EXPECT_TRUE(DebugLines(L"SavePosition:").empty());
+}
+
+TEST_F(PersistenceTest, ClosingSavesThePlaceAndTheNextStartRestoresIt) {
+  Dock();
+  m_band->m_bManuallyPositioned = TRUE;
+  m_band->m_bLocked = TRUE;
+  MoveWindow(Band(), 321, 5, 95, 38, TRUE);
+  SendMessageW(Band(), WM_CLOSE, 0, 0);
+  int nExitCode = -1;
+  EXPECT_TRUE(TakeQuitMessage(nExitCode));
+  EXPECT_FALSE(IsWindow(Band()));
+  EXPECT_EQ(DebugLines(L"SavePosition:"),
+            Lines{L"SavePosition: ManuallyPositioned=1, relativeX=321\n"});
+
+  m_debug.Clear();
+  Redock();
+  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_TRUE(m_band->m_bLocked);
+  EXPECT_EQ(BandRect(), (RECT{321, 5, 416, 43}));
+}
+
+// Values the query cannot take whole count as missing.
+TEST_F(PersistenceTest, AValueLongerThanFourBytesCountsAsMissing) {
+  const std::uint64_t qwLong = 1;
+  ASSERT_TRUE(m_hkcu.SetBytes(kSettingsKey, L"Locked", REG_QWORD, &qwLong, sizeof(qwLong)));
+  ASSERT_TRUE(m_hkcu.SetBytes(kSettingsKey, L"ManuallyPositioned", REG_QWORD, &qwLong,
+                              sizeof(qwLong)));
+  m_band->m_bLocked = TRUE;
+  MakeTaskbar();
+  CreateBand();
+  EXPECT_TRUE(m_band->m_bLocked) << "an unreadable Locked keeps the value the band had";
+  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(DebugLines(L"LoadPosition:"), Lines{L"LoadPosition: Start\n"});
+}
+
+TEST_F(PersistenceTest, APositionLongerThanFourBytesIsReportedAsMissing) {
+  const std::uint64_t qwPosX = 500;
+  StoreSettings(m_hkcu, 1, std::nullopt, std::nullopt);
+  ASSERT_TRUE(m_hkcu.SetBytes(kSettingsKey, L"PosX", REG_QWORD, &qwPosX, sizeof(qwPosX)));
+  Dock();
+  EXPECT_EQ(DebugLines(L"LoadPosition:").back(), L"LoadPosition: PosX nicht in Registry\n");
+  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect().left, 1600);
+}
+
+TEST_F(PersistenceTest, TheValueTypeIsNotExamined) {
+  const DWORD dwPosX = 800;
+  StoreSettings(m_hkcu, 1, std::nullopt, std::nullopt);
+  ASSERT_TRUE(m_hkcu.SetBytes(kSettingsKey, L"PosX", REG_BINARY, &dwPosX, sizeof(dwPosX)));
+  Dock();
+  EXPECT_EQ(BandRect().left, 800);
+}
+
+} // namespace

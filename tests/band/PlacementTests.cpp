@@ -1,0 +1,278 @@
+// The band's default place, following the notification area, and dragging,
+// under Wine with a test taskbar.
+
+#include <gtest/gtest.h>
+
+#include "BandFixture.h"
+
+namespace {
+
+using PlacementTest = CBandTest;
+
+TEST_F(PlacementTest, DocksFivePixelsLeftOfTheNotificationAreaAtTheDefaultSize) {
+  Dock();
+  EXPECT_EQ(m_band->m_rcDefault, (RECT{1600, 5, 1695, 43}));
+  EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 43}));
+  EXPECT_EQ(BandScreenRect(), (RECT{1600, 1037, 1695, 1075}));
+  EXPECT_EQ(m_band->m_nTrayNotifyLeft, 1700);
+  EXPECT_TRUE(IsWindowVisible(Band()));
+  EXPECT_EQ(m_band->m_renderer.m_nWidth, 95);
+  EXPECT_EQ(m_band->m_renderer.m_nHeight, 38);
+}
+
+TEST_F(PlacementTest, GivesEveryPositionRelativeToATaskbarThatDoesNotStartAtZero) {
+  Dock(RECT{300, 1032, 1820, 1080}, 1500);
+  EXPECT_EQ(m_band->m_rcDefault, (RECT{1100, 5, 1195, 43}));
+  EXPECT_EQ(BandScreenRect(), (RECT{1400, 1037, 1495, 1075}));
+}
+
+TEST_F(PlacementTest, AssumesTheNotificationArea200PixelsFromTheRightEndWhenThereIsNone) {
+  Dock(kTaskbar, kNotifyLeft, false);
+  EXPECT_EQ(m_band->m_rcDefault, (RECT{1620, 5, 1715, 43}));
+  EXPECT_EQ(BandRect(), (RECT{1620, 5, 1715, 43}));
+  EXPECT_EQ(m_band->m_nTrayNotifyLeft, 0);
+}
+
+TEST_F(PlacementTest, FollowsTheNotificationAreaOnTheNextTick) {
+  Dock();
+  MoveNotifyArea(1500);
+  EXPECT_EQ(BandRect().left, 1600) << "nothing moves before the tick";
+  Tick();
+  EXPECT_EQ(m_band->m_nTrayNotifyLeft, 1500);
+  EXPECT_EQ(BandRect(), (RECT{1400, 5, 1495, 43}));
+}
+
+TEST_F(PlacementTest, WatchesOnlyTheNotificationAreasLeftEdgeOnATick) {
+  Dock();
+  SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1020, 1920, 60, SWP_NOZORDER | SWP_NOACTIVATE);
+  m_rcTaskbar = RECT{0, 1020, 1920, 1080};
+  Tick();
+  EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 43})) << "a taller taskbar alone causes no relayout";
+  MoveNotifyArea(1690);
+  Tick();
+  EXPECT_EQ(BandRect(), (RECT{1590, 5, 1685, 55}));
+}
+
+TEST_F(PlacementTest, ALayoutOnATickWithoutNotificationAreaDoesNothing) {
+  Dock();
+  m_band->m_nTrayNotifyLeft = 0;
+  DestroyWindow(m_taskbar->NotifyArea());
+  Tick();
+  EXPECT_EQ(BandRect().left, 1600);
+  EXPECT_EQ(m_band->m_nTrayNotifyLeft, 0);
+}
+
+TEST_F(PlacementTest, AManuallyPlacedBandStaysWhenTheNotificationAreaMoves) {
+  Dock();
+  m_band->m_bManuallyPositioned = TRUE;
+  MoveWindow(Band(), 400, 5, 95, 38, TRUE);
+  MoveNotifyArea(300);
+  Tick();
+  EXPECT_EQ(BandRect().left, 400);
+  EXPECT_EQ(m_band->m_nTrayNotifyLeft, 1700);
+}
+
+TEST_F(PlacementTest, ASettingsChangePutsTheBandBackToItsDefaultPlace) {
+  Dock();
+  MoveWindow(Band(), 400, 9, 95, 30, TRUE);
+  SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1020, 1920, 60, SWP_NOZORDER | SWP_NOACTIVATE);
+  m_rcTaskbar = RECT{0, 1020, 1920, 1080};
+  SendMessageW(Band(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+  EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 55}));
+  EXPECT_EQ(m_band->m_rcTaskbar, (RECT{0, 1020, 1920, 1080}));
+  EXPECT_EQ(m_band->m_renderer.m_nHeight, 50);
+}
+
+TEST_F(PlacementTest, ASettingsChangeLeavesAManuallyPlacedBandAlone) {
+  Dock();
+  m_band->m_bManuallyPositioned = TRUE;
+  MoveWindow(Band(), 400, 5, 95, 38, TRUE);
+  SendMessageW(Band(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
+  EXPECT_EQ(BandRect().left, 400);
+}
+
+// The drag: the band starts at relative x 1600, 95 wide, grabbed at client x 10.
+
+TEST_F(PlacementTest, DraggingMovesTheBandWithTheCursorAndTakesTheCapture) {
+  Dock();
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  EXPECT_TRUE(m_band->m_bDragging);
+  EXPECT_EQ(m_band->m_nDragGrabX, 10);
+  EXPECT_EQ(GetCapture(), Band());
+  Mouse(WM_MOUSEMOVE, -490, 20);
+  EXPECT_EQ(BandRect(), (RECT{1100, 5, 1195, 43}));
+  Mouse(WM_MOUSEMOVE, 60, 20); // the band is now at 1100: 60 - 10 further right
+  EXPECT_EQ(BandRect(), (RECT{1150, 5, 1245, 43}));
+}
+
+struct ClampCase {
+  const char* what;
+  int nCursorX;
+  LONG nExpectedLeft;
+};
+
+TEST_F(PlacementTest, DraggingStopsAtTheTaskbarsLeftEndAndAtTheNotificationArea) {
+  constexpr ClampCase kCases[] = {
+      {"far past the left end", -5000, 0},
+      {"just past the left end", -1611, 0},
+      {"right at the left end", -1590, 0},
+      {"right edge meets the notification area", 15, 1605},
+      {"far past the notification area", 900, 1605},
+  };
+  Dock();
+  for (const auto& c : kCases) {
+    MoveWindow(Band(), 1600, 5, 95, 38, TRUE);
+    Mouse(WM_LBUTTONDOWN, 10, 20);
+    Mouse(WM_MOUSEMOVE, c.nCursorX, 20);
+    EXPECT_EQ(BandRect().left, c.nExpectedLeft) << c.what;
+    m_band->m_bDragging = FALSE;
+    ReleaseCapture();
+  }
+}
+
+TEST_F(PlacementTest, DraggingKeepsTheBandsSizeAndPutsItsTopAtTheDefaultTop) {
+  Dock();
+  MoveWindow(Band(), 900, 2, 80, 30, TRUE);
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  Mouse(WM_MOUSEMOVE, 20, 20);
+  EXPECT_EQ(BandRect(), (RECT{910, 5, 990, 35}));
+}
+
+TEST_F(PlacementTest, APressDuringADragTakesHoldAgainAtTheNewPoint) {
+  Dock();
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  Mouse(WM_MOUSEMOVE, -90, 20);
+  Mouse(WM_LBUTTONDOWN, 40, 20);
+  EXPECT_TRUE(m_band->m_bDragging);
+  EXPECT_EQ(m_band->m_nDragGrabX, 40);
+  Mouse(WM_MOUSEMOVE, 0, 20);
+  EXPECT_EQ(BandRect().left, 1460);
+  EXPECT_TRUE(DebugLines(L"SavePosition:").empty());
+}
+
+TEST_F(PlacementTest, ADropWithTwentyPixelsClearStaysAndIsSavedAsPlacedByHand) {
+  Dock();
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  Mouse(WM_MOUSEMOVE, -5, 20); // right edge at 1680: a gap of 20
+  Mouse(WM_LBUTTONUP, -5, 20);
+  EXPECT_FALSE(m_band->m_bDragging);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect().left, 1585);
+  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 1u);
+  EXPECT_EQ(ReadSetting(L"PosX"), 1585u);
+  EXPECT_EQ(ReadSetting(L"Locked"), 0u);
+  EXPECT_EQ(DebugLines(L"SavePosition:"),
+            std::vector<std::wstring>{L"SavePosition: ManuallyPositioned=1, relativeX=1585\n"});
+}
+
+TEST_F(PlacementTest, ADropCloserThanTwentyPixelsSavesThePlaceThenSnapsBack) {
+  Dock();
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  Mouse(WM_MOUSEMOVE, -4, 20); // right edge at 1681: a gap of 19
+  Mouse(WM_LBUTTONUP, -4, 20);
+  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 43}));
+  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 0u);
+  EXPECT_EQ(ReadSetting(L"PosX"), 1586u);
+  EXPECT_EQ(DebugLines(L"SavePosition:"),
+            std::vector<std::wstring>{L"SavePosition: ManuallyPositioned=0, relativeX=1586\n"});
+}
+
+TEST_F(PlacementTest, ASnappingDropEndsManualPlacement) {
+  Dock();
+  m_band->m_bManuallyPositioned = TRUE;
+  MoveWindow(Band(), 400, 5, 95, 38, TRUE);
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  Mouse(WM_MOUSEMOVE, 2000, 20);
+  Mouse(WM_LBUTTONUP, 2000, 20);
+  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect().left, 1600);
+  MoveNotifyArea(1500);
+  Tick();
+  EXPECT_EQ(BandRect().left, 1400) << "the band follows the notification area again";
+}
+
+TEST_F(PlacementTest, WithoutNotificationAreaADragStopsOneBandWidthLeftOfTheTaskbarAndSnapsBack) {
+  Dock(kTaskbar, kNotifyLeft, false);
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  Mouse(WM_MOUSEMOVE, -1000, 20);
+  EXPECT_EQ(BandRect().left, -95);
+  Mouse(WM_LBUTTONUP, -1000, 20);
+  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect().left, 1920 - 300);
+  EXPECT_EQ(ReadSetting(L"PosX"), static_cast<DWORD>(-95));
+}
+
+TEST_F(PlacementTest, ALockedBandDoesNotDragButStillHandsTheMessagesOn) {
+  Dock();
+  m_band->m_bLocked = TRUE;
+  CDefaultProcessingSpy spy(Band());
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  Mouse(WM_MOUSEMOVE, -490, 20);
+  Mouse(WM_LBUTTONUP, -490, 20);
+  EXPECT_FALSE(m_band->m_bDragging);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(BandRect().left, 1600);
+  EXPECT_FALSE(SettingsKeyExists());
+  EXPECT_EQ(spy.Count(WM_LBUTTONDOWN), 1);
+  EXPECT_EQ(spy.Count(WM_MOUSEMOVE), 1);
+  EXPECT_EQ(spy.Count(WM_LBUTTONUP), 1);
+}
+
+TEST_F(PlacementTest, DraggingHandsEveryMouseMessageOnToTheDefaultProcessing) {
+  Dock();
+  CDefaultProcessingSpy spy(Band());
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  Mouse(WM_MOUSEMOVE, -490, 20);
+  Mouse(WM_LBUTTONUP, -490, 20);
+  EXPECT_EQ(spy.Count(WM_LBUTTONDOWN), 1);
+  EXPECT_EQ(spy.Count(WM_MOUSEMOVE), 1);
+  EXPECT_EQ(spy.Count(WM_LBUTTONUP), 1);
+}
+
+TEST_F(PlacementTest, MovesWithoutAPressMoveNothing) {
+  Dock();
+  Mouse(WM_MOUSEMOVE, -490, 20);
+  Mouse(WM_LBUTTONUP, -490, 20);
+  EXPECT_EQ(BandRect().left, 1600);
+  EXPECT_FALSE(SettingsKeyExists());
+}
+
+TEST_F(PlacementTest, LosingTheCaptureEndsTheDragAsADrop) {
+  Dock();
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  Mouse(WM_MOUSEMOVE, -490, 20);
+
+  HWND hOther = CreateWindowExW(0, L"STATIC", nullptr, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                nullptr, nullptr);
+  ASSERT_NE(hOther, nullptr);
+  SetCapture(hOther);
+  EXPECT_FALSE(m_band->m_bDragging);
+  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 1u);
+  EXPECT_EQ(ReadSetting(L"PosX"), 1100u);
+  EXPECT_EQ(DebugLines(L"SavePosition:"),
+            std::vector<std::wstring>{L"SavePosition: ManuallyPositioned=1, relativeX=1100\n"});
+  EXPECT_EQ(GetCapture(), hOther) << "the capture stays with the window that took it";
+
+  Mouse(WM_MOUSEMOVE, 300, 20);
+  Mouse(WM_LBUTTONUP, 300, 20);
+  EXPECT_EQ(BandRect().left, 1100) << "the band no longer follows the pointer";
+  EXPECT_EQ(DebugLines(L"SavePosition:").size(), 1u);
+  ReleaseCapture();
+  DestroyWindow(hOther);
+}
+
+TEST_F(PlacementTest, LosingTheCaptureCloseToTheNotificationAreaSnapsBack) {
+  Dock();
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  Mouse(WM_MOUSEMOVE, -4, 20);
+  ReleaseCapture();
+  EXPECT_FALSE(m_band->m_bDragging);
+  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect().left, 1600);
+  EXPECT_EQ(ReadSetting(L"PosX"), 1586u);
+}
+
+} // namespace
