@@ -13,6 +13,7 @@
 #include "PublisherLoop.h"
 #include "PublisherNames.h"
 #include "PublisherOptions.h"
+#include "RouterSource.h"
 #include "TrafficSectionWriter.h"
 
 namespace {
@@ -34,7 +35,7 @@ std::unique_ptr<ITrafficSource> MakeSource(const PublisherOptions& options) {
     case SourceKind::Adapter:
       return std::make_unique<CAdapterSource>(options.m_strAdapter);
     case SourceKind::Router:
-      return nullptr;
+      return std::make_unique<CRouterSource>(options.m_strRouter);
   }
   return std::make_unique<CDemoSource>(options.m_nSeed);
 }
@@ -92,10 +93,6 @@ int wmain(int argc, wchar_t** argv) {
   if (options.m_bStop) return StopRunningPublisher(options.m_strSectionName);
 
   std::unique_ptr<ITrafficSource> pSource = MakeSource(options);
-  if (pSource == nullptr) {
-    PrintError(L"nimbrel-publisher: this source is not available in this build; use --source demo");
-    return kExitUsage;
-  }
 
   CTrafficSectionWriter writer;
   switch (writer.Open(options.m_strSectionName)) {

@@ -1,0 +1,327 @@
+// Winsock's headers (through the fake gateway) must come before <windows.h>.
+#include "support/FakeIgd.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "RouterSource.h"
+#include "support/ChildProcess.h"
+#include "support/SectionReader.h"
+
+namespace {
+
+constexpr std::int64_t kLinkDownBytes = 100'000'000 / 8;
+constexpr std::int64_t kLinkUpBytes = 40'000'000 / 8;
+
+// The gateway's behaviour; the fake server's thread is its only user while it runs.
+struct FakeGateway {
+  std::string m_strDescription = IgdDescriptionXml("/upnp/control/wancic", nullptr);
+  int m_nDescriptionStatus = 200;
+  std::string m_strControlPath = "/upnp/control/wancic";
+  bool m_bAddon = true;
+  std::vector<std::uint64_t> m_sent{1000};
+  std::vector<std::uint64_t> m_received{5000};
+  std::map<std::string, FakeResponse> m_overrides;
+  std::size_t m_nSentCalls = 0;
+  std::size_t m_nReceivedCalls = 0;
+
+  static std::string Next(const std::vector<std::uint64_t>& values, std::size_t& nCalls) {
+    const std::uint64_t nValue = values[nCalls < values.size() ? nCalls : values.size() - 1];
+    ++nCalls;
+    return std::to_string(nValue);
+  }
+
+  FakeResponse Answer(const FakeRequest& request) {
+    if (request.m_strMethod == "GET") {
+      if (request.m_strPath != "/igddesc.xml") return {404, ""};
+      return {m_nDescriptionStatus, m_strDescription};
+    }
+    if (request.m_strPath != m_strControlPath) return {404, ""};
+    const std::string action = ActionOf(request);
+    if (const auto it = m_overrides.find(action); it != m_overrides.end()) return it->second;
+    if (action == "GetCommonLinkProperties") {
+      return {200, SoapAnswer("GetCommonLinkProperties", {{"NewWANAccessType", "DSL"},
+                                                          {"NewLayer1UpstreamMaxBitRate", "40000000"},
+                                                          {"NewLayer1DownstreamMaxBitRate", "100000000"},
+                                                          {"NewPhysicalLinkStatus", "Up"}})};
+    }
+    if (action == "GetAddonInfos" && m_bAddon) {
+      return {200, SoapAnswer("GetAddonInfos", {{"NewByteSendRate", "89012"},
+                                                {"NewByteReceiveRate", "1234567"},
+                                                {"NewPacketSendRate", "80"},
+                                                {"NewTotalBytesSent", "1"}})};
+    }
+    if (action == "GetTotalBytesSent") return {200, SoapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", Next(m_sent, m_nSentCalls)}})};
+    if (action == "GetTotalBytesReceived") {
+      return {200, SoapAnswer("GetTotalBytesReceived", {{"NewTotalBytesReceived", Next(m_received, m_nReceivedCalls)}})};
+    }
+    return {500, SoapFault(401, "Invalid Action")};
+  }
+};
+
+class RouterSource : public ::testing::Test {
+ protected:
+  void Serve() {
+    ASSERT_TRUE(m_igd.Start([this](const FakeRequest& request) { return m_gateway.Answer(request); }));
+  }
+  std::wstring DescriptionUrl() const { return m_igd.Url("/igddesc.xml"); }
+  std::string PortText() const { return std::to_string(m_igd.Port()); }
+  std::vector<std::string> Actions() {
+    std::vector<std::string> actions;
+    for (const FakeRequest& request : m_igd.Requests()) actions.push_back(request.m_strMethod == "GET" ? "GET " + request.m_strPath : ActionOf(request));
+    return actions;
+  }
+
+  FakeGateway m_gateway;
+  CFakeIgd m_igd;
+};
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+TEST_F(RouterSource, AddonRatesAndLinkFullScaleFromAHostRelativeControlUrl) {
+  Serve();
+  CRouterSource source(DescriptionUrl(), 2000);
+  ASSERT_EQ(source.Start(), L"");
+  EXPECT_EQ(source.ControlUrl(), m_igd.Url("/upnp/control/wancic"));
+  const SourceReading reading = source.Read(1000);
+  ASSERT_EQ(reading.m_kind, SourceReading::Kind::Sample) << Narrow(reading.m_strError);
+  EXPECT_EQ(reading.m_sample.m_nRateDown, 1'234'567);
+  EXPECT_EQ(reading.m_sample.m_nRateUp, 89'012);
+  EXPECT_EQ(reading.m_sample.m_nMaxDown, kLinkDownBytes);
+  EXPECT_EQ(reading.m_sample.m_nMaxUp, kLinkUpBytes);
+
+  const std::vector<FakeRequest> requests = m_igd.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(Actions(), (std::vector<std::string>{"GET /igddesc.xml", "GetCommonLinkProperties", "GetAddonInfos"}));
+  EXPECT_EQ(requests[2].m_strMethod, "POST");
+  EXPECT_EQ(requests[2].m_strSoapAction, "\"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1#GetAddonInfos\"");
+  EXPECT_NE(requests[2].m_strBody.find("<u:GetAddonInfos xmlns:u=\"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1\">"),
+            std::string::npos);
+}
+
+TEST_F(RouterSource, ControlUrlMayBeRelativeBaseRelativeOrAbsolute) {
+  Serve();
+  struct Case {
+    std::string control;
+    std::string base;  // empty: no URLBase
+    std::string path;  // where the actions must arrive
+  };
+  const std::string origin = "http://127.0.0.1:" + PortText();
+  const Case kCases[] = {
+      {"upnp/control/wancic", "", "/upnp/control/wancic"},
+      {"ctl/common", origin + "/base/", "/base/ctl/common"},
+      {"/root/ctl", origin + "/base/", "/root/ctl"},
+      {origin + "/absolute/ctl", "", "/absolute/ctl"},
+      {origin + "/absolute/ctl2", "http://192.0.2.1:1/ignored/", "/absolute/ctl2"},
+  };
+  for (const Case& c : kCases) {
+    m_gateway.m_strDescription = IgdDescriptionXml(c.control.c_str(), c.base.empty() ? nullptr : c.base.c_str());
+    m_gateway.m_strControlPath = c.path;
+    CRouterSource source(DescriptionUrl(), 2000);
+    ASSERT_EQ(source.Start(), L"") << c.control;
+    EXPECT_EQ(source.ControlUrl(), std::wstring(origin.begin(), origin.end()) + std::wstring(c.path.begin(), c.path.end()));
+    EXPECT_EQ(source.Read(1000).m_kind, SourceReading::Kind::Sample) << c.control;
+  }
+}
+
+TEST_F(RouterSource, WithoutGetAddonInfosRatesComeFromTheTotals) {
+  m_gateway.m_bAddon = false;
+  m_gateway.m_sent = {1000, 3000, 6000};
+  m_gateway.m_received = {10'000, 30'000, 70'000};
+  Serve();
+  CRouterSource source(DescriptionUrl(), 2000);
+  ASSERT_EQ(source.Start(), L"");
+  EXPECT_EQ(source.Read(1000).m_kind, SourceReading::Kind::Skip);
+  SourceReading reading = source.Read(2000);
+  ASSERT_EQ(reading.m_kind, SourceReading::Kind::Sample) << Narrow(reading.m_strError);
+  EXPECT_EQ(reading.m_sample.m_nRateDown, 20'000);
+  EXPECT_EQ(reading.m_sample.m_nRateUp, 2'000);
+  EXPECT_EQ(reading.m_sample.m_nMaxDown, kLinkDownBytes);
+  reading = source.Read(2500);
+  ASSERT_EQ(reading.m_kind, SourceReading::Kind::Sample);
+  EXPECT_EQ(reading.m_sample.m_nRateDown, 80'000);
+  EXPECT_EQ(reading.m_sample.m_nRateUp, 6'000);
+
+  int nAddonCalls = 0;
+  for (const std::string& action : Actions()) nAddonCalls += action == "GetAddonInfos";
+  EXPECT_EQ(nAddonCalls, 1) << "an absent GetAddonInfos is asked for once only";
+}
+
+TEST_F(RouterSource, CountersThatWrapWidenOrRestartGiveNoSpike) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint64_t> received;
+    std::vector<SourceReading::Kind> kinds;
+    std::vector<std::int64_t> rates;  // for each Sample, in order
+  };
+  using K = SourceReading::Kind;
+  const Case kCases[] = {
+      {"32-bit wrap", {4'294'960'000, 3'000, 13'000}, {K::Skip, K::Sample, K::Sample}, {10'296, 10'000}},
+      {"wider than 32 bits", {5'000'000'000, 5'000'100'000, 5'000'300'000}, {K::Skip, K::Sample, K::Sample}, {100'000, 200'000}},
+      {"restart of a wide counter", {5'000'000'000, 1'000, 3'000}, {K::Skip, K::Skip, K::Sample}, {2'000}},
+      {"restart of a 32-bit counter far below the top", {2'000'000'000, 1'000, 1'500}, {K::Skip, K::Skip, K::Sample}, {500}},
+  };
+  m_gateway.m_bAddon = false;
+  Serve();
+  for (const Case& c : kCases) {
+    m_gateway.m_received = c.received;
+    m_gateway.m_nReceivedCalls = 0;
+    CRouterSource source(DescriptionUrl(), 2000);
+    ASSERT_EQ(source.Start(), L"");
+    std::vector<std::int64_t> rates;
+    for (std::size_t i = 0; i < c.kinds.size(); ++i) {
+      const SourceReading reading = source.Read(1000 * (i + 1));
+      EXPECT_EQ(reading.m_kind, c.kinds[i]) << c.name << ", read " << i << ": " << Narrow(reading.m_strError);
+      if (reading.m_kind == K::Sample) rates.push_back(reading.m_sample.m_nRateDown);
+    }
+    EXPECT_EQ(rates, c.rates) << c.name;
+  }
+}
+
+TEST_F(RouterSource, FailingActionsGiveNoDataWithALineSayingWhat) {
+  struct Case {
+    const char* action;
+    int nStatus;
+    std::string body;
+    bool bAddon;
+    const wchar_t* expected;
+  };
+  const Case kCases[] = {
+      {"GetTotalBytesSent", 500, "", false, L"router: GetTotalBytesSent answered HTTP 500"},
+      {"GetTotalBytesReceived", 500, SoapFault(501, "Action Failed"), false,
+       L"router: GetTotalBytesReceived failed with UPnP error 501 (Action Failed)"},
+      {"GetAddonInfos", 200, "<s:Envelope><s:Body><NewByteSendRate>5</NewByteReceiveRate></s:Body></s:Envelope>", true,
+       L"router: GetAddonInfos answer is not valid XML"},
+      {"GetAddonInfos", 200, "NewByteSendRate=5", true, L"router: GetAddonInfos answer is not valid XML"},
+      {"GetAddonInfos", 200, "<a><b></a>", true, L"router: GetAddonInfos answer is not valid XML"},
+      {"GetTotalBytesSent", 200, SoapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", "lots"}}), false,
+       L"router: the byte totals are missing from its answer"},
+  };
+  Serve();
+  for (const Case& c : kCases) {
+    FakeResponse response;
+    response.m_nStatus = c.nStatus;
+    response.m_strBody = c.body;
+    m_gateway.m_overrides = {{c.action, response}};
+    m_gateway.m_bAddon = c.bAddon;
+    CRouterSource source(DescriptionUrl(), 2000);
+    ASSERT_EQ(source.Start(), L"");
+    const SourceReading reading = source.Read(1000);
+    EXPECT_EQ(reading.m_kind, SourceReading::Kind::Failed) << Narrow(c.expected);
+    EXPECT_EQ(reading.m_strError, c.expected);
+    EXPECT_EQ(reading.m_sample.m_nRateDown, -1);
+    EXPECT_EQ(reading.m_sample.m_nRateUp, -1);
+  }
+}
+
+TEST_F(RouterSource, ARouterThatDoesNotAnswerTimesOut) {
+  m_gateway.m_overrides = {{"GetAddonInfos", {200, "", true}}};
+  Serve();
+  CRouterSource source(DescriptionUrl(), 500);
+  ASSERT_EQ(source.Start(), L"");
+  const ULONGLONG nStart = GetTickCount64();
+  const SourceReading reading = source.Read(1000);
+  const ULONGLONG nElapsed = GetTickCount64() - nStart;
+  EXPECT_EQ(reading.m_kind, SourceReading::Kind::Failed);
+  EXPECT_EQ(reading.m_strError, L"router: GetAddonInfos timed out");
+  EXPECT_GE(nElapsed, 400u);
+  EXPECT_LT(nElapsed, 2500u);
+}
+
+TEST_F(RouterSource, StartRefusesWhatIsNotAUsableGatewayAndSaysWhatToDo) {
+  struct Case {
+    const char* name;
+    std::string description;
+    int nStatus;
+    std::wstring expectedStart;
+    std::wstring expectedEnd;
+  };
+  const Case kCases[] = {
+      {"malformed description", "<?xml version=\"1.0\"?><root><device><serviceList>", 200, L"the router's description at ",
+       L" is not valid XML; check that --router names the UPnP device description"},
+      {"not XML at all", "{\"json\": true}", 200, L"the router's description at ", L" is not valid XML; check that --router names the UPnP device description"},
+      {"no counters service", "<root><device><serviceList><service><serviceType>urn:schemas-upnp-org:service:"
+                              "WANIPConnection:1</serviceType><controlURL>/x</controlURL></service></serviceList></device></root>",
+       200, L"the router's description at ",
+       L" has no WANCommonInterfaceConfig service; turn on UPnP status information in the router, or use --source adapter"},
+      {"description missing", "", 404, L"the router at ", L" answered HTTP 404 to the description request; check the --router URL"},
+  };
+  Serve();
+  for (const Case& c : kCases) {
+    m_gateway.m_strDescription = c.description;
+    m_gateway.m_nDescriptionStatus = c.nStatus;
+    CRouterSource source(DescriptionUrl(), 2000);
+    EXPECT_EQ(source.Start(), c.expectedStart + DescriptionUrl() + c.expectedEnd) << c.name;
+  }
+}
+
+TEST(RouterSourceUnreachable, StartSaysTheRouterCannotBeReached) {
+  CFakeIgd closed;
+  ASSERT_TRUE(closed.Start([](const FakeRequest&) { return FakeResponse{}; }));
+  const std::wstring strUrl = closed.Url("/igddesc.xml");
+  closed.Stop();
+  CRouterSource source(strUrl, 1000);
+  EXPECT_EQ(source.Start(), L"cannot reach the router at " + strUrl +
+                                L" (cannot connect); check the address and that UPnP is turned on in the router");
+}
+
+TEST_F(RouterSource, ProgramPublishesTheRoutersRates) {
+  Serve();
+  const std::wstring strName = UniqueSectionName(L"ExeRouter");
+  const ChildResult result = RunPublisher(
+      L"--section-name \"" + strName + L"\" --source router --router " + DescriptionUrl() + L" --once --bits", 20000);
+  ASSERT_TRUE(result.m_bExited);
+  EXPECT_EQ(result.m_dwExitCode, 0u) << result.m_strErr;
+  EXPECT_NE(result.m_strOut.find(" down=1234567 up=89012 max-down=12500000 max-up=5000000 "), std::string::npos)
+      << result.m_strOut;
+  EXPECT_NE(result.m_strOut.find("units=bits"), std::string::npos);
+}
+
+TEST_F(RouterSource, ProgramRefusesAMalformedRouterWithExitCodeThree) {
+  m_gateway.m_strDescription = "<root><device>";
+  Serve();
+  const std::wstring strName = UniqueSectionName(L"ExeRouterBad");
+  const ChildResult result =
+      RunPublisher(L"--section-name \"" + strName + L"\" --source router --router " + DescriptionUrl(), 20000);
+  ASSERT_TRUE(result.m_bExited);
+  EXPECT_EQ(result.m_dwExitCode, 3u);
+  EXPECT_EQ(result.m_strErr, "nimbrel-publisher: the router's description at " + Narrow(DescriptionUrl()) +
+                                 " is not valid XML; check that --router names the UPnP device description\r\n");
+  EXPECT_FALSE(ReadSection(strName));
+}
+
+TEST_F(RouterSource, ProgramShowsNoDataAndRetriesWhileTheRouterFails) {
+  m_gateway.m_bAddon = false;
+  m_gateway.m_overrides = {{"GetTotalBytesSent", {500, ""}}};
+  Serve();
+  const std::wstring strName = UniqueSectionName(L"ExeRouterFail");
+  CChildProcess child;
+  ASSERT_TRUE(child.Start(L"--section-name \"" + strName + L"\" --source router --router " + DescriptionUrl() +
+                          L" --interval 100"));
+  std::optional<SharedTrafficRecord> record;
+  for (int i = 0; i < 100 && !(record && record->Sequence != 0); ++i) {
+    Sleep(50);
+    record = ReadSection(strName);
+  }
+  ASSERT_TRUE(record && record->Sequence != 0);
+  EXPECT_EQ(record->RateDown, -1);
+  EXPECT_EQ(record->RateUp, -1);
+  TrafficState state;
+  EXPECT_TRUE(PollLikeTheBand(strName, state));
+  EXPECT_EQ(state.m_nRateLower, -1);
+  EXPECT_EQ(state.m_nRateUpper, -1);
+
+  EXPECT_EQ(RunPublisher(L"--section-name \"" + strName + L"\" --stop", 10000).m_dwExitCode, 0u);
+  const ChildResult result = child.Finish(10000);
+  EXPECT_TRUE(result.m_bExited);
+  EXPECT_EQ(result.m_strErr.rfind("nimbrel-publisher: router: GetTotalBytesSent answered HTTP 500; showing No Data and retrying in ", 0),
+            0u)
+      << result.m_strErr;
+}
+
+}  // namespace

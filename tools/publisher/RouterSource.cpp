@@ -1,0 +1,156 @@
+#include "RouterSource.h"
+
+#include "SoapText.h"
+#include "SsdpDiscovery.h"
+#include "UrlResolve.h"
+
+namespace {
+
+// A router that cannot tell its link rates is asked again now and then.
+constexpr std::uint64_t kLinkRetryMs = 60'000;
+
+// UPnP: 401 Invalid Action, 602 Optional Action Not Implemented.
+bool IsUnknownActionCode(const std::wstring& strCode) { return strCode == L"401" || strCode == L"602"; }
+
+std::wstring FaultText(const SoapReply& reply) {
+  std::wstring text = L"UPnP error";
+  if (!reply.m_strErrorCode.empty()) text += L" " + reply.m_strErrorCode;
+  if (!reply.m_strErrorDescription.empty()) text += L" (" + reply.m_strErrorDescription + L")";
+  return text;
+}
+
+}  // namespace
+
+CRouterSource::CRouterSource(std::wstring strRouter, DWORD dwTimeoutMs)
+    : m_http(dwTimeoutMs), m_strRouter(std::move(strRouter)) {}
+
+std::wstring CRouterSource::Start() {
+  m_strDescriptionUrl = m_strRouter;
+  if (m_strRouter == L"auto") {
+    std::wstring strError;
+    m_strDescriptionUrl = DiscoverGatewayDescription(kRouterTimeoutMs, strError);
+    if (m_strDescriptionUrl.empty()) return strError;
+  }
+
+  const HttpResult description = m_http.Get(m_strDescriptionUrl);
+  if (description.m_dwError != ERROR_SUCCESS) {
+    return L"cannot reach the router at " + m_strDescriptionUrl + L" (" + DescribeHttpError(description.m_dwError) +
+           L"); check the address and that UPnP is turned on in the router";
+  }
+  if (description.m_dwStatus != 200) {
+    return L"the router at " + m_strDescriptionUrl + L" answered HTTP " + std::to_wstring(description.m_dwStatus) +
+           L" to the description request; check the --router URL";
+  }
+  IgdDescription igd;
+  if (ParseIgdDescription(description.m_strBody, igd) < 0) {
+    return L"the router's description at " + m_strDescriptionUrl +
+           L" is not valid XML; check that --router names the UPnP device description";
+  }
+  if (igd.m_strServiceType.empty()) {
+    return L"the router's description at " + m_strDescriptionUrl +
+           L" has no WANCommonInterfaceConfig service; turn on UPnP status information in the router, "
+           L"or use --source adapter";
+  }
+  m_strServiceType = igd.m_strServiceType;
+  m_strControlUrl = ResolveControlUrl(m_strDescriptionUrl, igd.m_strUrlBase, igd.m_strControlUrl);
+  if (m_strControlUrl.empty()) {
+    return L"the router's description at " + m_strDescriptionUrl + L" gives an unusable control URL '" +
+           igd.m_strControlUrl + L"'";
+  }
+  ReadLinkProperties(0);
+  return {};
+}
+
+CRouterSource::ActionResult CRouterSource::Call(const wchar_t* pszAction) {
+  ActionResult result;
+  const HttpResult answer = m_http.PostSoap(m_strControlUrl, SoapActionHeader(m_strServiceType, pszAction),
+                                            BuildSoapRequest(m_strServiceType, pszAction));
+  const std::wstring strWhat = std::wstring(L"router: ") + pszAction;
+  if (answer.m_dwError != ERROR_SUCCESS) {
+    result.m_strError = strWhat + L" " + DescribeHttpError(answer.m_dwError);
+    return result;
+  }
+  const bool bParsed = ParseSoapReply(answer.m_strBody, result.m_reply) >= 0;
+  if (bParsed && result.m_reply.m_bFault) {
+    result.m_bUnknownAction = IsUnknownActionCode(result.m_reply.m_strErrorCode);
+    result.m_strError = strWhat + L" failed with " + FaultText(result.m_reply);
+    return result;
+  }
+  if (answer.m_dwStatus != 200) {
+    result.m_bUnknownAction = answer.m_dwStatus == 404 || answer.m_dwStatus == 501;
+    result.m_strError = strWhat + L" answered HTTP " + std::to_wstring(answer.m_dwStatus);
+    return result;
+  }
+  if (!bParsed) {
+    result.m_strError = strWhat + L" answer is not valid XML";
+    return result;
+  }
+  result.m_bOk = true;
+  return result;
+}
+
+void CRouterSource::ReadLinkProperties(std::uint64_t nNowMs) {
+  m_nLinkRetryMs = nNowMs + kLinkRetryMs;
+  const ActionResult link = Call(L"GetCommonLinkProperties");
+  if (!link.m_bOk) return;
+  const std::wstring* pUp = link.m_reply.Find(L"NewLayer1UpstreamMaxBitRate");
+  const std::wstring* pDown = link.m_reply.Find(L"NewLayer1DownstreamMaxBitRate");
+  const auto nUpBits = pUp ? ParseUpnpUnsigned(*pUp) : std::nullopt;
+  const auto nDownBits = pDown ? ParseUpnpUnsigned(*pDown) : std::nullopt;
+  if (!nUpBits || !nDownBits) return;
+  m_nMaxUp = static_cast<std::int64_t>(*nUpBits / 8);
+  m_nMaxDown = static_cast<std::int64_t>(*nDownBits / 8);
+  m_bLinkKnown = true;
+}
+
+SourceReading CRouterSource::Read(std::uint64_t nNowMs) {
+  if (!m_bLinkKnown && nNowMs >= m_nLinkRetryMs) ReadLinkProperties(nNowMs);
+
+  if (m_addon != Addon::Absent) {
+    const ActionResult addon = Call(L"GetAddonInfos");
+    if (addon.m_bOk) {
+      const std::wstring* pSend = addon.m_reply.Find(L"NewByteSendRate");
+      const std::wstring* pReceive = addon.m_reply.Find(L"NewByteReceiveRate");
+      const auto nSend = pSend ? ParseUpnpUnsigned(*pSend) : std::nullopt;
+      const auto nReceive = pReceive ? ParseUpnpUnsigned(*pReceive) : std::nullopt;
+      if (nSend && nReceive) {
+        m_addon = Addon::Present;
+        TrafficSample sample;
+        sample.m_nRateDown = static_cast<std::int64_t>(*nReceive & INT64_MAX);
+        sample.m_nRateUp = static_cast<std::int64_t>(*nSend & INT64_MAX);
+        sample.m_nMaxDown = m_nMaxDown;
+        sample.m_nMaxUp = m_nMaxUp;
+        return SampleReading(sample);
+      }
+      if (m_addon == Addon::Present) return FailedReading(L"router: GetAddonInfos answered without byte rates");
+      m_addon = Addon::Absent;
+    } else if (addon.m_bUnknownAction && m_addon == Addon::Unknown) {
+      m_addon = Addon::Absent;
+    } else {
+      return FailedReading(addon.m_strError);
+    }
+  }
+  return ReadTotals(nNowMs);
+}
+
+SourceReading CRouterSource::ReadTotals(std::uint64_t nNowMs) {
+  const ActionResult sent = Call(L"GetTotalBytesSent");
+  if (!sent.m_bOk) return FailedReading(sent.m_strError);
+  const ActionResult received = Call(L"GetTotalBytesReceived");
+  if (!received.m_bOk) return FailedReading(received.m_strError);
+  const std::wstring* pSent = sent.m_reply.Find(L"NewTotalBytesSent");
+  const std::wstring* pReceived = received.m_reply.Find(L"NewTotalBytesReceived");
+  const auto nSent = pSent ? ParseUpnpUnsigned(*pSent) : std::nullopt;
+  const auto nReceived = pReceived ? ParseUpnpUnsigned(*pReceived) : std::nullopt;
+  if (!nSent || !nReceived) return FailedReading(L"router: the byte totals are missing from its answer");
+
+  const auto nUp = m_sent.Add(*nSent, nNowMs, static_cast<std::uint64_t>(m_nMaxUp));
+  const auto nDown = m_received.Add(*nReceived, nNowMs, static_cast<std::uint64_t>(m_nMaxDown));
+  if (!nUp || !nDown) return {};
+  TrafficSample sample;
+  sample.m_nRateDown = *nDown;
+  sample.m_nRateUp = *nUp;
+  sample.m_nMaxDown = m_nMaxDown;
+  sample.m_nMaxUp = m_nMaxUp;
+  return SampleReading(sample);
+}
