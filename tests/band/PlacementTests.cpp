@@ -3,9 +3,24 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "BandFixture.h"
 
 namespace {
+
+using namespace std::chrono_literals;
+
+// Mouse input as the user makes it: through the system's input queue, so the
+// messages reach the band by hit-testing and capture.
+void SendMouseInput(DWORD dwFlags, POINT ptScreen) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = MulDiv(ptScreen.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+  input.mi.dy = MulDiv(ptScreen.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+  input.mi.dwFlags = dwFlags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  ASSERT_EQ(SendInput(1, &input, sizeof(input)), 1u);
+}
 
 using PlacementTest = CBandTest;
 
@@ -40,6 +55,12 @@ TEST_F(PlacementTest, FollowsTheNotificationAreaOnTheNextTick) {
   Tick();
   EXPECT_EQ(m_band->m_nTrayNotifyLeft, 1500);
   EXPECT_EQ(BandRect(), (RECT{1400, 5, 1495, 43}));
+}
+
+TEST_F(PlacementTest, TheRunningTimerFollowsTheNotificationArea) {
+  Dock();
+  MoveNotifyArea(1500);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return BandRect().left == 1400; }, 2s));
 }
 
 TEST_F(PlacementTest, WatchesOnlyTheNotificationAreasLeftEdgeOnATick) {
@@ -202,6 +223,30 @@ TEST_F(PlacementTest, WithoutNotificationAreaADragStopsOneBandWidthLeftOfTheTask
   EXPECT_FALSE(m_band->m_bManuallyPositioned);
   EXPECT_EQ(BandRect().left, 1920 - 300);
   EXPECT_EQ(ReadSetting(L"PosX"), static_cast<DWORD>(-95));
+}
+
+TEST_F(PlacementTest, APressMoveAndReleaseOfTheRealMouseDragsAndDropsTheBand) {
+  Dock();
+  const RECT rcStart = BandScreenRect();
+  SendMouseInput(0, POINT{rcStart.left + 10, rcStart.top + 10});
+  SendMouseInput(MOUSEEVENTF_LEFTDOWN, POINT{rcStart.left + 10, rcStart.top + 10});
+  ASSERT_TRUE(PumpMessagesUntil([&] { return m_band->m_bDragging != FALSE; }, 2s));
+  POINT ptDown{};
+  GetCursorPos(&ptDown);
+  EXPECT_EQ(GetCapture(), Band());
+
+  SendMouseInput(0, POINT{rcStart.left - 590, rcStart.top + 10});
+  ASSERT_TRUE(PumpMessagesUntil([&] { return BandRect().left < 1200; }, 2s));
+  SendMouseInput(MOUSEEVENTF_LEFTUP, POINT{rcStart.left - 590, rcStart.top + 10});
+  ASSERT_TRUE(PumpMessagesUntil([&] { return m_band->m_bDragging == FALSE; }, 2s));
+
+  POINT ptUp{};
+  GetCursorPos(&ptUp);
+  const LONG nExpectedLeft = 1600 + (ptUp.x - ptDown.x);
+  EXPECT_EQ(BandRect(), (RECT{nExpectedLeft, 5, nExpectedLeft + 95, 43}));
+  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(ReadSetting(L"PosX"), static_cast<DWORD>(nExpectedLeft));
 }
 
 TEST_F(PlacementTest, ALockedBandDoesNotDragButStillHandsTheMessagesOn) {
