@@ -28,7 +28,7 @@ TEST(PublisherExe, DemoIsReadByTheBandsPollAsAStreamOfNewRecords) {
   const std::wstring strName = UniqueSectionName(L"ExeDemo");
   CChildProcess child;
   ASSERT_TRUE(child.Start(SectionArg(strName) + L"--interval 100 --seed 7"));
-  ASSERT_TRUE(WaitForSection(strName, 5000));
+  ASSERT_TRUE(WaitForSection(strName, 10000));
 
   TrafficState state;
   std::set<std::uint64_t> sequences;
@@ -45,8 +45,9 @@ TEST(PublisherExe, DemoIsReadByTheBandsPollAsAStreamOfNewRecords) {
     }
     Sleep(100);
   }
-  // One record per 100 ms, polled every 100 ms: nearly every poll finds a new one.
-  EXPECT_GE(nRepaints, 14);
+  // One record per 100 ms, polled every 100 ms: most polls find a new one,
+  // even on a machine too busy to keep either clock exact.
+  EXPECT_GE(nRepaints, 10);
 
   const ChildResult stop = RunPublisher(SectionArg(strName) + L"--stop", 10000);
   EXPECT_EQ(stop.m_dwExitCode, 0u);
@@ -91,7 +92,7 @@ TEST(PublisherExe, SecondPublisherRefusesWithAClearLine) {
   const std::wstring strName = UniqueSectionName(L"ExeSecond");
   CChildProcess first;
   ASSERT_TRUE(first.Start(SectionArg(strName) + L"--interval 100"));
-  ASSERT_TRUE(WaitForSection(strName, 5000));
+  ASSERT_TRUE(WaitForSection(strName, 10000));
 
   const ChildResult second = RunPublisher(SectionArg(strName), 10000);
   EXPECT_TRUE(second.m_bExited);

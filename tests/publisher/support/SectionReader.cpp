@@ -1,6 +1,6 @@
 #include "SectionReader.h"
 
-#include "feed/TrafficDecode.h"
+#include "band/TrafficSection.h"
 
 std::optional<SharedTrafficRecord> ReadSection(const std::wstring& strName) {
   HANDLE hMapping = OpenFileMappingW(FILE_MAP_READ, FALSE, strName.c_str());
@@ -17,8 +17,9 @@ std::optional<SharedTrafficRecord> ReadSection(const std::wstring& strName) {
 }
 
 bool PollLikeTheBand(const std::wstring& strName, TrafficState& state) {
-  const std::optional<SharedTrafficRecord> record = ReadSection(strName);
-  return DecodeTrafficRecord(record ? &*record : nullptr, state);
+  HANDLE hMapping = nullptr;
+  const SharedTrafficRecord* pView = nullptr;
+  return PollTrafficSection(hMapping, pView, state, strName.c_str());
 }
 
 std::wstring UniqueSectionName(const wchar_t* pszPurpose) {
