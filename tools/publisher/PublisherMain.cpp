@@ -22,8 +22,9 @@ HANDLE g_hStopEvent = nullptr;
 
 BOOL WINAPI OnConsoleControl(DWORD dwCtrlType) noexcept {
   SetEvent(g_hStopEvent);
-  // On close, log-off and shut-down the process ends when this returns; give
-  // the loop a moment to unmap and close the section first.
+  // On close, log-off and shut-down the process ends when this returns. The
+  // kernel would drop the section with the process anyway; the pause lets the
+  // loop unmap and close it the orderly way first.
   if (dwCtrlType == CTRL_CLOSE_EVENT || dwCtrlType == CTRL_LOGOFF_EVENT || dwCtrlType == CTRL_SHUTDOWN_EVENT) Sleep(500);
   return TRUE;
 }
