@@ -14,8 +14,10 @@ inline constexpr std::size_t kFirstPathChars = 260;
 inline constexpr std::size_t kMaxPathChars = 32768; // the longest path Windows can hand out
 
 // The whole path, or an empty string when it could not be read or did not
-// fit even the largest buffer; a cut path would name a program that does not exist.
-[[nodiscard]] std::wstring ReadWholePath(const PathReader& read);
+// fit even the largest buffer; a cut path would name a program that does not
+// exist. The buffer starts at cchFirst characters and doubles.
+[[nodiscard]] std::wstring ReadWholePath(const PathReader& read,
+                                         std::size_t cchFirst = kFirstPathChars);
 
 // The path in double quotes, so that a path with spaces cannot be taken for
 // a shorter program followed by arguments.

@@ -7,6 +7,10 @@
 
 #include "band/AutostartRules.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 // Behaves like GetModuleFileNameW for a path of the given length: fills as
@@ -69,5 +73,24 @@ TEST(QuoteCommandPath, PutsThePathInDoubleQuotes) {
             L"\"C:\\Program Files\\Nimbrel\\Nimbrel.exe\"");
   EXPECT_EQ(QuoteCommandPath(L"C:\\a\\b.exe"), L"\"C:\\a\\b.exe\"");
 }
+
+#ifdef _WIN32
+// The growth relies on GetModuleFileNameW reporting a cut path by filling the
+// whole buffer; starting from a buffer far too small shows it does.
+TEST(ReadWholePath, ReadsTheWholeModulePathFromTheSystemStartingTooSmall) {
+  std::wstring expected(32768, L'\0');
+  expected.resize(GetModuleFileNameW(nullptr, expected.data(), 32768));
+  ASSERT_GT(expected.size(), 8u);
+  std::vector<std::size_t> sizesAsked;
+  const std::wstring path = ReadWholePath(
+      [&](wchar_t* pszBuffer, std::size_t cchBuffer) -> std::size_t {
+        sizesAsked.push_back(cchBuffer);
+        return GetModuleFileNameW(nullptr, pszBuffer, static_cast<DWORD>(cchBuffer));
+      },
+      4);
+  EXPECT_EQ(path, expected);
+  EXPECT_GT(sizesAsked.size(), 1u);
+}
+#endif
 
 } // namespace

@@ -78,9 +78,9 @@ protected:
   }
 
   static std::wstring OwnPath() {
-    wchar_t szPath[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-    return szPath;
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path;
   }
 
   static std::vector<BYTE> StringBytes(const std::wstring& text) {
