@@ -235,3 +235,41 @@ bool TakeQuitMessage(int& nExitCode) noexcept {
 }
 
 HWND TopChild(HWND hParent) noexcept { return GetWindow(hParent, GW_CHILD); }
+
+namespace {
+constexpr wchar_t kWithoutTaskbarVariable[] = L"NIMBREL_TEST_WITHOUT_TASKBAR";
+}
+
+bool IsRunningWithoutTaskbar() noexcept {
+  return GetEnvironmentVariableW(kWithoutTaskbarVariable, nullptr, 0) != 0;
+}
+
+int RunTestsWithoutTaskbar(LPCWSTR lpszTestFilter) noexcept {
+  wchar_t szPath[MAX_PATH] = {};
+  if (GetModuleFileNameW(nullptr, szPath, MAX_PATH) == 0) {
+    return -1;
+  }
+  std::wstring commandLine = L"\"" + std::wstring(szPath) + L"\" --gtest_filter=" + lpszTestFilter;
+  std::wstring desktop = L"NimbrelTest" + std::to_wstring(GetCurrentProcessId()) + L"\\Default";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  si.lpDesktop = desktop.data();
+  PROCESS_INFORMATION pi{};
+  SetEnvironmentVariableW(kWithoutTaskbarVariable, L"1");
+  const BOOL bStarted = CreateProcessW(szPath, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                       nullptr, nullptr, &si, &pi);
+  SetEnvironmentVariableW(kWithoutTaskbarVariable, nullptr);
+  if (!bStarted) {
+    return -1;
+  }
+  DWORD nExitCode = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) {
+    TerminateProcess(pi.hProcess, static_cast<UINT>(-1));
+    WaitForSingleObject(pi.hProcess, 5000);
+  } else {
+    GetExitCodeProcess(pi.hProcess, &nExitCode);
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return static_cast<int>(nExitCode);
+}

@@ -16,6 +16,10 @@
 //   (a vectored handler for the debug-print exceptions; Wine delivers them
 //   as ANSI, Windows as UTF-16 first).
 // - CTestPublisher: the publisher's side of the shared traffic section.
+// - RunTestsWithoutTaskbar: runs tests of this same executable in a child
+//   process on a desktop of a new, invisible window station, where no
+//   "Shell_TrayWnd" exists (every desktop of Wine's own has one). The child
+//   sees IsRunningWithoutTaskbar(); its exit code is the result.
 // - PumpMessagesFor / PumpMessagesUntil: run this thread's messages.
 // - g_uTaskbarCreatedMsg is defined here, as the program's main file does.
 
@@ -121,6 +125,11 @@ class CTestPublisher {
   HANDLE m_hSection = nullptr;
   SharedTrafficRecord* m_pRecord = nullptr;
 };
+
+// The child's exit code (0: its tests passed), or -1 when it could not start
+// or did not end within a minute.
+[[nodiscard]] int RunTestsWithoutTaskbar(LPCWSTR lpszTestFilter) noexcept;
+[[nodiscard]] bool IsRunningWithoutTaskbar() noexcept;
 
 void PumpMessagesFor(std::chrono::milliseconds duration) noexcept;
 // Runs messages until pred() holds or the timeout passes; returns pred().
