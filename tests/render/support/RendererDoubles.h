@@ -1,0 +1,146 @@
+#pragma once
+// Stand-ins for the platform pieces Wine 8 lacks, for tests and the preview
+// tool. Never linked into the program.
+//
+// The Direct3D device is real (created through D3D11CreateDevice unless a
+// failure is asked for). The composition swap chain is a double whose two
+// buffers are real Direct3D 11 textures, so Direct2D and DirectWrite draw real
+// pixels into buffer 0, which ReadBackPixels returns. The DirectComposition
+// device, target and visual only record what they are asked.
+//
+// Use, with any CCompositionRenderer (also one inside a band window):
+//
+//   CRendererDoubles doubles;
+//   renderer.UsePlatform(&doubles.Platform());  // before Initialize
+//   doubles.Fail().m_hrSetRoot = E_FAIL;        // optional: make one step fail
+//   renderer.Initialize(hWnd);
+//   EXPECT_EQ(doubles.Log().m_nPresents, 1);
+//
+// The doubles outlive nothing they need: each object keeps the shared log
+// alive, so a leaked object shows as a nonzero Log().LiveObjects().
+
+#include <windows.h>
+
+#include <d3d11.h>
+#include <dcomp.h>
+#include <dxgi1_2.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "render/CompositionRenderer.h"
+#include "render/RendererPlatform.h"
+
+// A negative value makes that call fail with it; everything starts at S_OK.
+struct RendererFailures {
+  HRESULT m_hrHardwareDevice = S_OK;
+  HRESULT m_hrWarpDevice = S_OK;
+  HRESULT m_hrCreateSwapChain = S_OK;
+  HRESULT m_hrCreateCompositionDevice = S_OK;
+  HRESULT m_hrCreateTarget = S_OK;
+  HRESULT m_hrCreateVisual = S_OK;
+  HRESULT m_hrSetContent = S_OK;
+  HRESULT m_hrSetRoot = S_OK;
+  HRESULT m_hrCommit = S_OK;
+  HRESULT m_hrGetBuffer = S_OK;
+  HRESULT m_hrResizeBuffers = S_OK;
+  HRESULT m_hrPresent = S_OK;
+};
+
+struct RendererCallLog {
+  int m_nCalls = 0; // every call that reached the table or a double
+
+  std::vector<D3D_DRIVER_TYPE> m_driverTypes; // each device creation, in order
+  BOOL m_bDefaultAdapter = FALSE;
+  HMODULE m_hSoftware = nullptr;
+  UINT m_nDeviceFlags = 0;
+  std::vector<D3D_FEATURE_LEVEL> m_featureLevels;
+  UINT m_nSdkVersion = 0;
+  BOOL m_bFeatureLevelOut = FALSE;
+  BOOL m_bContextOut = FALSE;
+
+  int m_nSwapChainCreations = 0;
+  DXGI_SWAP_CHAIN_DESC1 m_swapChainDesc{};
+  BOOL m_bSwapChainOnDevice = FALSE; // created for the device the renderer made
+  BOOL m_bRestrictedToOutput = FALSE;
+
+  int m_nCompositionDevices = 0;
+  BOOL m_bCompositionOnDxgiDevice = FALSE;
+  int m_nTargets = 0;
+  HWND m_hTargetWnd = nullptr;
+  BOOL m_bTopmost = FALSE;
+  int m_nVisuals = 0;
+  BOOL m_bContentIsSwapChain = FALSE;
+  BOOL m_bRootIsVisual = FALSE;
+  int m_nCommits = 0;
+
+  int m_nGetBuffers = 0;
+  int m_nResizeBuffers = 0;
+  UINT m_nResizeCount = 0;
+  DXGI_FORMAT m_resizeFormat = DXGI_FORMAT_UNKNOWN;
+  UINT m_nResizeFlags = 0;
+  int m_nPresents = 0;
+  UINT m_nSyncInterval = 0;
+  UINT m_nPresentFlags = 0;
+  BOOL m_bPresentParametersEmpty = FALSE;
+
+  // Double objects alive now, by kind.
+  int m_nLiveSwapChains = 0;
+  int m_nLiveCompositionDevices = 0;
+  int m_nLiveTargets = 0;
+  int m_nLiveVisuals = 0;
+  [[nodiscard]] int LiveObjects() const noexcept {
+    return m_nLiveSwapChains + m_nLiveCompositionDevices + m_nLiveTargets + m_nLiveVisuals;
+  }
+};
+
+struct RendererDoublesState {
+  RendererFailures m_fail;
+  RendererCallLog m_log;
+  IUnknown* m_pLastDevice = nullptr; // not owned; only compared
+};
+
+class CRendererDoubles {
+public:
+  CRendererDoubles();
+  CRendererDoubles(const CRendererDoubles&) = delete;
+  CRendererDoubles& operator=(const CRendererDoubles&) = delete;
+
+  [[nodiscard]] const RendererPlatform& Platform() const noexcept { return m_platform; }
+  [[nodiscard]] RendererFailures& Fail() noexcept { return m_pState->m_fail; }
+  [[nodiscard]] const RendererCallLog& Log() const noexcept { return m_pState->m_log; }
+
+private:
+  std::shared_ptr<RendererDoublesState> m_pState;
+  RendererPlatform m_platform{};
+};
+
+// Buffer 0 of the renderer's swap chain, copied out. Premultiplied BGRA, one
+// 32-bit value per pixel (blue in the low byte), row after row.
+struct PixelImage {
+  UINT m_nWidth = 0;
+  UINT m_nHeight = 0;
+  std::vector<std::uint32_t> m_pixels;
+
+  [[nodiscard]] std::uint32_t At(UINT x, UINT y) const noexcept {
+    return m_pixels[static_cast<std::size_t>(y) * m_nWidth + x];
+  }
+};
+
+[[nodiscard]] BOOL ReadBackPixels(const CCompositionRenderer& renderer, PixelImage& image) noexcept;
+
+// A hidden popup window whose client area is exactly cx by cy.
+class CHostWindow {
+public:
+  CHostWindow(int cx, int cy) noexcept;
+  CHostWindow(const CHostWindow&) = delete;
+  CHostWindow& operator=(const CHostWindow&) = delete;
+  ~CHostWindow();
+
+  [[nodiscard]] HWND Handle() const noexcept { return m_hWnd; }
+  void SetClientSize(int cx, int cy) noexcept;
+
+private:
+  HWND m_hWnd = nullptr;
+};
