@@ -22,6 +22,4 @@ std::wstring ReadWholePath(const PathReader& read, std::size_t cchFirst) {
   return {};
 }
 
-std::wstring QuoteCommandPath(const std::wstring& path) {
-  return L"\"" + path + L"\"";
-}
+std::wstring QuoteCommandPath(const std::wstring& path) { return L"\"" + path + L"\""; }

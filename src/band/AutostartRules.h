@@ -11,7 +11,7 @@
 using PathReader = std::function<std::size_t(wchar_t* pszBuffer, std::size_t cchBuffer)>;
 
 inline constexpr std::size_t kFirstPathChars = 260;
-inline constexpr std::size_t kMaxPathChars = 32768; // the longest path Windows can hand out
+inline constexpr std::size_t kMaxPathChars = 32768;  // the longest path Windows can hand out
 
 // The whole path, or an empty string when it could not be read or did not
 // fit even the largest buffer; a cut path would name a program that does not

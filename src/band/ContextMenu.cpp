@@ -1,11 +1,10 @@
 // The band's right-click menu: the drag lock, start at log-on, close.
 
-#include "band/TaskbarWindow.h"
-
 #include <string>
 
 #include "band/AutostartRules.h"
 #include "band/RegistryKey.h"
+#include "band/TaskbarWindow.h"
 #include "framework/Menu.h"
 
 namespace {
@@ -52,7 +51,7 @@ void ToggleAutostart(bool bPresent) {
   OutputDebugStringW(L"Autostart: ENABLED\n");
 }
 
-} // namespace
+}  // namespace
 
 void CTaskbarWindow::OnRButtonUp(UINT nFlags, POINT point) noexcept {
   POINT ptScreen = point;
@@ -72,21 +71,21 @@ void CTaskbarWindow::ShowContextMenu(POINT ptScreen) noexcept {
   menu.AppendMenu(MF_STRING, ID_MENU_CLOSE, L"Close");
 
   ::SetForegroundWindow(m_hWnd);
-  const UINT nCommand = static_cast<UINT>(menu.TrackPopupMenu(TPM_RIGHTBUTTON | TPM_RETURNCMD,
-                                                              ptScreen.x, ptScreen.y, this, nullptr));
+  const UINT nCommand = static_cast<UINT>(
+      menu.TrackPopupMenu(TPM_RIGHTBUTTON | TPM_RETURNCMD, ptScreen.x, ptScreen.y, this, nullptr));
   switch (nCommand) {
-  case ID_MENU_LOCKED:
-    m_bLocked = m_bLocked ? FALSE : TRUE;
-    SavePosition();
-    break;
-  case ID_MENU_AUTOSTART:
-    ToggleAutostart(bAutostart);
-    break;
-  case ID_MENU_CLOSE:
-    ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
-    break;
-  default:
-    break;
+    case ID_MENU_LOCKED:
+      m_bLocked = m_bLocked ? FALSE : TRUE;
+      SavePosition();
+      break;
+    case ID_MENU_AUTOSTART:
+      ToggleAutostart(bAutostart);
+      break;
+    case ID_MENU_CLOSE:
+      ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+      break;
+    default:
+      break;
   }
   ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
 }

@@ -1,10 +1,9 @@
 // Where the band was left and whether it is locked, kept in the current
 // user's registry between runs.
 
-#include "band/TaskbarWindow.h"
-
 #include "band/PositionRules.h"
 #include "band/RegistryKey.h"
+#include "band/TaskbarWindow.h"
 #include "feed/StringFormat.h"
 
 namespace {
@@ -14,7 +13,7 @@ constexpr wchar_t kManuallyPositionedValue[] = L"ManuallyPositioned";
 constexpr wchar_t kLockedValue[] = L"Locked";
 constexpr wchar_t kPosXValue[] = L"PosX";
 
-} // namespace
+}  // namespace
 
 void CTaskbarWindow::SavePosition() noexcept {
   if (m_hWnd == nullptr) {

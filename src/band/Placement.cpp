@@ -1,9 +1,8 @@
 // The band's place in the taskbar: its default spot left of the notification
 // area, following that area, and dragging it along the taskbar by hand.
 
-#include "band/TaskbarWindow.h"
-
 #include "band/PlacementRules.h"
+#include "band/TaskbarWindow.h"
 
 namespace {
 
@@ -39,7 +38,7 @@ void DropBand(CTaskbarWindow& band) noexcept {
   band.UpdateLayout();
 }
 
-} // namespace
+}  // namespace
 
 void CTaskbarWindow::UpdateLayout() noexcept {
   if (m_hTaskbarWnd == nullptr) {
@@ -103,7 +102,8 @@ void CTaskbarWindow::OnMouseMove(UINT nFlags, POINT point) noexcept {
     // band follows the cursor unclamped.
     MONITORINFO mi{};
     mi.cbSize = sizeof(mi);
-    const BOOL bClamp = ::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
+    const BOOL bClamp =
+        ::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
 
     const LONG x = ComputeDragLeft(point.x, m_nDragGrabX, rcBand.left, nBandWidth, m_rcTaskbar.left,
                                    LimitLeft(m_hTaskbarWnd), bClamp);

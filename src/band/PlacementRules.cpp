@@ -11,7 +11,7 @@ LONG Narrow(std::int64_t n) noexcept {
   return static_cast<LONG>(std::clamp<std::int64_t>(n, INT32_MIN, INT32_MAX));
 }
 
-} // namespace
+}  // namespace
 
 RECT ComputeDefaultRect(const RECT& rcTaskbar, LONG nNotifyLeft) noexcept {
   const std::int64_t nNotifyRelative = std::int64_t{nNotifyLeft} - rcTaskbar.left;
@@ -24,8 +24,8 @@ RECT ComputeDefaultRect(const RECT& rcTaskbar, LONG nNotifyLeft) noexcept {
   return rc;
 }
 
-LONG ComputeDragLeft(LONG nCursorX, LONG nGrabX, LONG nBandLeft, LONG nBandWidth,
-                     LONG nTaskbarLeft, LONG nNotifyLeft, BOOL bClamp) noexcept {
+LONG ComputeDragLeft(LONG nCursorX, LONG nGrabX, LONG nBandLeft, LONG nBandWidth, LONG nTaskbarLeft,
+                     LONG nNotifyLeft, BOOL bClamp) noexcept {
   std::int64_t x = std::int64_t{nCursorX} - nGrabX + nBandLeft - nTaskbarLeft;
   if (bClamp) {
     x = std::max<std::int64_t>(x, 0);

@@ -6,9 +6,9 @@
 #include "feed/PlatformTypes.h"
 
 inline constexpr LONG kBandWidth = 95;
-inline constexpr LONG kBandOffsetFromNotify = 100; // band left edge to notification area left edge
-inline constexpr LONG kBandMargin = 5;             // above, below and right of the band
-inline constexpr LONG kMissingNotifyOffset = 200;  // assumed notification area width when there is none
+inline constexpr LONG kBandOffsetFromNotify = 100;  // band left edge to notification area left edge
+inline constexpr LONG kBandMargin = 5;              // above, below and right of the band
+inline constexpr LONG kMissingNotifyOffset = 200;   // notification area width assumed without one
 inline constexpr LONG kManualDropGap = 20;
 
 // The default band rectangle, relative to the taskbar: 95 pixels wide,

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 class CRegistryKey {
-public:
+ public:
   CRegistryKey() noexcept = default;
   CRegistryKey(const CRegistryKey&) = delete;
   CRegistryKey& operator=(const CRegistryKey&) = delete;
@@ -44,6 +44,6 @@ public:
 
   [[nodiscard]] HKEY Get() const noexcept { return m_hKey; }
 
-private:
+ private:
   HKEY m_hKey = nullptr;
 };

@@ -39,8 +39,7 @@ const PathCase kPathCases[] = {
     {"259 characters still fit the first buffer", 259, {260}},
     {"260 characters fill it and need a second read", 260, {260, 520}},
     {"a long path grows the buffer until it fits", 5000, {260, 520, 1040, 2080, 4160, 8320}},
-    {"the longest path Windows allows", 32767,
-     {260, 520, 1040, 2080, 4160, 8320, 16640, 32768}},
+    {"the longest path Windows allows", 32767, {260, 520, 1040, 2080, 4160, 8320, 16640, 32768}},
 };
 
 TEST(ReadWholePath, GrowsTheBufferUntilThePathFitsWhole) {
@@ -93,4 +92,4 @@ TEST(ReadWholePath, ReadsTheWholeModulePathFromTheSystemStartingTooSmall) {
 }
 #endif
 
-} // namespace
+}  // namespace

@@ -22,7 +22,7 @@ struct RunEntry {
 };
 
 class ContextMenuTest : public CBandTest {
-protected:
+ protected:
   // The taskbar along the top, so that the menu opens below the click point.
   void SetUp() override {
     Dock(RECT{0, 0, 1920, 48}, 1700);
@@ -190,7 +190,7 @@ TEST_F(ContextMenuTest, AnEntryForAnotherPathCountsAsPresentAndIsDeleted) {
 }
 
 struct ProbeCase {
-  std::size_t cchEntry; // characters before the terminator
+  std::size_t cchEntry;  // characters before the terminator
   bool bPresent;
 };
 
@@ -266,4 +266,4 @@ TEST_F(ContextMenuTest, TheMenuIsGoneAfterEveryPath) {
   }
 }
 
-} // namespace
+}  // namespace

@@ -12,8 +12,8 @@ namespace {
 using PersistenceTest = CBandTest;
 using Lines = std::vector<std::wstring>;
 
-void StoreSettings(CRegistryOverride& hkcu, std::optional<DWORD> manual, std::optional<DWORD> locked,
-                   std::optional<std::int32_t> posX) {
+void StoreSettings(CRegistryOverride& hkcu, std::optional<DWORD> manual,
+                   std::optional<DWORD> locked, std::optional<std::int32_t> posX) {
   if (manual) {
     ASSERT_TRUE(hkcu.SetDword(kSettingsKey, L"ManuallyPositioned", *manual));
   }
@@ -105,8 +105,8 @@ struct PosXCase {
 
 // The band is 95 wide and the taskbar 1920.
 TEST_F(PersistenceTest, APositionIsTakenOnlyWhenThirtyPixelsOfTheBandStayOnTheTaskbar) {
-  constexpr PosXCase kCases[] = {{-65, true}, {-66, false}, {1919, true}, {1920, false},
-                                 {0, true},   {INT32_MIN, false}};
+  constexpr PosXCase kCases[] = {{-65, true},   {-66, false}, {1919, true},
+                                 {1920, false}, {0, true},    {INT32_MIN, false}};
   MakeTaskbar();
   for (const auto& c : kCases) {
     m_debug.Clear();
@@ -203,8 +203,8 @@ TEST_F(PersistenceTest, ClosingSavesThePlaceAndTheNextStartRestoresIt) {
 TEST_F(PersistenceTest, AValueLongerThanFourBytesCountsAsMissing) {
   const std::uint64_t qwLong = 1;
   ASSERT_TRUE(m_hkcu.SetBytes(kSettingsKey, L"Locked", REG_QWORD, &qwLong, sizeof(qwLong)));
-  ASSERT_TRUE(m_hkcu.SetBytes(kSettingsKey, L"ManuallyPositioned", REG_QWORD, &qwLong,
-                              sizeof(qwLong)));
+  ASSERT_TRUE(
+      m_hkcu.SetBytes(kSettingsKey, L"ManuallyPositioned", REG_QWORD, &qwLong, sizeof(qwLong)));
   m_band->m_bLocked = TRUE;
   MakeTaskbar();
   CreateBand();
@@ -231,4 +231,4 @@ TEST_F(PersistenceTest, TheValueTypeIsNotExamined) {
   EXPECT_EQ(BandRect().left, 800);
 }
 
-} // namespace
+}  // namespace

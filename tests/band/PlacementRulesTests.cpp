@@ -25,7 +25,10 @@ struct DefaultRectCase {
 
 constexpr DefaultRectCase kDefaultRectCases[] = {
     {"notification area at 2200", {0, 1392, 2560, 1440}, 2200, {2100, 5, 2195, 43}},
-    {"no notification area: right edge - 200", {0, 1392, 2560, 1440}, 2560 - 200, {2260, 5, 2355, 43}},
+    {"no notification area: right edge - 200",
+     {0, 1392, 2560, 1440},
+     2560 - 200,
+     {2260, 5, 2355, 43}},
     {"second monitor starting at 2560", {2560, 1392, 5120, 1440}, 4760, {2100, 5, 2195, 43}},
     {"taskbar on a monitor left of the primary", {-1920, 1032, 0, 1080}, -300, {1520, 5, 1615, 43}},
     {"tall taskbar", {0, 0, 1920, 100}, 1700, {1600, 5, 1695, 95}},
@@ -57,12 +60,14 @@ struct DragCase {
 constexpr DragCase kDragCases[] = {
     {"follows the cursor inside the limits", 60, 10, 1500, 95, 0, 2200, TRUE, 1550},
     {"stops at the taskbar's left end", -400, 10, 100, 95, 0, 2200, TRUE, 0},
-    {"stops where the right edge meets the notification area", 900, 10, 2000, 95, 0, 2200, TRUE, 2105},
+    {"stops where the right edge meets the notification area", 900, 10, 2000, 95, 0, 2200, TRUE,
+     2105},
     {"right at the upper limit stays", 15, 10, 2100, 95, 0, 2200, TRUE, 2105},
     {"relative to a taskbar on a second monitor", 60, 10, 4060, 95, 2560, 4760, TRUE, 1550},
     {"second monitor, past the left end", -100, 10, 2600, 95, 2560, 4760, TRUE, 0},
     {"upper limit below 0 wins over the lower one", 50, 10, 100, 95, 0, 60, TRUE, -35},
-    {"no notification area: limit is the taskbar's own left edge", 50, 10, 100, 95, 0, 0, TRUE, -95},
+    {"no notification area: limit is the taskbar's own left edge", 50, 10, 100, 95, 0, 0, TRUE,
+     -95},
     {"no clamp past the left end", -400, 10, 100, 95, 0, 2200, FALSE, -310},
     {"no clamp past the notification area", 900, 10, 2000, 95, 0, 2200, FALSE, 2890},
 };
@@ -103,4 +108,4 @@ TEST(IsManualDrop, KeepsTheBandOnlyWithAtLeast20PixelsClear) {
   }
 }
 
-} // namespace
+}  // namespace

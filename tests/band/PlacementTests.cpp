@@ -122,7 +122,7 @@ TEST_F(PlacementTest, DraggingMovesTheBandWithTheCursorAndTakesTheCapture) {
   EXPECT_EQ(GetCapture(), Band());
   Mouse(WM_MOUSEMOVE, -490, 20);
   EXPECT_EQ(BandRect(), (RECT{1100, 5, 1195, 43}));
-  Mouse(WM_MOUSEMOVE, 60, 20); // the band is now at 1100: 60 - 10 further right
+  Mouse(WM_MOUSEMOVE, 60, 20);  // the band is now at 1100: 60 - 10 further right
   EXPECT_EQ(BandRect(), (RECT{1150, 5, 1245, 43}));
 }
 
@@ -174,7 +174,7 @@ TEST_F(PlacementTest, APressDuringADragTakesHoldAgainAtTheNewPoint) {
 TEST_F(PlacementTest, ADropWithTwentyPixelsClearStaysAndIsSavedAsPlacedByHand) {
   Dock();
   Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, -5, 20); // right edge at 1680: a gap of 20
+  Mouse(WM_MOUSEMOVE, -5, 20);  // right edge at 1680: a gap of 20
   Mouse(WM_LBUTTONUP, -5, 20);
   EXPECT_FALSE(m_band->m_bDragging);
   EXPECT_EQ(GetCapture(), nullptr);
@@ -190,7 +190,7 @@ TEST_F(PlacementTest, ADropWithTwentyPixelsClearStaysAndIsSavedAsPlacedByHand) {
 TEST_F(PlacementTest, ADropCloserThanTwentyPixelsSavesThePlaceThenSnapsBack) {
   Dock();
   Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, -4, 20); // right edge at 1681: a gap of 19
+  Mouse(WM_MOUSEMOVE, -4, 20);  // right edge at 1681: a gap of 19
   Mouse(WM_LBUTTONUP, -4, 20);
   EXPECT_FALSE(m_band->m_bManuallyPositioned);
   EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 43}));
@@ -320,4 +320,4 @@ TEST_F(PlacementTest, LosingTheCaptureCloseToTheNotificationAreaSnapsBack) {
   EXPECT_EQ(ReadSetting(L"PosX"), 1586u);
 }
 
-} // namespace
+}  // namespace

@@ -36,11 +36,9 @@ struct CenterCase {
 };
 
 constexpr CenterCase kCenterCases[] = {
-    {48, 37, 5},  // H - h = 11
-    {35, 38, -1}, // H - h = -3 truncates toward zero
-    {48, 38, 5},
-    {48, 48, 0},
-    {48, 49, 0}, // -1 / 2 is 0, not -1
+    {48, 37, 5},                             // H - h = 11
+    {35, 38, -1},                            // H - h = -3 truncates toward zero
+    {48, 38, 5},  {48, 48, 0}, {48, 49, 0},  // -1 / 2 is 0, not -1
     {0, 0, 0},
 };
 
@@ -51,4 +49,4 @@ TEST(ComputeCenteredTop, HalvesTheSpareHeightTruncatingTowardZero) {
   }
 }
 
-} // namespace
+}  // namespace

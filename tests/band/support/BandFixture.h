@@ -4,7 +4,6 @@
 // composition surface on doubles (Wine has no DirectComposition).
 
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <memory>
@@ -20,7 +19,7 @@ inline constexpr wchar_t kSettingsKey[] = L"Software\\Nimbrel";
 inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 class CBandTest : public ::testing::Test {
-protected:
+ protected:
   // 1920 x 48 along the bottom of the screen, notification area from x 1700:
   // the band's default place is (1600, 5)-(1695, 43) in the taskbar.
   static constexpr RECT kTaskbar{0, 1032, 1920, 1080};
@@ -62,7 +61,7 @@ protected:
 // manager hands every message it processes by default to the dialog
 // procedure first, and this spy stands in for it.
 class CDefaultProcessingSpy {
-public:
+ public:
   explicit CDefaultProcessingSpy(HWND hDialog) noexcept;
   CDefaultProcessingSpy(const CDefaultProcessingSpy&) = delete;
   CDefaultProcessingSpy& operator=(const CDefaultProcessingSpy&) = delete;
@@ -70,7 +69,7 @@ public:
 
   [[nodiscard]] int Count(UINT message) const noexcept;
 
-private:
+ private:
   static INT_PTR CALLBACK SpyProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
   HWND m_hDialog;

@@ -36,7 +36,7 @@ void PostKey(HWND hWnd, WPARAM vk) noexcept {
   PostMessageW(hWnd, WM_KEYUP, vk, 0xC0000001);
 }
 
-} // namespace
+}  // namespace
 
 CPopupMenuDriver::CPopupMenuDriver(int nChoosePosition)
     : m_nChoosePosition(nChoosePosition), m_thread([this] { Run(); }) {}

@@ -13,13 +13,13 @@
 
 struct SeenMenuItem {
   UINT nId;
-  UINT nType;  // MFT_ flags
-  UINT nState; // MFS_ flags
+  UINT nType;   // MFT_ flags
+  UINT nState;  // MFS_ flags
   std::wstring text;
 };
 
 class CPopupMenuDriver {
-public:
+ public:
   static constexpr int kDismiss = -1;
 
   // nChoosePosition: the zero-based position of the item to choose, or kDismiss.
@@ -35,7 +35,7 @@ public:
   [[nodiscard]] POINT MenuTopLeft() const noexcept { return m_ptMenu; }
   [[nodiscard]] const std::vector<SeenMenuItem>& Items() const noexcept { return m_items; }
 
-private:
+ private:
   void Run() noexcept;
 
   int m_nChoosePosition;
