@@ -309,6 +309,23 @@ TEST_F(PlacementTest, LosingTheCaptureEndsTheDragAsADrop) {
   DestroyWindow(hOther);
 }
 
+TEST_F(PlacementTest, ADragCutShortByClosingTheBandDoesNotCarryOverToItsNextWindow) {
+  Dock();
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  Mouse(WM_MOUSEMOVE, -490, 20);
+  SendMessageW(Band(), WM_CLOSE, 0, 0);
+  int nExitCode = -1;
+  EXPECT_TRUE(TakeQuitMessage(nExitCode));
+  EXPECT_EQ(DebugLines(L"SavePosition:").size(), 1u);
+
+  CreateBand();
+  const RECT rcBefore = BandRect();
+  Mouse(WM_MOUSEMOVE, -300, 20);
+  EXPECT_EQ(BandRect(), rcBefore) << "a move without a press drags nothing";
+  EXPECT_FALSE(m_band->m_bDragging);
+  EXPECT_EQ(DebugLines(L"SavePosition:").size(), 1u);
+}
+
 TEST_F(PlacementTest, LosingTheCaptureCloseToTheNotificationAreaSnapsBack) {
   Dock();
   Mouse(WM_LBUTTONDOWN, 10, 20);
