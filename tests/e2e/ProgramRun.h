@@ -1,0 +1,38 @@
+#pragma once
+// Runs the real Nimbrel.exe as a separate process and deals with the message
+// boxes it shows, from outside: find a box of that process, read its caption
+// and text, press its OK button. Whatever happens in a test, no box is left
+// waiting and no process is left running.
+
+#include <windows.h>
+
+#include <string>
+
+struct ProgramBox {
+  HWND m_hWnd = nullptr;
+  std::wstring m_caption;
+  std::wstring m_text;
+};
+
+class CProgramRun {
+ public:
+  CProgramRun() noexcept = default;
+  CProgramRun(const CProgramRun&) = delete;
+  CProgramRun& operator=(const CProgramRun&) = delete;
+  ~CProgramRun();
+
+  // Starts the program; false when it could not be started.
+  bool Start() noexcept;
+  // The first visible message box of the process, within the timeout.
+  [[nodiscard]] ProgramBox WaitForBox(DWORD nTimeoutMs) const;
+  static void Dismiss(const ProgramBox& box) noexcept;
+  // The exit code, or STILL_ACTIVE when it has not ended within the timeout.
+  [[nodiscard]] DWORD WaitForExit(DWORD nTimeoutMs) const noexcept;
+  [[nodiscard]] bool IsRunning() const noexcept;
+
+ private:
+  PROCESS_INFORMATION m_pi{};
+};
+
+// The program's path as this process reaches it (a Unix path via drive Z:).
+[[nodiscard]] std::wstring ProgramPath();
