@@ -66,7 +66,7 @@ class CTaskbarWindow : public CDialogEx {
   int m_nTrayNotifyLeft = 0;
   HANDLE m_hMapping = nullptr;
   const SharedTrafficRecord* m_pView = nullptr;
-  const int m_cbView = static_cast<int>(kTrafficViewBytes);
+  static constexpr int m_cbView = static_cast<int>(kTrafficViewBytes);
   TrafficState m_traffic;
   std::unique_ptr<wchar_t[]> m_pszLowerText;
   std::unique_ptr<wchar_t[]> m_pszUpperText;
