@@ -50,10 +50,11 @@ struct LockedCase {
 
 TEST_F(PersistenceTest, AnyNonzeroLockedCountsAsLocked) {
   constexpr LockedCase kCases[] = {{0, FALSE}, {1, TRUE}, {7, TRUE}, {0xFFFFFFFF, TRUE}};
-  MakeTaskbar();
+  Dock();
   for (const auto& c : kCases) {
     StoreSettings(m_hkcu, std::nullopt, c.dwStored, std::nullopt);
-    Redock();
+    m_band->m_bLocked = c.bExpected ? FALSE : TRUE;
+    m_band->LoadPosition();
     EXPECT_EQ(m_band->m_bLocked, c.bExpected) << c.dwStored;
   }
 }
@@ -107,11 +108,13 @@ struct PosXCase {
 TEST_F(PersistenceTest, APositionIsTakenOnlyWhenThirtyPixelsOfTheBandStayOnTheTaskbar) {
   constexpr PosXCase kCases[] = {{-65, true},   {-66, false}, {1919, true},
                                  {1920, false}, {0, true},    {INT32_MIN, false}};
-  MakeTaskbar();
+  Dock();
   for (const auto& c : kCases) {
+    m_band->UpdateLayout();
+    m_band->m_bManuallyPositioned = FALSE;
     m_debug.Clear();
     StoreSettings(m_hkcu, 1, std::nullopt, c.nPosX);
-    Redock();
+    m_band->LoadPosition();
     EXPECT_EQ(m_band->m_bManuallyPositioned, c.bValid ? TRUE : FALSE) << c.nPosX;
     EXPECT_EQ(BandRect().left, c.bValid ? c.nPosX : 1600) << c.nPosX;
     const Lines lines = DebugLines(L"LoadPosition:");
