@@ -247,6 +247,7 @@ TEST_F(PlacementTest, APressMoveAndReleaseOfTheRealMouseDragsAndDropsTheBand) {
   EXPECT_TRUE(m_band->m_bManuallyPositioned);
   EXPECT_EQ(GetCapture(), nullptr);
   EXPECT_EQ(ReadSetting(L"PosX"), static_cast<DWORD>(nExpectedLeft));
+  SendMouseInput(0, POINT{960, 300});  // out of the way of the tests that follow
 }
 
 TEST_F(PlacementTest, ALockedBandDoesNotDragButStillHandsTheMessagesOn) {
