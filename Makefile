@@ -41,7 +41,7 @@ bench: setup
 	$(BENCH)/tests/feed/bench/feed_bench
 
 preview: build-windows
-	scripts/with-wine.sh $(PREFIX) $(WINDOWS)/tools/nimbrel-preview.exe docs
+	scripts/with-wine.sh $(PREFIX) scripts/wine-exec.sh $(WINDOWS)/tools/nimbrel-preview.exe docs
 
 clean:
 	rm -rf $(BUILD)
