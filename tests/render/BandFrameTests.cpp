@@ -441,30 +441,32 @@ TEST(BandFrame, ReleasesEveryObjectItMade) {
 }
 
 // Each guard in turn: the member is taken away for one call and put back.
+enum class Guard { DeviceContext, DirectWriteFactory, Initialized };
+
+void Toggle(CCompositionRenderer& r, Guard guard, ID2D1DeviceContext*& pContext,
+            IDWriteFactory*& pFactory) {
+  switch (guard) {
+  case Guard::DeviceContext:
+    std::swap(r.m_pD2DContext, pContext);
+    break;
+  case Guard::DirectWriteFactory:
+    std::swap(r.m_pDWriteFactory, pFactory);
+    break;
+  case Guard::Initialized:
+    r.m_bInitialized = !r.m_bInitialized;
+    break;
+  }
+}
+
 TEST(BandFrame, DrawsNothingWithoutAUsableSurface) {
-  struct Case {
-    const char* name;
-    void (*toggle)(CCompositionRenderer&, void*&);
-  };
-  static const Case cases[] = {
-      {"NoDeviceContext",
-       [](CCompositionRenderer& r, void*& pSaved) {
-         std::swap(reinterpret_cast<void*&>(r.m_pD2DContext), pSaved);
-       }},
-      {"NoDirectWriteFactory",
-       [](CCompositionRenderer& r, void*& pSaved) {
-         std::swap(reinterpret_cast<void*&>(r.m_pDWriteFactory), pSaved);
-       }},
-      {"NotInitialized",
-       [](CCompositionRenderer& r, void*&) { r.m_bInitialized = !r.m_bInitialized; }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (Guard guard : {Guard::DeviceContext, Guard::DirectWriteFactory, Guard::Initialized}) {
+    SCOPED_TRACE(static_cast<int>(guard));
     Frame f;
-    void* pSaved = nullptr;
-    c.toggle(f.renderer, pSaved);
+    ID2D1DeviceContext* pContext = nullptr;
+    IDWriteFactory* pFactory = nullptr;
+    Toggle(f.renderer, guard, pContext, pFactory);
     DrawBandFrame(f.renderer, f.window.Handle(), State(1, 4, 1, 4), f.szUpper, f.szLower);
-    c.toggle(f.renderer, pSaved);
+    Toggle(f.renderer, guard, pContext, pFactory);
     EXPECT_EQ(f.doubles.Log().m_nPresents, 0);
     EXPECT_EQ(std::wstring(f.szUpper), L"untouched");
     EXPECT_EQ(std::wstring(f.szLower), L"untouched");
