@@ -344,7 +344,10 @@ TEST(SurfaceInitialize, OnTheRealPlatformGetsAsFarAsThePlatformAllows) {
   if (bReady) {
     ExpectReady(renderer, 95, 38);
   } else {
+    // Wine 8: CreateSwapChainForComposition is not implemented.
     EXPECT_FALSE(renderer.m_bInitialized);
+    EXPECT_EQ(renderer.m_pSwapChain, nullptr);
+    EXPECT_EQ(renderer.m_pDCompDevice, nullptr);
     EXPECT_EQ(renderer.m_pTargetBitmap, nullptr);
   }
   renderer.ReleaseResources();

@@ -8,6 +8,7 @@
 
 #include <wincodec.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
