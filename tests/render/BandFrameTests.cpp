@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <cwchar>
 #include <string>
 #include <utility>
 

@@ -1,5 +1,7 @@
 #include "RendererDoubles.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "render/ComSlot.h"
