@@ -442,6 +442,207 @@ private:
 };
 
 // ---------------------------------------------------------------------------
+// The real device seen through wrappers, so that the steps between device and
+// swap chain (the DXGI side, its adapter, the adapter's factory) can fail.
+
+class CAdapterWrapper final : public CDouble<CAdapterWrapper, IDXGIAdapter> {
+public:
+  CAdapterWrapper(StatePtr pState, IDXGIAdapter* pReal) noexcept
+      : CDouble(std::move(pState)), m_pReal(pReal) {
+    m_pReal->AddRef();
+    ++Log().m_nLiveWrappers;
+  }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (riid == __uuidof(IUnknown) || riid == __uuidof(IDXGIObject) ||
+        riid == __uuidof(IDXGIAdapter)) {
+      return Answer(static_cast<IDXGIAdapter*>(this), ppv);
+    }
+    return m_pReal->QueryInterface(riid, ppv);
+  }
+  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT cb, const void* p) override {
+    return m_pReal->SetPrivateData(guid, cb, p);
+  }
+  HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown* p) override {
+    return m_pReal->SetPrivateDataInterface(guid, p);
+  }
+  HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID guid, UINT* pcb, void* p) override {
+    return m_pReal->GetPrivateData(guid, pcb, p);
+  }
+  HRESULT STDMETHODCALLTYPE GetParent(REFIID riid, void** ppv) override {
+    ++Log().m_nCalls;
+    if (FAILED(Fail().m_hrGetFactory)) {
+      *ppv = nullptr;
+      return Fail().m_hrGetFactory;
+    }
+    return m_pReal->GetParent(riid, ppv);
+  }
+  HRESULT STDMETHODCALLTYPE EnumOutputs(UINT n, IDXGIOutput** ppOutput) override {
+    return m_pReal->EnumOutputs(n, ppOutput);
+  }
+  HRESULT STDMETHODCALLTYPE GetDesc(DXGI_ADAPTER_DESC* pDesc) override { return m_pReal->GetDesc(pDesc); }
+  HRESULT STDMETHODCALLTYPE CheckInterfaceSupport(REFGUID guid, LARGE_INTEGER* pVersion) override {
+    return m_pReal->CheckInterfaceSupport(guid, pVersion);
+  }
+
+private:
+  friend class CDouble<CAdapterWrapper, IDXGIAdapter>;
+  ~CAdapterWrapper() {
+    EmptySlot(m_pReal);
+    --Log().m_nLiveWrappers;
+  }
+
+  IDXGIAdapter* m_pReal;
+};
+
+class CDxgiDeviceWrapper final : public CDouble<CDxgiDeviceWrapper, IDXGIDevice> {
+public:
+  CDxgiDeviceWrapper(StatePtr pState, IDXGIDevice* pReal) noexcept
+      : CDouble(std::move(pState)), m_pReal(pReal) {
+    m_pReal->AddRef();
+    ++Log().m_nLiveWrappers;
+  }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (riid == __uuidof(IUnknown) || riid == __uuidof(IDXGIObject) ||
+        riid == __uuidof(IDXGIDevice)) {
+      return Answer(static_cast<IDXGIDevice*>(this), ppv);
+    }
+    return m_pReal->QueryInterface(riid, ppv);
+  }
+  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT cb, const void* p) override {
+    return m_pReal->SetPrivateData(guid, cb, p);
+  }
+  HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown* p) override {
+    return m_pReal->SetPrivateDataInterface(guid, p);
+  }
+  HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID guid, UINT* pcb, void* p) override {
+    return m_pReal->GetPrivateData(guid, pcb, p);
+  }
+  HRESULT STDMETHODCALLTYPE GetParent(REFIID riid, void** ppv) override {
+    return m_pReal->GetParent(riid, ppv);
+  }
+  HRESULT STDMETHODCALLTYPE GetAdapter(IDXGIAdapter** ppAdapter) override {
+    ++Log().m_nCalls;
+    *ppAdapter = nullptr;
+    if (FAILED(Fail().m_hrGetAdapter)) {
+      return Fail().m_hrGetAdapter;
+    }
+    CLocalRef<IDXGIAdapter> adapter;
+    const HRESULT hr = m_pReal->GetAdapter(adapter.Put());
+    if (FAILED(hr)) {
+      return hr;
+    }
+    *ppAdapter = new CAdapterWrapper(m_pState, adapter.Get());
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE CreateSurface(const DXGI_SURFACE_DESC* pDesc, UINT n, DXGI_USAGE usage,
+                                          const DXGI_SHARED_RESOURCE* pShared,
+                                          IDXGISurface** ppSurface) override {
+    return m_pReal->CreateSurface(pDesc, n, usage, pShared, ppSurface);
+  }
+  HRESULT STDMETHODCALLTYPE QueryResourceResidency(IUnknown* const* ppResources,
+                                                   DXGI_RESIDENCY* pStatus, UINT n) override {
+    return m_pReal->QueryResourceResidency(ppResources, pStatus, n);
+  }
+  HRESULT STDMETHODCALLTYPE SetGPUThreadPriority(INT nPriority) override {
+    return m_pReal->SetGPUThreadPriority(nPriority);
+  }
+  HRESULT STDMETHODCALLTYPE GetGPUThreadPriority(INT* pnPriority) override {
+    return m_pReal->GetGPUThreadPriority(pnPriority);
+  }
+
+private:
+  friend class CDouble<CDxgiDeviceWrapper, IDXGIDevice>;
+  ~CDxgiDeviceWrapper() {
+    EmptySlot(m_pReal);
+    --Log().m_nLiveWrappers;
+  }
+
+  IDXGIDevice* m_pReal;
+};
+
+class CDeviceWrapper final : public CDouble<CDeviceWrapper, ID3D11Device> {
+public:
+  CDeviceWrapper(StatePtr pState, ID3D11Device* pReal) noexcept
+      : CDouble(std::move(pState)), m_pReal(pReal) {
+    m_pReal->AddRef();
+    ++Log().m_nLiveWrappers;
+  }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (riid == __uuidof(IUnknown) || riid == __uuidof(ID3D11Device)) {
+      return Answer(static_cast<ID3D11Device*>(this), ppv);
+    }
+    if (riid == __uuidof(IDXGIDevice)) {
+      ++Log().m_nCalls;
+      *ppv = nullptr;
+      if (FAILED(Fail().m_hrQueryDxgiDevice)) {
+        return Fail().m_hrQueryDxgiDevice;
+      }
+      CLocalRef<IDXGIDevice> dxgiDevice;
+      const HRESULT hr = m_pReal->QueryInterface(__uuidof(IDXGIDevice), dxgiDevice.PutVoid());
+      if (FAILED(hr)) {
+        return hr;
+      }
+      *ppv = static_cast<IDXGIDevice*>(new CDxgiDeviceWrapper(m_pState, dxgiDevice.Get()));
+      return S_OK;
+    }
+    return m_pReal->QueryInterface(riid, ppv);
+  }
+
+  HRESULT STDMETHODCALLTYPE CreateBuffer(const D3D11_BUFFER_DESC *pDesc, const D3D11_SUBRESOURCE_DATA *pInitialData, ID3D11Buffer **ppBuffer) override { return m_pReal->CreateBuffer(pDesc, pInitialData, ppBuffer); }
+  HRESULT STDMETHODCALLTYPE CreateTexture1D(const D3D11_TEXTURE1D_DESC *pDesc, const D3D11_SUBRESOURCE_DATA *pInitialData, ID3D11Texture1D **ppTexture1D) override { return m_pReal->CreateTexture1D(pDesc, pInitialData, ppTexture1D); }
+  HRESULT STDMETHODCALLTYPE CreateTexture2D(const D3D11_TEXTURE2D_DESC *pDesc, const D3D11_SUBRESOURCE_DATA *pInitialData, ID3D11Texture2D **ppTexture2D) override { return m_pReal->CreateTexture2D(pDesc, pInitialData, ppTexture2D); }
+  HRESULT STDMETHODCALLTYPE CreateTexture3D(const D3D11_TEXTURE3D_DESC *pDesc, const D3D11_SUBRESOURCE_DATA *pInitialData, ID3D11Texture3D **ppTexture3D) override { return m_pReal->CreateTexture3D(pDesc, pInitialData, ppTexture3D); }
+  HRESULT STDMETHODCALLTYPE CreateShaderResourceView(ID3D11Resource *pResource, const D3D11_SHADER_RESOURCE_VIEW_DESC *pDesc, ID3D11ShaderResourceView **ppSRView) override { return m_pReal->CreateShaderResourceView(pResource, pDesc, ppSRView); }
+  HRESULT STDMETHODCALLTYPE CreateUnorderedAccessView(ID3D11Resource *pResource, const D3D11_UNORDERED_ACCESS_VIEW_DESC *pDesc, ID3D11UnorderedAccessView **ppUAView) override { return m_pReal->CreateUnorderedAccessView(pResource, pDesc, ppUAView); }
+  HRESULT STDMETHODCALLTYPE CreateRenderTargetView(ID3D11Resource *pResource, const D3D11_RENDER_TARGET_VIEW_DESC *pDesc, ID3D11RenderTargetView **ppRTView) override { return m_pReal->CreateRenderTargetView(pResource, pDesc, ppRTView); }
+  HRESULT STDMETHODCALLTYPE CreateDepthStencilView(ID3D11Resource *pResource, const D3D11_DEPTH_STENCIL_VIEW_DESC *pDesc, ID3D11DepthStencilView **ppDepthStencilView) override { return m_pReal->CreateDepthStencilView(pResource, pDesc, ppDepthStencilView); }
+  HRESULT STDMETHODCALLTYPE CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC *pInputElementDescs, UINT NumElements, const void *pShaderBytecodeWithInputSignature, SIZE_T BytecodeLength, ID3D11InputLayout **ppInputLayout) override { return m_pReal->CreateInputLayout(pInputElementDescs, NumElements, pShaderBytecodeWithInputSignature, BytecodeLength, ppInputLayout); }
+  HRESULT STDMETHODCALLTYPE CreateVertexShader(const void *pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage *pClassLinkage, ID3D11VertexShader **ppVertexShader) override { return m_pReal->CreateVertexShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppVertexShader); }
+  HRESULT STDMETHODCALLTYPE CreateGeometryShader(const void *pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage *pClassLinkage, ID3D11GeometryShader **ppGeometryShader) override { return m_pReal->CreateGeometryShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppGeometryShader); }
+  HRESULT STDMETHODCALLTYPE CreateGeometryShaderWithStreamOutput(const void *pShaderBytecode, SIZE_T BytecodeLength, const D3D11_SO_DECLARATION_ENTRY *pSODeclaration, UINT NumEntries, const UINT *pBufferStrides, UINT NumStrides, UINT RasterizedStream, ID3D11ClassLinkage *pClassLinkage, ID3D11GeometryShader **ppGeometryShader) override { return m_pReal->CreateGeometryShaderWithStreamOutput(pShaderBytecode, BytecodeLength, pSODeclaration, NumEntries, pBufferStrides, NumStrides, RasterizedStream, pClassLinkage, ppGeometryShader); }
+  HRESULT STDMETHODCALLTYPE CreatePixelShader(const void *pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage *pClassLinkage, ID3D11PixelShader **ppPixelShader) override { return m_pReal->CreatePixelShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppPixelShader); }
+  HRESULT STDMETHODCALLTYPE CreateHullShader(const void *pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage *pClassLinkage, ID3D11HullShader **ppHullShader) override { return m_pReal->CreateHullShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppHullShader); }
+  HRESULT STDMETHODCALLTYPE CreateDomainShader(const void *pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage *pClassLinkage, ID3D11DomainShader **ppDomainShader) override { return m_pReal->CreateDomainShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppDomainShader); }
+  HRESULT STDMETHODCALLTYPE CreateComputeShader(const void *pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage *pClassLinkage, ID3D11ComputeShader **ppComputeShader) override { return m_pReal->CreateComputeShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppComputeShader); }
+  HRESULT STDMETHODCALLTYPE CreateClassLinkage(ID3D11ClassLinkage **ppLinkage) override { return m_pReal->CreateClassLinkage(ppLinkage); }
+  HRESULT STDMETHODCALLTYPE CreateBlendState(const D3D11_BLEND_DESC *pBlendStateDesc, ID3D11BlendState **ppBlendState) override { return m_pReal->CreateBlendState(pBlendStateDesc, ppBlendState); }
+  HRESULT STDMETHODCALLTYPE CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC *pDepthStencilDesc, ID3D11DepthStencilState **ppDepthStencilState) override { return m_pReal->CreateDepthStencilState(pDepthStencilDesc, ppDepthStencilState); }
+  HRESULT STDMETHODCALLTYPE CreateRasterizerState(const D3D11_RASTERIZER_DESC *pRasterizerDesc, ID3D11RasterizerState **ppRasterizerState) override { return m_pReal->CreateRasterizerState(pRasterizerDesc, ppRasterizerState); }
+  HRESULT STDMETHODCALLTYPE CreateSamplerState(const D3D11_SAMPLER_DESC *pSamplerDesc, ID3D11SamplerState **ppSamplerState) override { return m_pReal->CreateSamplerState(pSamplerDesc, ppSamplerState); }
+  HRESULT STDMETHODCALLTYPE CreateQuery(const D3D11_QUERY_DESC *pQueryDesc, ID3D11Query **ppQuery) override { return m_pReal->CreateQuery(pQueryDesc, ppQuery); }
+  HRESULT STDMETHODCALLTYPE CreatePredicate(const D3D11_QUERY_DESC *pPredicateDesc, ID3D11Predicate **ppPredicate) override { return m_pReal->CreatePredicate(pPredicateDesc, ppPredicate); }
+  HRESULT STDMETHODCALLTYPE CreateCounter(const D3D11_COUNTER_DESC *pCounterDesc, ID3D11Counter **ppCounter) override { return m_pReal->CreateCounter(pCounterDesc, ppCounter); }
+  HRESULT STDMETHODCALLTYPE CreateDeferredContext(UINT ContextFlags, ID3D11DeviceContext **ppDeferredContext) override { return m_pReal->CreateDeferredContext(ContextFlags, ppDeferredContext); }
+  HRESULT STDMETHODCALLTYPE OpenSharedResource(HANDLE hResource, REFIID ReturnedInterface, void **ppResource) override { return m_pReal->OpenSharedResource(hResource, ReturnedInterface, ppResource); }
+  HRESULT STDMETHODCALLTYPE CheckFormatSupport(DXGI_FORMAT Format, UINT *pFormatSupport) override { return m_pReal->CheckFormatSupport(Format, pFormatSupport); }
+  HRESULT STDMETHODCALLTYPE CheckMultisampleQualityLevels(DXGI_FORMAT Format, UINT SampleCount, UINT *pNumQualityLevels) override { return m_pReal->CheckMultisampleQualityLevels(Format, SampleCount, pNumQualityLevels); }
+  void STDMETHODCALLTYPE CheckCounterInfo(D3D11_COUNTER_INFO *pCounterInfo) override { m_pReal->CheckCounterInfo(pCounterInfo); }
+  HRESULT STDMETHODCALLTYPE CheckCounter(const D3D11_COUNTER_DESC *pDesc, D3D11_COUNTER_TYPE *pType, UINT *pActiveCounters, LPSTR szName, UINT *pNameLength, LPSTR szUnits, UINT *pUnitsLength, LPSTR szDescription, UINT *pDescriptionLength) override { return m_pReal->CheckCounter(pDesc, pType, pActiveCounters, szName, pNameLength, szUnits, pUnitsLength, szDescription, pDescriptionLength); }
+  HRESULT STDMETHODCALLTYPE CheckFeatureSupport(D3D11_FEATURE Feature, void *pFeatureSupportData, UINT FeatureSupportDataSize) override { return m_pReal->CheckFeatureSupport(Feature, pFeatureSupportData, FeatureSupportDataSize); }
+  HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID guid, UINT *pDataSize, void *pData) override { return m_pReal->GetPrivateData(guid, pDataSize, pData); }
+  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT DataSize, const void *pData) override { return m_pReal->SetPrivateData(guid, DataSize, pData); }
+  HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown *pData) override { return m_pReal->SetPrivateDataInterface(guid, pData); }
+  D3D_FEATURE_LEVEL STDMETHODCALLTYPE GetFeatureLevel() override { return m_pReal->GetFeatureLevel(); }
+  UINT STDMETHODCALLTYPE GetCreationFlags() override { return m_pReal->GetCreationFlags(); }
+  HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() override { return m_pReal->GetDeviceRemovedReason(); }
+  void STDMETHODCALLTYPE GetImmediateContext(ID3D11DeviceContext **ppImmediateContext) override { m_pReal->GetImmediateContext(ppImmediateContext); }
+  HRESULT STDMETHODCALLTYPE SetExceptionMode(UINT RaiseFlags) override { return m_pReal->SetExceptionMode(RaiseFlags); }
+  UINT STDMETHODCALLTYPE GetExceptionMode() override { return m_pReal->GetExceptionMode(); }
+
+private:
+  friend class CDouble<CDeviceWrapper, ID3D11Device>;
+  ~CDeviceWrapper() {
+    EmptySlot(m_pReal);
+    --Log().m_nLiveWrappers;
+  }
+
+  ID3D11Device* m_pReal;
+};
+
+// ---------------------------------------------------------------------------
 // The table's entries.
 
 RendererDoublesState& StateOf(void* pContext) noexcept {
@@ -480,6 +681,13 @@ HRESULT CreateDevice(void* pContext, IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE dri
   const HRESULT hr = D3D11CreateDevice(pAdapter, driverType, hSoftware, nFlags, pFeatureLevels,
                                        nFeatureLevels, nSdkVersion, ppDevice, pFeatureLevel,
                                        ppContext);
+  const RendererFailures& fail = state.m_fail;
+  if (SUCCEEDED(hr) && (FAILED(fail.m_hrQueryDxgiDevice) || FAILED(fail.m_hrGetAdapter) ||
+                        FAILED(fail.m_hrGetFactory))) {
+    ID3D11Device* pReal = *ppDevice;
+    *ppDevice = new CDeviceWrapper(*static_cast<StatePtr*>(pContext), pReal);
+    pReal->Release();
+  }
   state.m_pLastDevice = SUCCEEDED(hr) ? *ppDevice : nullptr;
   return hr;
 }

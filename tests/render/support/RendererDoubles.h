@@ -36,6 +36,10 @@
 struct RendererFailures {
   HRESULT m_hrHardwareDevice = S_OK;
   HRESULT m_hrWarpDevice = S_OK;
+  // Any of these three puts the real device behind wrappers that can fail.
+  HRESULT m_hrQueryDxgiDevice = S_OK;
+  HRESULT m_hrGetAdapter = S_OK;
+  HRESULT m_hrGetFactory = S_OK; // the adapter's parent
   HRESULT m_hrCreateSwapChain = S_OK;
   HRESULT m_hrCreateCompositionDevice = S_OK;
   HRESULT m_hrCreateTarget = S_OK;
@@ -90,8 +94,10 @@ struct RendererCallLog {
   int m_nLiveCompositionDevices = 0;
   int m_nLiveTargets = 0;
   int m_nLiveVisuals = 0;
+  int m_nLiveWrappers = 0;
   [[nodiscard]] int LiveObjects() const noexcept {
-    return m_nLiveSwapChains + m_nLiveCompositionDevices + m_nLiveTargets + m_nLiveVisuals;
+    return m_nLiveSwapChains + m_nLiveCompositionDevices + m_nLiveTargets + m_nLiveVisuals +
+           m_nLiveWrappers;
   }
 };
 
