@@ -43,5 +43,8 @@ bench: setup
 preview: build-windows
 	scripts/with-wine.sh $(PREFIX) scripts/wine-exec.sh $(WINDOWS)/tools/nimbrel-preview.exe docs
 
+run: build-windows
+	scripts/with-wine.sh $(PREFIX) scripts/run-demo.sh $(WINDOWS) $(BUILD)/run
+
 clean:
 	rm -rf $(BUILD)

@@ -3,6 +3,11 @@
 // the transparency the taskbar shows through) and four times enlarged over a
 // dark taskbar colour. Needs no composition: the frames go into the offscreen
 // swap chain of the renderer doubles and are read back from there.
+//
+// nimbrel-preview --live SECONDS DIR: the band's tick without its window. Polls
+// the publisher's section every 100 ms with the band's own poll, draws a frame
+// whenever the poll asks for a repaint, prints both lines, and finally writes
+// the last frames as DIR\live.png.
 
 #include <windows.h>
 
@@ -15,6 +20,7 @@
 #include <vector>
 
 #include "RendererDoubles.h"
+#include "band/TrafficSection.h"
 #include "feed/FormatRate.h"
 #include "render/BandFrame.h"
 #include "render/ComSlot.h"
@@ -185,17 +191,100 @@ int Run(const std::wstring& directory) {
   return 0;
 }
 
+
+// What the band shows for one state, as one console line: each text beside the
+// direction of its arrow.
+void PrintLines(double seconds, const TrafficState& state, const wchar_t* pszUpper,
+                const wchar_t* pszLower) {
+  const char* pszUpperArrow = state.m_bArrowsFlipped ? "down" : "up  ";
+  const char* pszLowerArrow = state.m_bArrowsFlipped ? "up  " : "down";
+  std::printf("%6.1f s   %s %-14ls   %s %-14ls\n", seconds, pszUpperArrow, pszUpper, pszLowerArrow,
+              pszLower);
+  std::fflush(stdout);
+}
+
+int RunLive(int nSeconds, const std::wstring& directory) {
+  CreateDirectoryW(directory.c_str(), nullptr);
+  CLocalRef<IWICImagingFactory> factory;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                              __uuidof(IWICImagingFactory), factory.PutVoid()))) {
+    std::fprintf(stderr, "nimbrel-preview: no imaging component\n");
+    return 1;
+  }
+  CHostWindow window(kBandWidth, kBandHeight);
+  CRendererDoubles doubles;
+  CCompositionRenderer renderer;
+  renderer.UsePlatform(&doubles.Platform());
+  if (!renderer.Initialize(window.Handle())) {
+    std::fprintf(stderr, "nimbrel-preview: no Direct2D surface\n");
+    return 1;
+  }
+
+  constexpr std::size_t kKeptFrames = 6;
+  std::vector<PixelImage> kept;
+  wchar_t szUpper[kRateTextChars] = {};
+  wchar_t szLower[kRateTextChars] = {};
+  TrafficState state;
+  HANDLE hMapping = nullptr;
+  const SharedTrafficRecord* pView = nullptr;
+  int nTaken = 0;
+
+  const auto draw = [&](double seconds) {
+    DrawBandFrame(renderer, window.Handle(), state, szUpper, szLower);
+    PrintLines(seconds, state, FormatRate(state.m_nRateUpper, state.m_bBitsMode, szUpper),
+               FormatRate(state.m_nRateLower, state.m_bBitsMode, szLower));
+    PixelImage image;
+    if (ReadBackPixels(renderer, image)) {
+      if (kept.size() == kKeptFrames) {
+        kept.erase(kept.begin());
+      }
+      kept.push_back(std::move(image));
+    }
+  };
+
+  const ULONGLONG start = GetTickCount64();
+  draw(0.0);
+  for (int nTick = 0; nTick < nSeconds * 10; ++nTick) {
+    Sleep(100);
+    if (PollTrafficSection(hMapping, pView, state)) {
+      if (state.m_bHasData) {
+        ++nTaken;
+      }
+      draw(static_cast<double>(GetTickCount64() - start) / 1000.0);
+    }
+  }
+
+  const int nSheetWidth = kBandWidth * kZoom;
+  const int nSheetHeight =
+      static_cast<int>(kept.size()) * (kBandHeight * kZoom + kSheetGap) - kSheetGap;
+  std::vector<std::uint32_t> sheet(static_cast<std::size_t>(nSheetWidth) * nSheetHeight, kTaskbarColor);
+  int nTop = 0;
+  for (const PixelImage& image : kept) {
+    PasteZoomed(image, sheet, nSheetWidth, nTop);
+    nTop += kBandHeight * kZoom + kSheetGap;
+  }
+  const std::wstring path = directory + L"\\live.png";
+  if (!WritePng(factory.Get(), path, nSheetWidth, nSheetHeight, sheet)) {
+    std::fprintf(stderr, "nimbrel-preview: cannot write %ls\n", path.c_str());
+    return 1;
+  }
+  std::printf("%d new records in %d s; the last %zu frames are in %ls\n", nTaken, nSeconds,
+              kept.size(), path.c_str());
+  return nTaken > 0 ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: nimbrel-preview DIR\n");
+  const bool bLive = argc == 4 && std::wstring(argv[1]) == L"--live" && _wtoi(argv[2]) > 0;
+  if (argc != 2 && !bLive) {
+    std::fprintf(stderr, "usage: nimbrel-preview DIR\n       nimbrel-preview --live SECONDS DIR\n");
     return 2;
   }
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
     return 1;
   }
-  const int nResult = Run(argv[1]);
+  const int nResult = bLive ? RunLive(_wtoi(argv[2]), argv[3]) : Run(argv[1]);
   CoUninitialize();
   return nResult;
 }
