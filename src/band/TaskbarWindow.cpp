@@ -168,14 +168,7 @@ void CTaskbarWindow::ReleaseBandResources() noexcept {
 }
 
 void CTaskbarWindow::CloseTrafficSection() noexcept {
-  if (m_pView != nullptr) {
-    UnmapViewOfFile(m_pView);
-    m_pView = nullptr;
-  }
-  if (m_hMapping != nullptr) {
-    CloseHandle(m_hMapping);
-    m_hMapping = nullptr;
-  }
+  ::CloseTrafficSection(m_hMapping, m_pView);
 }
 
 BOOL CTaskbarWindow::OnEraseBkgnd(HDC) noexcept { return TRUE; }

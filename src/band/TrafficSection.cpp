@@ -29,7 +29,9 @@ void CopyRecord(const SharedTrafficRecord& view, SharedTrafficRecord& copy) noex
   copy.DownOnLower = LoadField(&view.DownOnLower);
 }
 
-void Release(HANDLE& hMapping, const SharedTrafficRecord*& pView) noexcept {
+} // namespace
+
+void CloseTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView) noexcept {
   if (pView != nullptr) {
     UnmapViewOfFile(pView);
     pView = nullptr;
@@ -39,8 +41,6 @@ void Release(HANDLE& hMapping, const SharedTrafficRecord*& pView) noexcept {
     hMapping = nullptr;
   }
 }
-
-} // namespace
 
 bool PollTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView,
                         TrafficState& state) noexcept {
@@ -59,7 +59,7 @@ bool PollTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView, Tra
   pView = static_cast<const SharedTrafficRecord*>(
       MapViewOfFile(hMapping, FILE_MAP_READ, 0, 0, kTrafficViewBytes));
   if (pView == nullptr) {
-    Release(hMapping, pView);
+    CloseTrafficSection(hMapping, pView);
     return DecodeTrafficRecord(nullptr, state);
   }
 
@@ -74,6 +74,6 @@ bool PollTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView, Tra
   const bool bStable = LoadField(&pView->Sequence) == record.Sequence;
 
   const bool bRepaint = bStable && DecodeTrafficRecord(&record, state);
-  Release(hMapping, pView);
+  CloseTrafficSection(hMapping, pView);
   return bRepaint;
 }

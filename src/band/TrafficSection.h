@@ -17,6 +17,9 @@ inline constexpr SIZE_T kTrafficViewBytes = sizeof(SharedTrafficRecord);
 [[nodiscard]] bool PollTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView,
                                       TrafficState& state) noexcept;
 
+// Unmaps the view and closes the section if either is still open.
+void CloseTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView) noexcept;
+
 // Called between copying the record and reading Sequence again; tests use it to
 // rewrite the record at exactly that moment.
 using PFN_TRAFFIC_COPIED = void (*)(void* pContext) noexcept;

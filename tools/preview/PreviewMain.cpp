@@ -136,23 +136,39 @@ void PasteZoomed(const PixelImage& image, std::vector<std::uint32_t>& sheet, int
          SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
 }
 
-int Run(const std::wstring& directory) {
-  CreateDirectoryW(directory.c_str(), nullptr);
-  CLocalRef<IWICImagingFactory> factory;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                              __uuidof(IWICImagingFactory), factory.PutVoid()))) {
-    std::fprintf(stderr, "nimbrel-preview: no imaging component\n");
-    return 1;
+// A band-sized Direct2D surface on the doubles' offscreen swap chain, and the
+// imaging factory that writes its frames out.
+class CPreviewSurface {
+public:
+  [[nodiscard]] bool Open(const std::wstring& directory) noexcept {
+    CreateDirectoryW(directory.c_str(), nullptr);
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                __uuidof(IWICImagingFactory), m_factory.PutVoid()))) {
+      std::fprintf(stderr, "nimbrel-preview: no imaging component\n");
+      return false;
+    }
+    m_renderer.UsePlatform(&m_doubles.Platform());
+    if (!m_renderer.Initialize(m_window.Handle())) {
+      std::fprintf(stderr, "nimbrel-preview: no Direct2D surface\n");
+      return false;
+    }
+    return true;
   }
 
-  CHostWindow window(kBandWidth, kBandHeight);
-  CRendererDoubles doubles;
-  CCompositionRenderer renderer;
-  renderer.UsePlatform(&doubles.Platform());
-  if (!renderer.Initialize(window.Handle())) {
-    std::fprintf(stderr, "nimbrel-preview: no Direct2D surface\n");
+  CLocalRef<IWICImagingFactory> m_factory;
+  CHostWindow m_window{kBandWidth, kBandHeight};
+  CRendererDoubles m_doubles;
+  CCompositionRenderer m_renderer;
+};
+
+int Run(const std::wstring& directory) {
+  CPreviewSurface surface;
+  if (!surface.Open(directory)) {
     return 1;
   }
+  IWICImagingFactory* const pFactory = surface.m_factory.Get();
+  CCompositionRenderer& renderer = surface.m_renderer;
+  const HWND hWnd = surface.m_window.Handle();
 
   const std::vector<PreviewFrame> frames = Frames();
   const int nSheetWidth = kBandWidth * kZoom;
@@ -164,7 +180,7 @@ int Run(const std::wstring& directory) {
   wchar_t szLower[kRateTextChars] = {};
   int nTop = 0;
   for (const PreviewFrame& frame : frames) {
-    DrawBandFrame(renderer, window.Handle(), frame.state, szUpper, szLower);
+    DrawBandFrame(renderer, hWnd, frame.state, szUpper, szLower);
     PixelImage image;
     if (!ReadBackPixels(renderer, image)) {
       std::fprintf(stderr, "nimbrel-preview: cannot read the frame back\n");
@@ -177,14 +193,14 @@ int Run(const std::wstring& directory) {
     nTop += kBandHeight * kZoom + kSheetGap;
 
     const std::wstring base = directory + L"\\band-" + frame.pszName;
-    if (!WritePng(factory.Get(), base + L".png", kBandWidth, kBandHeight, straight) ||
-        !WritePng(factory.Get(), base + L"-4x.png", nSheetWidth, kBandHeight * kZoom, zoomed)) {
+    if (!WritePng(pFactory, base + L".png", kBandWidth, kBandHeight, straight) ||
+        !WritePng(pFactory, base + L"-4x.png", nSheetWidth, kBandHeight * kZoom, zoomed)) {
       std::fprintf(stderr, "nimbrel-preview: cannot write %ls\n", base.c_str());
       return 1;
     }
     std::printf("band-%ls.png, band-%ls-4x.png\n", frame.pszName, frame.pszName);
   }
-  if (!WritePng(factory.Get(), directory + L"\\band-preview.png", nSheetWidth, nSheetHeight, sheet)) {
+  if (!WritePng(pFactory, directory + L"\\band-preview.png", nSheetWidth, nSheetHeight, sheet)) {
     std::fprintf(stderr, "nimbrel-preview: cannot write the overview\n");
     return 1;
   }
@@ -204,21 +220,13 @@ void PrintLines(double seconds, const TrafficState& state, const wchar_t* pszUpp
 }
 
 int RunLive(int nSeconds, const std::wstring& directory) {
-  CreateDirectoryW(directory.c_str(), nullptr);
-  CLocalRef<IWICImagingFactory> factory;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                              __uuidof(IWICImagingFactory), factory.PutVoid()))) {
-    std::fprintf(stderr, "nimbrel-preview: no imaging component\n");
+  CPreviewSurface surface;
+  if (!surface.Open(directory)) {
     return 1;
   }
-  CHostWindow window(kBandWidth, kBandHeight);
-  CRendererDoubles doubles;
-  CCompositionRenderer renderer;
-  renderer.UsePlatform(&doubles.Platform());
-  if (!renderer.Initialize(window.Handle())) {
-    std::fprintf(stderr, "nimbrel-preview: no Direct2D surface\n");
-    return 1;
-  }
+  IWICImagingFactory* const pFactory = surface.m_factory.Get();
+  CCompositionRenderer& renderer = surface.m_renderer;
+  const HWND hWnd = surface.m_window.Handle();
 
   constexpr std::size_t kKeptFrames = 6;
   std::vector<PixelImage> kept;
@@ -230,7 +238,7 @@ int RunLive(int nSeconds, const std::wstring& directory) {
   int nTaken = 0;
 
   const auto draw = [&](double seconds) {
-    DrawBandFrame(renderer, window.Handle(), state, szUpper, szLower);
+    DrawBandFrame(renderer, hWnd, state, szUpper, szLower);
     PrintLines(seconds, state, FormatRate(state.m_nRateUpper, state.m_bBitsMode, szUpper),
                FormatRate(state.m_nRateLower, state.m_bBitsMode, szLower));
     PixelImage image;
@@ -264,7 +272,7 @@ int RunLive(int nSeconds, const std::wstring& directory) {
     nTop += kBandHeight * kZoom + kSheetGap;
   }
   const std::wstring path = directory + L"\\live.png";
-  if (!WritePng(factory.Get(), path, nSheetWidth, nSheetHeight, sheet)) {
+  if (!WritePng(pFactory, path, nSheetWidth, nSheetHeight, sheet)) {
     std::fprintf(stderr, "nimbrel-preview: cannot write %ls\n", path.c_str());
     return 1;
   }
