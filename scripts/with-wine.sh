@@ -47,28 +47,44 @@ trap cleanup EXIT
 
 reg() { "$wine64" reg "$@" >/dev/null 2>&1; }
 
-if [ ! -f "$prefix/.nimbrel-ready" ]; then
-  echo "with-wine: booting a Wine prefix in $prefix"
-  mkdir -p "$prefix"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
+boot_prefix() {
+  rm -rf "$prefix" && mkdir -p "$prefix" &&
+  wineboot -i && wineserver -w &&
   # Without a window manager every hide/destroy waits 2 s for one.
-  reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
   # Wine's DirectWrite has no font fallback.
-  reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI' /d 'Liberation Sans' /f
+  "$wine64" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI' /d 'Liberation Sans' /f &&
   # Windows 11 as far as the build gate can tell (Wine 8 knows no "win11").
-  "$wine64" winecfg -v win10 >/dev/null 2>&1
-  reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber /d 22631 /f
-  reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuild /d 22631 /f
+  "$wine64" winecfg -v win10 &&
+  "$wine64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber /d 22631 /f &&
+  "$wine64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuild /d 22631 /f &&
   wineserver -w
-  touch "$prefix/.nimbrel-ready"
+}
+
+if [ ! -f "$prefix/.nimbrel-ready" ]; then
+  bootlog=$(mktemp)
+  for attempt in 1 2 3; do
+    echo "with-wine: booting a Wine prefix in $prefix"
+    if boot_prefix >"$bootlog" 2>&1; then
+      touch "$prefix/.nimbrel-ready"
+      break
+    fi
+    echo "with-wine: boot attempt $attempt failed; its last output:" >&2
+    tail -n 20 "$bootlog" >&2
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+  done
+  rm -f "$bootlog"
+  if [ ! -f "$prefix/.nimbrel-ready" ]; then
+    exit 1
+  fi
 fi
 
 # Start the wineserver and Wine's services now, with their output going
 # nowhere: started by the first test instead, they would inherit ctest's pipe
 # and ctest would wait for them to close it.
-wineserver -p >/dev/null 2>&1
-reg query 'HKCU\Software\Wine\X11 Driver'
+wineserver -p >/dev/null 2>&1 || true
+reg query 'HKCU\Software\Wine\X11 Driver' || true
 
 set +e
 "$@"
