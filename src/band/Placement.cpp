@@ -128,10 +128,14 @@ void CTaskbarWindow::OnLButtonUp(UINT nFlags, POINT point) noexcept {
 
 // Losing the capture mid-drag (another window took it, a dialog came up)
 // ends the drag where the band is, as a release of the button would.
+// A taskbar that went away takes the drag with it: nothing is dropped, and
+// nothing is saved against a taskbar rectangle that no longer exists.
 void CTaskbarWindow::OnCaptureChanged(HWND hWndNew) noexcept {
   if (m_bDragging && hWndNew != m_hWnd) {
     m_bDragging = FALSE;
-    DropBand(*this);
+    if (::IsWindow(m_hTaskbarWnd)) {
+      DropBand(*this);
+    }
   }
   CDialogEx::OnCaptureChanged(hWndNew);
 }

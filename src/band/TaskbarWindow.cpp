@@ -3,12 +3,15 @@
 
 #include "band/TaskbarWindow.h"
 
+#include <limits>
 #include <new>
 
 #include "framework/WinApp.h"
 
 namespace {
 constexpr wchar_t kTaskbarWatchClass[] = L"NimbrelTaskbarWatch";
+// No notification area ever has its left edge here.
+constexpr int kNoTrayNotifyLeft = std::numeric_limits<int>::min();
 
 std::unique_ptr<wchar_t[]> NewLineBuffer() noexcept {
   return std::unique_ptr<wchar_t[]>(new (std::nothrow) wchar_t[kRateTextChars]);
@@ -129,6 +132,9 @@ void CTaskbarWindow::OnClose() noexcept {
 
 void CTaskbarWindow::OnDestroy() noexcept {
   CDialogEx::OnDestroy();
+  // A drag does not outlive its window, whether or not the capture's loss
+  // was announced.
+  m_bDragging = FALSE;
   if (m_bQuitOnDestroy) {
     PostQuitMessage(m_nExitCode);
     return;
@@ -148,6 +154,10 @@ LRESULT CTaskbarWindow::OnTaskbarCreated(WPARAM, LPARAM) noexcept {
     }
   }
   m_hTaskbarWnd = nullptr;
+  // The new notification area may not exist yet when the band docks again,
+  // and may then appear exactly where the old one was: forget the old edge so
+  // that the tick notices it.
+  m_nTrayNotifyLeft = kNoTrayNotifyLeft;
   if (!Create(IDD_BAND, GetDesktopWindow())) {
     PostQuitMessage(1);
     return 0;

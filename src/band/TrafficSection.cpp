@@ -63,8 +63,9 @@ bool PollTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView, Tra
     return DecodeTrafficRecord(nullptr, state);
   }
 
-  // Skip a record that is still being written; it is taken on the next tick,
-  // when Sequence again differs from the last one taken.
+  // A record whose Sequence moved while it was copied was being rewritten:
+  // skip it; the finished one is taken on the next tick. (A rewrite that has
+  // not yet reached Sequence is not seen here; it is replaced a tick later.)
   SharedTrafficRecord record;
   CopyRecord(*pView, record);
   if (pfnCopied != nullptr) {

@@ -354,4 +354,39 @@ TEST_F(BandTest, AFailedRebuildShowsItsBoxAndEndsTheProcessWithOne) {
   EXPECT_EQ(nCode, 1);
 }
 
+// The new notification area may come after "TaskbarCreated", at the very place
+// the old one had; the band must still find its way there.
+TEST_F(BandTest, AfterARestartANotificationAreaThatComesLaterAtItsOldPlaceIsFollowed) {
+  ASSERT_TRUE(Dock());
+  ASSERT_EQ(m_band.m_nTrayNotifyLeft, 1700);
+  m_taskbar.Destroy();
+  CTestTaskbar newTaskbar(RECT{0, 1032, 1920, 1080}, 1700, false);
+  SendMessageW(m_band.m_hWatchWnd, g_uTaskbarCreatedMsg, 0, 0);
+  ASSERT_NE(m_band.m_hWnd, nullptr);
+  EXPECT_EQ(m_band.m_rcDefault.left, 1920 - 200 - 100) << "no notification area yet";
+
+  POINT ptNotify{1700, 1032};
+  ScreenToClient(newTaskbar.Handle(), &ptNotify);
+  HWND hNotify = CreateWindowExW(0, L"TrayNotifyWnd", nullptr, WS_CHILD | WS_VISIBLE, ptNotify.x,
+                                 ptNotify.y, 220, 48, newTaskbar.Handle(), nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(hNotify, nullptr);
+  SendMessageW(m_band.m_hWnd, WM_TIMER, 1, 0);
+  EXPECT_EQ(m_band.m_rcDefault.left, 1700 - 100);
+}
+
+// A drag cut short by the taskbar going away is no drop: nothing is saved
+// against a taskbar that no longer exists.
+TEST_F(BandTest, ATaskbarThatDiesMidDragSavesNoPosition) {
+  ASSERT_TRUE(Dock());
+  m_debug.Clear();
+  SendMessageW(m_band.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+  ASSERT_TRUE(m_band.m_bDragging);
+  m_taskbar.Destroy();
+  for (const std::wstring& line : m_debug.Lines()) {
+    EXPECT_NE(line.rfind(L"SavePosition:", 0), 0u) << "saved: " << std::string(line.begin(), line.end());
+  }
+  EXPECT_FALSE(m_band.m_bDragging);
+}
+
 }  // namespace
