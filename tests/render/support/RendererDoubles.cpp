@@ -1,6 +1,7 @@
 #include "RendererDoubles.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <iterator>
 #include <utility>
 
@@ -16,11 +17,14 @@ constexpr IID kIidCompositionVisual = {
 constexpr IID kIidCompositionTarget = {
     0xeacdd04c, 0x117e, 0x4e17, {0x88, 0xf4, 0xd1, 0xb1, 0x2b, 0x0e, 0x3d, 0x89}};
 
-// Reference counting shared by the doubles; Derived is final.
+// Reference and live counting shared by the doubles; Derived is final.
 template <class Derived, class Interface>
 class CDouble : public Interface {
 public:
-  explicit CDouble(StatePtr pState) noexcept : m_pState(std::move(pState)) {}
+  CDouble(StatePtr pState, int RendererCallLog::*pnLive) noexcept
+      : m_pState(std::move(pState)), m_pnLive(pnLive) {
+    ++(Log().*m_pnLive);
+  }
 
   ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nRefs; }
   ULONG STDMETHODCALLTYPE Release() override {
@@ -32,19 +36,63 @@ public:
   }
 
 protected:
-  ~CDouble() = default;
+  ~CDouble() { --(Log().*m_pnLive); }
 
-  HRESULT Answer(void* pThis, void** ppv) noexcept {
-    *ppv = pThis;
+  // Hands out this object when riid is one of iids.
+  [[nodiscard]] bool Answers(std::initializer_list<IID> iids, REFIID riid, void** ppv) noexcept {
+    if (std::find(iids.begin(), iids.end(), riid) == iids.end()) {
+      return false;
+    }
+    *ppv = static_cast<Interface*>(this);
     AddRef();
-    return S_OK;
+    return true;
+  }
+  HRESULT AnswerOnly(std::initializer_list<IID> iids, REFIID riid, void** ppv) noexcept {
+    if (Answers(iids, riid, ppv)) {
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+
+  // Counts a call that may fail on request; the failure asked for, or S_OK.
+  HRESULT Enter(HRESULT RendererFailures::*phrFail) noexcept {
+    ++Log().m_nCalls;
+    return Fail().*phrFail;
   }
 
   RendererCallLog& Log() noexcept { return m_pState->m_log; }
   RendererFailures& Fail() noexcept { return m_pState->m_fail; }
 
   StatePtr m_pState;
+  int RendererCallLog::*m_pnLive;
   ULONG m_nRefs = 1;
+};
+
+// A real object seen through a double, so that chosen steps of it can fail.
+template <class Derived, class Interface>
+class CWrapper : public CDouble<Derived, Interface> {
+public:
+  CWrapper(StatePtr pState, Interface* pReal) noexcept
+      : CDouble<Derived, Interface>(std::move(pState), &RendererCallLog::m_nLiveWrappers),
+        m_pReal(pReal) {
+    m_pReal->AddRef();
+  }
+
+  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT cb, const void* p) override {
+    return m_pReal->SetPrivateData(guid, cb, p);
+  }
+  HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown* p) override {
+    return m_pReal->SetPrivateDataInterface(guid, p);
+  }
+  HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID guid, UINT* pcb, void* p) override {
+    return m_pReal->GetPrivateData(guid, pcb, p);
+  }
+
+protected:
+  ~CWrapper() { EmptySlot(m_pReal); }
+
+  Interface* m_pReal;
 };
 
 // ---------------------------------------------------------------------------
@@ -53,9 +101,9 @@ protected:
 class CSwapChainDouble final : public CDouble<CSwapChainDouble, IDXGISwapChain1> {
 public:
   CSwapChainDouble(StatePtr pState, ID3D11Device* pDevice, const DXGI_SWAP_CHAIN_DESC1& desc) noexcept
-      : CDouble(std::move(pState)), m_pDevice(pDevice), m_desc(desc) {
+      : CDouble(std::move(pState), &RendererCallLog::m_nLiveSwapChains), m_pDevice(pDevice),
+        m_desc(desc) {
     m_pDevice->AddRef();
-    ++Log().m_nLiveSwapChains;
   }
 
   [[nodiscard]] HRESULT CreateBuffers() noexcept {
@@ -81,13 +129,9 @@ public:
   }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == __uuidof(IUnknown) || riid == __uuidof(IDXGIObject) ||
-        riid == __uuidof(IDXGIDeviceSubObject) || riid == __uuidof(IDXGISwapChain) ||
-        riid == __uuidof(IDXGISwapChain1)) {
-      return Answer(static_cast<IDXGISwapChain1*>(this), ppv);
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return AnswerOnly({__uuidof(IUnknown), __uuidof(IDXGIObject), __uuidof(IDXGIDeviceSubObject),
+                       __uuidof(IDXGISwapChain), __uuidof(IDXGISwapChain1)},
+                      riid, ppv);
   }
 
   HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, UINT, const void*) override { return E_NOTIMPL; }
@@ -106,11 +150,10 @@ public:
   HRESULT STDMETHODCALLTYPE Present(UINT, UINT) override { return E_NOTIMPL; }
 
   HRESULT STDMETHODCALLTYPE GetBuffer(UINT nBuffer, REFIID riid, void** ppv) override {
-    ++Log().m_nCalls;
     ++Log().m_nGetBuffers;
     *ppv = nullptr;
-    if (FAILED(Fail().m_hrGetBuffer)) {
-      return Fail().m_hrGetBuffer;
+    if (const HRESULT hr = Enter(&RendererFailures::m_hrGetBuffer); FAILED(hr)) {
+      return hr;
     }
     if (nBuffer >= std::size(m_buffers) || m_buffers[nBuffer] == nullptr) {
       return DXGI_ERROR_INVALID_CALL;
@@ -124,13 +167,12 @@ public:
 
   HRESULT STDMETHODCALLTYPE ResizeBuffers(UINT nCount, UINT nWidth, UINT nHeight,
                                           DXGI_FORMAT format, UINT nFlags) override {
-    ++Log().m_nCalls;
     ++Log().m_nResizeBuffers;
     Log().m_nResizeCount = nCount;
     Log().m_resizeFormat = format;
     Log().m_nResizeFlags = nFlags;
-    if (FAILED(Fail().m_hrResizeBuffers)) {
-      return Fail().m_hrResizeBuffers;
+    if (const HRESULT hr = Enter(&RendererFailures::m_hrResizeBuffers); FAILED(hr)) {
+      return hr;
     }
     // Like the real one: no resize while anyone else holds a buffer.
     for (ID3D11Texture2D* pBuffer : m_buffers) {
@@ -172,7 +214,6 @@ public:
 
   HRESULT STDMETHODCALLTYPE Present1(UINT nSyncInterval, UINT nFlags,
                                      const DXGI_PRESENT_PARAMETERS* pParameters) override {
-    ++Log().m_nCalls;
     ++Log().m_nPresents;
     Log().m_nSyncInterval = nSyncInterval;
     Log().m_nPresentFlags = nFlags;
@@ -182,7 +223,7 @@ public:
          pParameters->pScrollOffset == nullptr)
             ? TRUE
             : FALSE;
-    return Fail().m_hrPresent;
+    return Enter(&RendererFailures::m_hrPresent);
   }
 
   BOOL STDMETHODCALLTYPE IsTemporaryMonoSupported() override { return FALSE; }
@@ -202,7 +243,6 @@ private:
       EmptySlot(pBuffer);
     }
     EmptySlot(m_pDevice);
-    --Log().m_nLiveSwapChains;
   }
 
   ID3D11Device* m_pDevice;
@@ -216,16 +256,11 @@ private:
 
 class CVisualDouble final : public CDouble<CVisualDouble, IDCompositionVisual> {
 public:
-  explicit CVisualDouble(StatePtr pState) noexcept : CDouble(std::move(pState)) {
-    ++Log().m_nLiveVisuals;
-  }
+  explicit CVisualDouble(StatePtr pState) noexcept
+      : CDouble(std::move(pState), &RendererCallLog::m_nLiveVisuals) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == __uuidof(IUnknown) || riid == kIidCompositionVisual) {
-      return Answer(static_cast<IDCompositionVisual*>(this), ppv);
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return AnswerOnly({__uuidof(IUnknown), kIidCompositionVisual}, riid, ppv);
   }
 
   HRESULT STDMETHODCALLTYPE SetOffsetX(float) override { return E_NOTIMPL; }
@@ -244,9 +279,8 @@ public:
   HRESULT STDMETHODCALLTYPE SetClip(IDCompositionClip*) override { return E_NOTIMPL; }
 
   HRESULT STDMETHODCALLTYPE SetContent(IUnknown* pContent) override {
-    ++Log().m_nCalls;
-    if (FAILED(Fail().m_hrSetContent)) {
-      return Fail().m_hrSetContent;
+    if (const HRESULT hr = Enter(&RendererFailures::m_hrSetContent); FAILED(hr)) {
+      return hr;
     }
     IDXGISwapChain1* pSwapChain = nullptr;
     Log().m_bContentIsSwapChain =
@@ -275,7 +309,6 @@ private:
   friend class CDouble<CVisualDouble, IDCompositionVisual>;
   ~CVisualDouble() {
     EmptySlot(m_pContent);
-    --Log().m_nLiveVisuals;
   }
 
   IUnknown* m_pContent = nullptr;
@@ -283,22 +316,16 @@ private:
 
 class CTargetDouble final : public CDouble<CTargetDouble, IDCompositionTarget> {
 public:
-  explicit CTargetDouble(StatePtr pState) noexcept : CDouble(std::move(pState)) {
-    ++Log().m_nLiveTargets;
-  }
+  explicit CTargetDouble(StatePtr pState) noexcept
+      : CDouble(std::move(pState), &RendererCallLog::m_nLiveTargets) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == __uuidof(IUnknown) || riid == kIidCompositionTarget) {
-      return Answer(static_cast<IDCompositionTarget*>(this), ppv);
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return AnswerOnly({__uuidof(IUnknown), kIidCompositionTarget}, riid, ppv);
   }
 
   HRESULT STDMETHODCALLTYPE SetRoot(IDCompositionVisual* pVisual) override {
-    ++Log().m_nCalls;
-    if (FAILED(Fail().m_hrSetRoot)) {
-      return Fail().m_hrSetRoot;
+    if (const HRESULT hr = Enter(&RendererFailures::m_hrSetRoot); FAILED(hr)) {
+      return hr;
     }
     Log().m_bRootIsVisual = pVisual != nullptr ? TRUE : FALSE;
     if (pVisual != nullptr) {
@@ -313,7 +340,6 @@ private:
   friend class CDouble<CTargetDouble, IDCompositionTarget>;
   ~CTargetDouble() {
     EmptySlot(m_pRoot);
-    --Log().m_nLiveTargets;
   }
 
   IDCompositionVisual* m_pRoot = nullptr;
@@ -322,25 +348,20 @@ private:
 class CCompositionDeviceDouble final : public CDouble<CCompositionDeviceDouble, IDCompositionDevice> {
 public:
   CCompositionDeviceDouble(StatePtr pState, IDXGIDevice* pDxgiDevice) noexcept
-      : CDouble(std::move(pState)), m_pDxgiDevice(pDxgiDevice) {
+      : CDouble(std::move(pState), &RendererCallLog::m_nLiveCompositionDevices),
+        m_pDxgiDevice(pDxgiDevice) {
     if (m_pDxgiDevice != nullptr) {
       m_pDxgiDevice->AddRef();
     }
-    ++Log().m_nLiveCompositionDevices;
   }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == __uuidof(IUnknown) || riid == __uuidof(IDCompositionDevice)) {
-      return Answer(static_cast<IDCompositionDevice*>(this), ppv);
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return AnswerOnly({__uuidof(IUnknown), __uuidof(IDCompositionDevice)}, riid, ppv);
   }
 
   HRESULT STDMETHODCALLTYPE Commit() override {
-    ++Log().m_nCalls;
     ++Log().m_nCommits;
-    return Fail().m_hrCommit;
+    return Enter(&RendererFailures::m_hrCommit);
   }
   HRESULT STDMETHODCALLTYPE WaitForCommitCompletion() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetFrameStatistics(DCOMPOSITION_FRAME_STATISTICS*) override {
@@ -349,24 +370,22 @@ public:
 
   HRESULT STDMETHODCALLTYPE CreateTargetForHwnd(HWND hWnd, BOOL bTopmost,
                                                 IDCompositionTarget** ppTarget) override {
-    ++Log().m_nCalls;
     ++Log().m_nTargets;
     Log().m_hTargetWnd = hWnd;
     Log().m_bTopmost = bTopmost;
     *ppTarget = nullptr;
-    if (FAILED(Fail().m_hrCreateTarget)) {
-      return Fail().m_hrCreateTarget;
+    if (const HRESULT hr = Enter(&RendererFailures::m_hrCreateTarget); FAILED(hr)) {
+      return hr;
     }
     *ppTarget = new CTargetDouble(m_pState);
     return S_OK;
   }
 
   HRESULT STDMETHODCALLTYPE CreateVisual(IDCompositionVisual** ppVisual) override {
-    ++Log().m_nCalls;
     ++Log().m_nVisuals;
     *ppVisual = nullptr;
-    if (FAILED(Fail().m_hrCreateVisual)) {
-      return Fail().m_hrCreateVisual;
+    if (const HRESULT hr = Enter(&RendererFailures::m_hrCreateVisual); FAILED(hr)) {
+      return hr;
     }
     *ppVisual = new CVisualDouble(m_pState);
     return S_OK;
@@ -435,7 +454,6 @@ private:
   friend class CDouble<CCompositionDeviceDouble, IDCompositionDevice>;
   ~CCompositionDeviceDouble() {
     EmptySlot(m_pDxgiDevice);
-    --Log().m_nLiveCompositionDevices;
   }
 
   IDXGIDevice* m_pDxgiDevice;
@@ -445,35 +463,20 @@ private:
 // The real device seen through wrappers, so that the steps between device and
 // swap chain (the DXGI side, its adapter, the adapter's factory) can fail.
 
-class CAdapterWrapper final : public CDouble<CAdapterWrapper, IDXGIAdapter> {
+class CAdapterWrapper final : public CWrapper<CAdapterWrapper, IDXGIAdapter> {
 public:
-  CAdapterWrapper(StatePtr pState, IDXGIAdapter* pReal) noexcept
-      : CDouble(std::move(pState)), m_pReal(pReal) {
-    m_pReal->AddRef();
-    ++Log().m_nLiveWrappers;
-  }
+  using CWrapper::CWrapper;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == __uuidof(IUnknown) || riid == __uuidof(IDXGIObject) ||
-        riid == __uuidof(IDXGIAdapter)) {
-      return Answer(static_cast<IDXGIAdapter*>(this), ppv);
+    if (Answers({__uuidof(IUnknown), __uuidof(IDXGIObject), __uuidof(IDXGIAdapter)}, riid, ppv)) {
+      return S_OK;
     }
     return m_pReal->QueryInterface(riid, ppv);
   }
-  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT cb, const void* p) override {
-    return m_pReal->SetPrivateData(guid, cb, p);
-  }
-  HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown* p) override {
-    return m_pReal->SetPrivateDataInterface(guid, p);
-  }
-  HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID guid, UINT* pcb, void* p) override {
-    return m_pReal->GetPrivateData(guid, pcb, p);
-  }
   HRESULT STDMETHODCALLTYPE GetParent(REFIID riid, void** ppv) override {
-    ++Log().m_nCalls;
-    if (FAILED(Fail().m_hrGetFactory)) {
+    if (const HRESULT hr = Enter(&RendererFailures::m_hrGetFactory); FAILED(hr)) {
       *ppv = nullptr;
-      return Fail().m_hrGetFactory;
+      return hr;
     }
     return m_pReal->GetParent(riid, ppv);
   }
@@ -484,49 +487,25 @@ public:
   HRESULT STDMETHODCALLTYPE CheckInterfaceSupport(REFGUID guid, LARGE_INTEGER* pVersion) override {
     return m_pReal->CheckInterfaceSupport(guid, pVersion);
   }
-
-private:
-  friend class CDouble<CAdapterWrapper, IDXGIAdapter>;
-  ~CAdapterWrapper() {
-    EmptySlot(m_pReal);
-    --Log().m_nLiveWrappers;
-  }
-
-  IDXGIAdapter* m_pReal;
 };
 
-class CDxgiDeviceWrapper final : public CDouble<CDxgiDeviceWrapper, IDXGIDevice> {
+class CDxgiDeviceWrapper final : public CWrapper<CDxgiDeviceWrapper, IDXGIDevice> {
 public:
-  CDxgiDeviceWrapper(StatePtr pState, IDXGIDevice* pReal) noexcept
-      : CDouble(std::move(pState)), m_pReal(pReal) {
-    m_pReal->AddRef();
-    ++Log().m_nLiveWrappers;
-  }
+  using CWrapper::CWrapper;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == __uuidof(IUnknown) || riid == __uuidof(IDXGIObject) ||
-        riid == __uuidof(IDXGIDevice)) {
-      return Answer(static_cast<IDXGIDevice*>(this), ppv);
+    if (Answers({__uuidof(IUnknown), __uuidof(IDXGIObject), __uuidof(IDXGIDevice)}, riid, ppv)) {
+      return S_OK;
     }
     return m_pReal->QueryInterface(riid, ppv);
-  }
-  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT cb, const void* p) override {
-    return m_pReal->SetPrivateData(guid, cb, p);
-  }
-  HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown* p) override {
-    return m_pReal->SetPrivateDataInterface(guid, p);
-  }
-  HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID guid, UINT* pcb, void* p) override {
-    return m_pReal->GetPrivateData(guid, pcb, p);
   }
   HRESULT STDMETHODCALLTYPE GetParent(REFIID riid, void** ppv) override {
     return m_pReal->GetParent(riid, ppv);
   }
   HRESULT STDMETHODCALLTYPE GetAdapter(IDXGIAdapter** ppAdapter) override {
-    ++Log().m_nCalls;
     *ppAdapter = nullptr;
-    if (FAILED(Fail().m_hrGetAdapter)) {
-      return Fail().m_hrGetAdapter;
+    if (const HRESULT hr = Enter(&RendererFailures::m_hrGetAdapter); FAILED(hr)) {
+      return hr;
     }
     CLocalRef<IDXGIAdapter> adapter;
     const HRESULT hr = m_pReal->GetAdapter(adapter.Put());
@@ -551,34 +530,20 @@ public:
   HRESULT STDMETHODCALLTYPE GetGPUThreadPriority(INT* pnPriority) override {
     return m_pReal->GetGPUThreadPriority(pnPriority);
   }
-
-private:
-  friend class CDouble<CDxgiDeviceWrapper, IDXGIDevice>;
-  ~CDxgiDeviceWrapper() {
-    EmptySlot(m_pReal);
-    --Log().m_nLiveWrappers;
-  }
-
-  IDXGIDevice* m_pReal;
 };
 
-class CDeviceWrapper final : public CDouble<CDeviceWrapper, ID3D11Device> {
+class CDeviceWrapper final : public CWrapper<CDeviceWrapper, ID3D11Device> {
 public:
-  CDeviceWrapper(StatePtr pState, ID3D11Device* pReal) noexcept
-      : CDouble(std::move(pState)), m_pReal(pReal) {
-    m_pReal->AddRef();
-    ++Log().m_nLiveWrappers;
-  }
+  using CWrapper::CWrapper;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == __uuidof(IUnknown) || riid == __uuidof(ID3D11Device)) {
-      return Answer(static_cast<ID3D11Device*>(this), ppv);
+    if (Answers({__uuidof(IUnknown), __uuidof(ID3D11Device)}, riid, ppv)) {
+      return S_OK;
     }
     if (riid == __uuidof(IDXGIDevice)) {
-      ++Log().m_nCalls;
       *ppv = nullptr;
-      if (FAILED(Fail().m_hrQueryDxgiDevice)) {
-        return Fail().m_hrQueryDxgiDevice;
+      if (const HRESULT hr = Enter(&RendererFailures::m_hrQueryDxgiDevice); FAILED(hr)) {
+        return hr;
       }
       CLocalRef<IDXGIDevice> dxgiDevice;
       const HRESULT hr = m_pReal->QueryInterface(__uuidof(IDXGIDevice), dxgiDevice.PutVoid());
@@ -622,24 +587,12 @@ public:
   void STDMETHODCALLTYPE CheckCounterInfo(D3D11_COUNTER_INFO *pCounterInfo) override { m_pReal->CheckCounterInfo(pCounterInfo); }
   HRESULT STDMETHODCALLTYPE CheckCounter(const D3D11_COUNTER_DESC *pDesc, D3D11_COUNTER_TYPE *pType, UINT *pActiveCounters, LPSTR szName, UINT *pNameLength, LPSTR szUnits, UINT *pUnitsLength, LPSTR szDescription, UINT *pDescriptionLength) override { return m_pReal->CheckCounter(pDesc, pType, pActiveCounters, szName, pNameLength, szUnits, pUnitsLength, szDescription, pDescriptionLength); }
   HRESULT STDMETHODCALLTYPE CheckFeatureSupport(D3D11_FEATURE Feature, void *pFeatureSupportData, UINT FeatureSupportDataSize) override { return m_pReal->CheckFeatureSupport(Feature, pFeatureSupportData, FeatureSupportDataSize); }
-  HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID guid, UINT *pDataSize, void *pData) override { return m_pReal->GetPrivateData(guid, pDataSize, pData); }
-  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT DataSize, const void *pData) override { return m_pReal->SetPrivateData(guid, DataSize, pData); }
-  HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown *pData) override { return m_pReal->SetPrivateDataInterface(guid, pData); }
   D3D_FEATURE_LEVEL STDMETHODCALLTYPE GetFeatureLevel() override { return m_pReal->GetFeatureLevel(); }
   UINT STDMETHODCALLTYPE GetCreationFlags() override { return m_pReal->GetCreationFlags(); }
   HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() override { return m_pReal->GetDeviceRemovedReason(); }
   void STDMETHODCALLTYPE GetImmediateContext(ID3D11DeviceContext **ppImmediateContext) override { m_pReal->GetImmediateContext(ppImmediateContext); }
   HRESULT STDMETHODCALLTYPE SetExceptionMode(UINT RaiseFlags) override { return m_pReal->SetExceptionMode(RaiseFlags); }
   UINT STDMETHODCALLTYPE GetExceptionMode() override { return m_pReal->GetExceptionMode(); }
-
-private:
-  friend class CDouble<CDeviceWrapper, ID3D11Device>;
-  ~CDeviceWrapper() {
-    EmptySlot(m_pReal);
-    --Log().m_nLiveWrappers;
-  }
-
-  ID3D11Device* m_pReal;
 };
 
 // ---------------------------------------------------------------------------
