@@ -127,10 +127,7 @@ TEST_F(ContextMenuTest, LockedTogglesTheLockAndSavesItWithThePosition) {
   RightClick(kLockedItem);
   EXPECT_TRUE(m_band->m_bLocked);
   EXPECT_EQ(ReadSetting(L"Locked"), 1u);
-  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 0u);
-  EXPECT_EQ(ReadSetting(L"PosX"), 1600u);
-  EXPECT_EQ(DebugLines(L"SavePosition:"),
-            std::vector<std::wstring>{L"SavePosition: ManuallyPositioned=0, relativeX=1600\n"});
+  ExpectSavedOnce(0, 1600);
 
   const CPopupMenuDriver& menu = RightClick(kLockedItem);
   ASSERT_EQ(menu.Items().size(), 5u);
@@ -141,8 +138,7 @@ TEST_F(ContextMenuTest, LockedTogglesTheLockAndSavesItWithThePosition) {
 
 TEST_F(ContextMenuTest, ALockChosenFromTheMenuStopsTheNextDrag) {
   RightClick(kLockedItem);
-  Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, -490, 20);
+  PressAndDragTo(-490);
   EXPECT_EQ(BandRect().left, 1600);
 }
 

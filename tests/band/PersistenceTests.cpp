@@ -133,11 +133,8 @@ TEST_F(PersistenceTest, AnInvalidPositionStaysInTheRegistryUntilTheNextSave) {
   EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 1u);
   EXPECT_EQ(ReadSetting(L"PosX"), static_cast<DWORD>(-66));
   m_band->SavePosition();
-  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 0u);
   EXPECT_EQ(ReadSetting(L"Locked"), 1u);
-  EXPECT_EQ(ReadSetting(L"PosX"), 1600u);
-  EXPECT_EQ(DebugLines(L"SavePosition:"),
-            Lines{L"SavePosition: ManuallyPositioned=0, relativeX=1600\n"});
+  ExpectSavedOnce(0, 1600);
 }
 
 TEST_F(PersistenceTest, ANegativePositionIsSavedAsTwosComplementAndReadBack) {
@@ -146,8 +143,7 @@ TEST_F(PersistenceTest, ANegativePositionIsSavedAsTwosComplementAndReadBack) {
   MoveWindow(Band(), -65, 5, 95, 38, TRUE);
   m_band->SavePosition();
   EXPECT_EQ(ReadSetting(L"PosX"), 0xFFFFFFBFu);
-  EXPECT_EQ(DebugLines(L"SavePosition:"),
-            Lines{L"SavePosition: ManuallyPositioned=1, relativeX=-65\n"});
+  ExpectSavedOnce(1, -65);
 
   m_debug.Clear();
   Redock();
@@ -161,11 +157,8 @@ TEST_F(PersistenceTest, SavingWritesAllThreeValuesAsZeroOrOne) {
   m_band->m_bManuallyPositioned = 5;
   m_band->m_bLocked = -1;
   m_band->SavePosition();
-  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 1u);
   EXPECT_EQ(ReadSetting(L"Locked"), 1u);
-  EXPECT_EQ(ReadSetting(L"PosX"), 1600u);
-  EXPECT_EQ(DebugLines(L"SavePosition:"),
-            Lines{L"SavePosition: ManuallyPositioned=1, relativeX=1600\n"});
+  ExpectSavedOnce(1, 1600);
 }
 
 TEST_F(PersistenceTest, ThePositionIsRelativeToTheTaskbarsLeftEdge) {
@@ -192,8 +185,7 @@ TEST_F(PersistenceTest, ClosingSavesThePlaceAndTheNextStartRestoresIt) {
   int nExitCode = -1;
   EXPECT_TRUE(TakeQuitMessage(nExitCode));
   EXPECT_FALSE(IsWindow(Band()));
-  EXPECT_EQ(DebugLines(L"SavePosition:"),
-            Lines{L"SavePosition: ManuallyPositioned=1, relativeX=321\n"});
+  ExpectSavedOnce(1, 321);
 
   m_debug.Clear();
   Redock();

@@ -22,6 +22,12 @@ void SendMouseInput(DWORD dwFlags, POINT ptScreen) {
   ASSERT_EQ(SendInput(1, &input, sizeof(input)), 1u);
 }
 
+void ExpectEachDragMessageHandedOnOnce(const CDefaultProcessingSpy& spy) {
+  for (const UINT message : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}) {
+    EXPECT_EQ(spy.Count(message), 1) << "message " << message;
+  }
+}
+
 using PlacementTest = CBandTest;
 
 TEST_F(PlacementTest, DocksFivePixelsLeftOfTheNotificationAreaAtTheDefaultSize) {
@@ -154,15 +160,13 @@ TEST_F(PlacementTest, DraggingStopsAtTheTaskbarsLeftEndAndAtTheNotificationArea)
 TEST_F(PlacementTest, DraggingKeepsTheBandsSizeAndPutsItsTopAtTheDefaultTop) {
   Dock();
   MoveWindow(Band(), 900, 2, 80, 30, TRUE);
-  Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, 20, 20);
+  PressAndDragTo(20);
   EXPECT_EQ(BandRect(), (RECT{910, 5, 990, 35}));
 }
 
 TEST_F(PlacementTest, APressDuringADragTakesHoldAgainAtTheNewPoint) {
   Dock();
-  Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, -90, 20);
+  PressAndDragTo(-90);
   Mouse(WM_LBUTTONDOWN, 40, 20);
   EXPECT_TRUE(m_band->m_bDragging);
   EXPECT_EQ(m_band->m_nDragGrabX, 40);
@@ -173,40 +177,28 @@ TEST_F(PlacementTest, APressDuringADragTakesHoldAgainAtTheNewPoint) {
 
 TEST_F(PlacementTest, ADropWithTwentyPixelsClearStaysAndIsSavedAsPlacedByHand) {
   Dock();
-  Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, -5, 20);  // right edge at 1680: a gap of 20
-  Mouse(WM_LBUTTONUP, -5, 20);
+  DragAndDropAt(-5);  // right edge at 1680: a gap of 20
   EXPECT_FALSE(m_band->m_bDragging);
   EXPECT_EQ(GetCapture(), nullptr);
   EXPECT_TRUE(m_band->m_bManuallyPositioned);
   EXPECT_EQ(BandRect().left, 1585);
-  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 1u);
-  EXPECT_EQ(ReadSetting(L"PosX"), 1585u);
   EXPECT_EQ(ReadSetting(L"Locked"), 0u);
-  EXPECT_EQ(DebugLines(L"SavePosition:"),
-            std::vector<std::wstring>{L"SavePosition: ManuallyPositioned=1, relativeX=1585\n"});
+  ExpectSavedOnce(1, 1585);
 }
 
 TEST_F(PlacementTest, ADropCloserThanTwentyPixelsSavesThePlaceThenSnapsBack) {
   Dock();
-  Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, -4, 20);  // right edge at 1681: a gap of 19
-  Mouse(WM_LBUTTONUP, -4, 20);
+  DragAndDropAt(-4);  // right edge at 1681: a gap of 19
   EXPECT_FALSE(m_band->m_bManuallyPositioned);
   EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 43}));
-  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 0u);
-  EXPECT_EQ(ReadSetting(L"PosX"), 1586u);
-  EXPECT_EQ(DebugLines(L"SavePosition:"),
-            std::vector<std::wstring>{L"SavePosition: ManuallyPositioned=0, relativeX=1586\n"});
+  ExpectSavedOnce(0, 1586);
 }
 
 TEST_F(PlacementTest, ASnappingDropEndsManualPlacement) {
   Dock();
   m_band->m_bManuallyPositioned = TRUE;
   MoveWindow(Band(), 400, 5, 95, 38, TRUE);
-  Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, 2000, 20);
-  Mouse(WM_LBUTTONUP, 2000, 20);
+  DragAndDropAt(2000);
   EXPECT_FALSE(m_band->m_bManuallyPositioned);
   EXPECT_EQ(BandRect().left, 1600);
   MoveNotifyArea(1500);
@@ -216,8 +208,7 @@ TEST_F(PlacementTest, ASnappingDropEndsManualPlacement) {
 
 TEST_F(PlacementTest, WithoutNotificationAreaADragStopsOneBandWidthLeftOfTheTaskbarAndSnapsBack) {
   Dock(kTaskbar, kNotifyLeft, false);
-  Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, -1000, 20);
+  PressAndDragTo(-1000);
   EXPECT_EQ(BandRect().left, -95);
   Mouse(WM_LBUTTONUP, -1000, 20);
   EXPECT_FALSE(m_band->m_bManuallyPositioned);
@@ -254,27 +245,19 @@ TEST_F(PlacementTest, ALockedBandDoesNotDragButStillHandsTheMessagesOn) {
   Dock();
   m_band->m_bLocked = TRUE;
   CDefaultProcessingSpy spy(Band());
-  Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, -490, 20);
-  Mouse(WM_LBUTTONUP, -490, 20);
+  DragAndDropAt(-490);
   EXPECT_FALSE(m_band->m_bDragging);
   EXPECT_EQ(GetCapture(), nullptr);
   EXPECT_EQ(BandRect().left, 1600);
   EXPECT_FALSE(SettingsKeyExists());
-  EXPECT_EQ(spy.Count(WM_LBUTTONDOWN), 1);
-  EXPECT_EQ(spy.Count(WM_MOUSEMOVE), 1);
-  EXPECT_EQ(spy.Count(WM_LBUTTONUP), 1);
+  ExpectEachDragMessageHandedOnOnce(spy);
 }
 
 TEST_F(PlacementTest, DraggingHandsEveryMouseMessageOnToTheDefaultProcessing) {
   Dock();
   CDefaultProcessingSpy spy(Band());
-  Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, -490, 20);
-  Mouse(WM_LBUTTONUP, -490, 20);
-  EXPECT_EQ(spy.Count(WM_LBUTTONDOWN), 1);
-  EXPECT_EQ(spy.Count(WM_MOUSEMOVE), 1);
-  EXPECT_EQ(spy.Count(WM_LBUTTONUP), 1);
+  DragAndDropAt(-490);
+  ExpectEachDragMessageHandedOnOnce(spy);
 }
 
 TEST_F(PlacementTest, MovesWithoutAPressMoveNothing) {
@@ -287,8 +270,7 @@ TEST_F(PlacementTest, MovesWithoutAPressMoveNothing) {
 
 TEST_F(PlacementTest, LosingTheCaptureEndsTheDragAsADrop) {
   Dock();
-  Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, -490, 20);
+  PressAndDragTo(-490);
 
   HWND hOther = CreateWindowExW(0, L"STATIC", nullptr, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                 nullptr, nullptr);
@@ -296,10 +278,7 @@ TEST_F(PlacementTest, LosingTheCaptureEndsTheDragAsADrop) {
   SetCapture(hOther);
   EXPECT_FALSE(m_band->m_bDragging);
   EXPECT_TRUE(m_band->m_bManuallyPositioned);
-  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 1u);
-  EXPECT_EQ(ReadSetting(L"PosX"), 1100u);
-  EXPECT_EQ(DebugLines(L"SavePosition:"),
-            std::vector<std::wstring>{L"SavePosition: ManuallyPositioned=1, relativeX=1100\n"});
+  ExpectSavedOnce(1, 1100);
   EXPECT_EQ(GetCapture(), hOther) << "the capture stays with the window that took it";
 
   Mouse(WM_MOUSEMOVE, 300, 20);
@@ -312,8 +291,7 @@ TEST_F(PlacementTest, LosingTheCaptureEndsTheDragAsADrop) {
 
 TEST_F(PlacementTest, ADragCutShortByClosingTheBandDoesNotCarryOverToItsNextWindow) {
   Dock();
-  Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, -490, 20);
+  PressAndDragTo(-490);
   SendMessageW(Band(), WM_CLOSE, 0, 0);
   int nExitCode = -1;
   EXPECT_TRUE(TakeQuitMessage(nExitCode));
@@ -329,8 +307,7 @@ TEST_F(PlacementTest, ADragCutShortByClosingTheBandDoesNotCarryOverToItsNextWind
 
 TEST_F(PlacementTest, LosingTheCaptureCloseToTheNotificationAreaSnapsBack) {
   Dock();
-  Mouse(WM_LBUTTONDOWN, 10, 20);
-  Mouse(WM_MOUSEMOVE, -4, 20);
+  PressAndDragTo(-4);
   ReleaseCapture();
   EXPECT_FALSE(m_band->m_bDragging);
   EXPECT_FALSE(m_band->m_bManuallyPositioned);

@@ -29,6 +29,16 @@ bool HasUpdateRegion(HWND hWnd) { return GetUpdateRect(hWnd, nullptr, FALSE) != 
 
 LONG_PTR ExStyle(HWND hWnd) { return GetWindowLongPtrW(hWnd, GWL_EXSTYLE); }
 
+// The band's only way out when it cannot run: one error box, then exit code 1.
+void ExpectErrorBoxAndExitOne(const CRecordingApp& app, const wchar_t* pszText) {
+  ASSERT_EQ(app.m_boxes.size(), 1u);
+  EXPECT_EQ(app.m_boxes[0].m_text, pszText);
+  EXPECT_EQ(app.m_boxes[0].m_nType, 0x10u);
+  int nCode = -1;
+  ASSERT_TRUE(TakeQuitMessage(nCode));
+  EXPECT_EQ(nCode, 1);
+}
+
 class BandTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -255,13 +265,8 @@ TEST(BandWithoutTaskbarTest, ShowsItsBoxAndEndsTheProcessWithOne) {
   band.m_renderer.UsePlatform(&doubles.Platform());
   EXPECT_FALSE(band.Create(IDD_BAND, GetDesktopWindow()));
   EXPECT_EQ(band.m_hWnd, nullptr);
-  ASSERT_EQ(app.m_boxes.size(), 1u);
-  EXPECT_EQ(app.m_boxes[0].m_text, L"Taskbar not found!");
-  EXPECT_EQ(app.m_boxes[0].m_nType, 0x10u);
   EXPECT_EQ(doubles.Log().m_nCalls, 0) << "no surface without a taskbar";
-  int nCode = -1;
-  ASSERT_TRUE(TakeQuitMessage(nCode));
-  EXPECT_EQ(nCode, 1);
+  ExpectErrorBoxAndExitOne(app, L"Taskbar not found!");
 }
 
 TEST_F(BandTest, WithoutAnyTaskbarTheBandShowsItsBoxAndEndsTheProcessWithOne) {
@@ -272,29 +277,19 @@ TEST_F(BandTest, WhenDockingFailsTheBandShowsItsBoxAndEndsTheProcessWithOne) {
   m_band.m_hDestroyWhenDocking = m_taskbar.Handle();
   EXPECT_FALSE(Dock());
   EXPECT_EQ(m_band.m_hWnd, nullptr);
-  ASSERT_EQ(m_app.m_boxes.size(), 1u);
-  EXPECT_EQ(m_app.m_boxes[0].m_text, L"Failed to set parent to taskbar!");
-  EXPECT_EQ(m_app.m_boxes[0].m_nType, 0x10u);
   EXPECT_FALSE(m_band.m_bRendererReady);
-  int nCode = -1;
-  ASSERT_TRUE(TakeQuitMessage(nCode));
-  EXPECT_EQ(nCode, 1);
+  ExpectErrorBoxAndExitOne(m_app, L"Failed to set parent to taskbar!");
 }
 
 TEST_F(BandTest, WhenTheSurfaceFailsTheBandShowsItsBoxAndEndsTheProcessWithOne) {
   m_doubles.Fail().m_hrCreateCompositionDevice = E_NOTIMPL;
   EXPECT_FALSE(Dock());
   EXPECT_EQ(m_band.m_hWnd, nullptr);
-  ASSERT_EQ(m_app.m_boxes.size(), 1u);
-  EXPECT_EQ(m_app.m_boxes[0].m_text, L"DirectComposition initialization failed!");
-  EXPECT_EQ(m_app.m_boxes[0].m_nType, 0x10u);
   EXPECT_FALSE(m_band.m_bRendererReady);
   EXPECT_EQ(m_doubles.Log().m_nPresents, 0);
   EXPECT_EQ(GetWindow(m_taskbar.Handle(), GW_CHILD), m_taskbar.NotifyArea())
       << "no band window is left inside the taskbar";
-  int nCode = -1;
-  ASSERT_TRUE(TakeQuitMessage(nCode));
-  EXPECT_EQ(nCode, 1);
+  ExpectErrorBoxAndExitOne(m_app, L"DirectComposition initialization failed!");
 }
 
 // Explorer restarting: the old taskbar goes (taking the docked band's window
@@ -347,11 +342,7 @@ TEST_F(BandTest, AFailedRebuildShowsItsBoxAndEndsTheProcessWithOne) {
   m_doubles.Fail().m_hrCreateCompositionDevice = E_NOTIMPL;
   SendMessageW(m_band.m_hWatchWnd, g_uTaskbarCreatedMsg, 0, 0);
   EXPECT_EQ(m_band.m_hWnd, nullptr);
-  ASSERT_EQ(m_app.m_boxes.size(), 1u);
-  EXPECT_EQ(m_app.m_boxes[0].m_text, L"DirectComposition initialization failed!");
-  int nCode = -1;
-  ASSERT_TRUE(TakeQuitMessage(nCode));
-  EXPECT_EQ(nCode, 1);
+  ExpectErrorBoxAndExitOne(m_app, L"DirectComposition initialization failed!");
 }
 
 // The new notification area may come after "TaskbarCreated", at the very place

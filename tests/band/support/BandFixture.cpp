@@ -68,6 +68,25 @@ LRESULT CBandTest::Mouse(UINT message, int x, int y) noexcept {
                                  static_cast<WORD>(static_cast<SHORT>(y))));
 }
 
+void CBandTest::PressAndDragTo(int x) noexcept {
+  Mouse(WM_LBUTTONDOWN, 10, 20);
+  Mouse(WM_MOUSEMOVE, x, 20);
+}
+
+void CBandTest::DragAndDropAt(int x) noexcept {
+  PressAndDragTo(x);
+  Mouse(WM_LBUTTONUP, x, 20);
+}
+
+void CBandTest::ExpectSavedOnce(DWORD dwManual, LONG nRelativeX) const {
+  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), dwManual);
+  EXPECT_EQ(ReadSetting(L"PosX"), static_cast<DWORD>(nRelativeX));
+  EXPECT_EQ(DebugLines(L"SavePosition:"),
+            std::vector<std::wstring>{L"SavePosition: ManuallyPositioned=" +
+                                      std::to_wstring(dwManual) + L", relativeX=" +
+                                      std::to_wstring(nRelativeX) + L"\n"});
+}
+
 std::vector<std::wstring> CBandTest::DebugLines(const std::wstring& prefix) const {
   std::vector<std::wstring> lines;
   for (const auto& line : m_debug.Lines()) {

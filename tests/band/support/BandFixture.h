@@ -42,11 +42,16 @@ class CBandTest : public ::testing::Test {
   void MoveNotifyArea(LONG nScreenLeft) noexcept;
   void Tick() noexcept;
   LRESULT Mouse(UINT message, int x, int y) noexcept;
+  // A drag as the user starts it: pressed at client (10, 20), moved to x.
+  void PressAndDragTo(int x) noexcept;
+  void DragAndDropAt(int x) noexcept;
 
   // Lines of debug output that start with the prefix, in order.
   [[nodiscard]] std::vector<std::wstring> DebugLines(const std::wstring& prefix) const;
   [[nodiscard]] std::optional<DWORD> ReadSetting(LPCWSTR lpszValue) const noexcept;
   [[nodiscard]] bool SettingsKeyExists() const noexcept;
+  // Exactly one save so far, of these values, and reported.
+  void ExpectSavedOnce(DWORD dwManual, LONG nRelativeX) const;
 
   CRecordingApp m_app;
   CRegistryOverride m_hkcu{HKEY_CURRENT_USER};
