@@ -47,6 +47,36 @@ class StartFixture {
   CTestNimbrelApp m_app;
 };
 
+void ExpectAlreadyRunningBox(const CTestNimbrelApp& app) {
+  ASSERT_EQ(app.m_boxes.size(), 1u);
+  EXPECT_EQ(app.m_boxes[0].m_text, L"Nimbrel already running!");
+  EXPECT_EQ(app.m_boxes[0].m_nType, 0x40u);
+  EXPECT_EQ(app.m_boxes[0].m_caption, L"app_tests");
+}
+
+// This test executable once more, running only lpszTest, in the given role.
+bool StartChild(LPCWSTR lpszTest, const std::wstring& role, PROCESS_INFORMATION& pi) {
+  wchar_t szPath[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, szPath, MAX_PATH);
+  std::wstring commandLine = L"\"" + std::wstring(szPath) + L"\" --gtest_filter=" + lpszTest;
+  SetEnvironmentVariableW(kRoleVariable, role.c_str());
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  const BOOL bStarted = CreateProcessW(szPath, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                       nullptr, nullptr, &si, &pi);
+  SetEnvironmentVariableW(kRoleVariable, nullptr);
+  return bStarted != FALSE;
+}
+
+void ExpectChildEndsWithZero(const PROCESS_INFORMATION& pi, DWORD nTimeoutMs) {
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, nTimeoutMs), WAIT_OBJECT_0);
+  DWORD nExitCode = 99;
+  GetExitCodeProcess(pi.hProcess, &nExitCode);
+  EXPECT_EQ(nExitCode, 0u);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
 class AppTest : public ::testing::Test, protected StartFixture {
  protected:
   void SetUp() override { ASSERT_TRUE(m_hkcu.IsActive()); }
@@ -136,10 +166,7 @@ TEST_F(AppTest, ASecondInstanceShowsTheRunningBoxCreatesNoWindowAndLetsGoOfItsHa
   HANDLE hFirst = CreateMutexW(nullptr, TRUE, kSingleInstanceMutexName);
   ASSERT_NE(hFirst, nullptr);
   EXPECT_FALSE(m_app.InitInstance());
-  ASSERT_EQ(m_app.m_boxes.size(), 1u);
-  EXPECT_EQ(m_app.m_boxes[0].m_text, L"Nimbrel already running!");
-  EXPECT_EQ(m_app.m_boxes[0].m_nType, 0x40u);
-  EXPECT_EQ(m_app.m_boxes[0].m_caption, L"app_tests");
+  ExpectAlreadyRunningBox(m_app);
   EXPECT_EQ(m_app.m_hSingleInstanceMutex, nullptr);
   EXPECT_EQ(m_app.m_wndBand.m_hWnd, nullptr);
   EXPECT_EQ(m_doubles.Log().m_nCalls, 0);
@@ -250,25 +277,13 @@ TEST_F(AppTest, WithARealFirstInstanceRunningASecondProcessStopsAndTheFirstGoesO
   const DWORD nPid = GetCurrentProcessId();
   HANDLE hReady = CreateEventW(nullptr, TRUE, FALSE, EventName(nPid, L"ready").c_str());
   HANDLE hStop = CreateEventW(nullptr, TRUE, FALSE, EventName(nPid, L"stop").c_str());
-  wchar_t szPath[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-  std::wstring commandLine =
-      L"\"" + std::wstring(szPath) + L"\" --gtest_filter=AppChildRole.HoldsTheInstanceUntilTold";
-  SetEnvironmentVariableW(kRoleVariable, (L"hold:" + std::to_wstring(nPid)).c_str());
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
-  const BOOL bStarted = CreateProcessW(szPath, commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                       nullptr, nullptr, &si, &pi);
-  SetEnvironmentVariableW(kRoleVariable, nullptr);
-  ASSERT_TRUE(bStarted);
+  ASSERT_TRUE(StartChild(L"AppChildRole.HoldsTheInstanceUntilTold",
+                         L"hold:" + std::to_wstring(nPid), pi));
   ASSERT_EQ(WaitForSingleObject(hReady, 30000), WAIT_OBJECT_0) << "the first instance started";
 
   EXPECT_FALSE(m_app.InitInstance());
-  ASSERT_EQ(m_app.m_boxes.size(), 1u);
-  EXPECT_EQ(m_app.m_boxes[0].m_text, L"Nimbrel already running!");
-  EXPECT_EQ(m_app.m_boxes[0].m_nType, 0x40u);
-  EXPECT_EQ(m_app.m_boxes[0].m_caption, L"app_tests");
+  ExpectAlreadyRunningBox(m_app);
   EXPECT_EQ(m_app.m_wndBand.m_hWnd, nullptr);
   EXPECT_EQ(m_app.m_hSingleInstanceMutex, nullptr);
   EXPECT_EQ(m_app.ExitInstance(), 1);
@@ -276,12 +291,7 @@ TEST_F(AppTest, WithARealFirstInstanceRunningASecondProcessStopsAndTheFirstGoesO
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT))
       << "the first instance is not disturbed";
   SetEvent(hStop);
-  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
-  DWORD nExitCode = 99;
-  GetExitCodeProcess(pi.hProcess, &nExitCode);
-  EXPECT_EQ(nExitCode, 0u);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  ExpectChildEndsWithZero(pi, 30000);
   CloseHandle(hReady);
   CloseHandle(hStop);
 }
@@ -310,24 +320,9 @@ TEST(AppChildRole, MeasuresProcessStartToFirstFrame) {
 }
 
 TEST(AppStartTimeTest, AFreshProcessDrawsItsFirstFrameWithinTenSeconds) {
-  wchar_t szPath[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-  std::wstring commandLine =
-      L"\"" + std::wstring(szPath) + L"\" --gtest_filter=AppChildRole.MeasuresProcessStartToFirstFrame";
-  SetEnvironmentVariableW(kRoleVariable, L"first-frame");
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
-  const BOOL bStarted = CreateProcessW(szPath, commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                       nullptr, nullptr, &si, &pi);
-  SetEnvironmentVariableW(kRoleVariable, nullptr);
-  ASSERT_TRUE(bStarted);
-  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
-  DWORD nExitCode = 99;
-  GetExitCodeProcess(pi.hProcess, &nExitCode);
-  EXPECT_EQ(nExitCode, 0u);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  ASSERT_TRUE(StartChild(L"AppChildRole.MeasuresProcessStartToFirstFrame", L"first-frame", pi));
+  ExpectChildEndsWithZero(pi, 60000);
 }
 
 }  // namespace

@@ -62,45 +62,44 @@ class CBuildNumberOverride {
   bool m_bSet = false;
 };
 
+// Starts the program and waits for its box, which must say pszText.
+void StartUntilBox(CProgramRun& run, const wchar_t* pszText, ProgramBox& box) {
+  ASSERT_TRUE(run.Start());
+  box = run.WaitForBox(kBoxTimeoutMs);
+  ASSERT_NE(box.m_hWnd, nullptr);
+  EXPECT_EQ(box.m_caption, L"Nimbrel");
+  ASSERT_EQ(box.m_text, pszText);
+}
+
 TEST(ProgramTest, OnABuildBelowWindows11ItShowsItsBoxAndEnds) {
   CBuildNumberOverride build(L"21999");
   ASSERT_TRUE(build.IsSet());
   CProgramRun run;
-  ASSERT_TRUE(run.Start());
-  const ProgramBox box = run.WaitForBox(kBoxTimeoutMs);
-  ASSERT_NE(box.m_hWnd, nullptr);
-  EXPECT_EQ(box.m_caption, L"Nimbrel");
-  EXPECT_EQ(box.m_text, L"Nimbrel requires Windows 11 or later.");
+  ProgramBox box;
+  ASSERT_NO_FATAL_FAILURE(StartUntilBox(run, L"Nimbrel requires Windows 11 or later.", box));
   CProgramRun::Dismiss(box);
   EXPECT_EQ(run.WaitForExit(kExitTimeoutMs), 1u);
 }
 
 TEST(ProgramTest, WithoutDirectCompositionItShowsItsBoxClosesAndEndsNonZero) {
   CProgramRun run;
-  ASSERT_TRUE(run.Start());
-  const ProgramBox box = run.WaitForBox(kBoxTimeoutMs);
-  ASSERT_NE(box.m_hWnd, nullptr);
-  EXPECT_EQ(box.m_caption, L"Nimbrel");
-  EXPECT_EQ(box.m_text, L"DirectComposition initialization failed!");
+  ProgramBox box;
+  ASSERT_NO_FATAL_FAILURE(StartUntilBox(run, L"DirectComposition initialization failed!", box));
   EXPECT_TRUE(run.IsRunning()) << "the box waits for the user";
   CProgramRun::Dismiss(box);
   EXPECT_EQ(run.WaitForExit(kExitTimeoutMs), 1u) << "no inert band is left behind";
 }
 
 TEST(ProgramTest, ASecondInstanceShowsTheRunningBoxAndEndsWhileTheFirstGoesOn) {
-  CProgramRun first;
-  ASSERT_TRUE(first.Start());
   // The first instance holds the single-instance mutex while its box is up.
-  const ProgramBox firstBox = first.WaitForBox(kBoxTimeoutMs);
-  ASSERT_NE(firstBox.m_hWnd, nullptr);
-  ASSERT_EQ(firstBox.m_text, L"DirectComposition initialization failed!");
+  CProgramRun first;
+  ProgramBox firstBox;
+  ASSERT_NO_FATAL_FAILURE(
+      StartUntilBox(first, L"DirectComposition initialization failed!", firstBox));
 
   CProgramRun second;
-  ASSERT_TRUE(second.Start());
-  const ProgramBox secondBox = second.WaitForBox(kBoxTimeoutMs);
-  ASSERT_NE(secondBox.m_hWnd, nullptr);
-  EXPECT_EQ(secondBox.m_caption, L"Nimbrel");
-  EXPECT_EQ(secondBox.m_text, L"Nimbrel already running!");
+  ProgramBox secondBox;
+  ASSERT_NO_FATAL_FAILURE(StartUntilBox(second, L"Nimbrel already running!", secondBox));
   CProgramRun::Dismiss(secondBox);
   EXPECT_EQ(second.WaitForExit(kExitTimeoutMs), 1u);
   EXPECT_TRUE(first.IsRunning()) << "the first instance is not disturbed";
