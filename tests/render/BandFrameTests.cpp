@@ -65,18 +65,12 @@ TrafficState State(std::int64_t rateUpper, std::int64_t maxUpper, std::int64_t r
 }
 
 // A band frame drawn for real into a double's buffer and read back.
-struct Frame {
-  CHostWindow window;
-  CRendererDoubles doubles;
-  CCompositionRenderer renderer;
+struct Frame : RendererOnDoubles {
   wchar_t szUpper[kRateTextChars] = L"untouched";
   wchar_t szLower[kRateTextChars] = L"untouched";
   PixelImage image;
 
-  explicit Frame(int cx = 95, int cy = 38) : window(cx, cy) {
-    renderer.UsePlatform(&doubles.Platform());
-    EXPECT_TRUE(renderer.Initialize(window.Handle()));
-  }
+  explicit Frame(int cx = 95, int cy = 38) : RendererOnDoubles(cx, cy) { EXPECT_TRUE(Initialize()); }
 
   void Draw(const TrafficState& state) {
     DrawBandFrame(renderer, window.Handle(), state, szUpper, szLower);

@@ -10,15 +10,7 @@ namespace {
 
 constexpr HRESULT kFailure = E_FAIL;
 
-// A renderer on doubles, bound to a 95 x 38 test window.
-struct Surface {
-  CHostWindow window{95, 38};
-  CRendererDoubles doubles;
-  CCompositionRenderer renderer;
-
-  Surface() { renderer.UsePlatform(&doubles.Platform()); }
-  [[nodiscard]] BOOL Initialize() { return renderer.Initialize(window.Handle()); }
-};
+using Surface = RendererOnDoubles;
 
 ID2D1Image* TargetOf(const CCompositionRenderer& renderer) {
   ID2D1Image* pTarget = nullptr;
@@ -204,14 +196,11 @@ TEST(SurfaceInitialize, RaisesAnEmptyClientSizeToOnePixel) {
   static constexpr ClampCase cases[] = {{0, 0, 1, 1}, {0, 30, 1, 30}, {95, 0, 95, 1}};
   for (const ClampCase& c : cases) {
     SCOPED_TRACE(testing::Message() << c.cx << " x " << c.cy);
-    CHostWindow window(c.cx, c.cy);
-    CRendererDoubles doubles;
-    CCompositionRenderer renderer;
-    renderer.UsePlatform(&doubles.Platform());
-    ASSERT_TRUE(renderer.Initialize(window.Handle()));
-    ExpectReady(renderer, c.width, c.height);
-    EXPECT_EQ(doubles.Log().m_swapChainDesc.Width, static_cast<UINT>(c.width));
-    EXPECT_EQ(doubles.Log().m_swapChainDesc.Height, static_cast<UINT>(c.height));
+    Surface s(c.cx, c.cy);
+    ASSERT_TRUE(s.Initialize());
+    ExpectReady(s.renderer, c.width, c.height);
+    EXPECT_EQ(s.doubles.Log().m_swapChainDesc.Width, static_cast<UINT>(c.width));
+    EXPECT_EQ(s.doubles.Log().m_swapChainDesc.Height, static_cast<UINT>(c.height));
   }
 }
 

@@ -21,17 +21,11 @@
 
 namespace {
 
-struct Bench {
-  CHostWindow window{95, 38};
-  CRendererDoubles doubles;
-  CCompositionRenderer renderer;
+struct Bench : RendererOnDoubles {
   wchar_t szUpper[kRateTextChars] = {};
   wchar_t szLower[kRateTextChars] = {};
 
-  Bench() {
-    renderer.UsePlatform(&doubles.Platform());
-    EXPECT_TRUE(renderer.Initialize(window.Handle()));
-  }
+  Bench() { EXPECT_TRUE(Initialize()); }
 
   // A frame with changing values, as the poll would hand over. They repeat
   // every 20 frames, so that the text engine's own caches (which grow with

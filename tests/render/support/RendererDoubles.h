@@ -150,3 +150,15 @@ public:
 private:
   HWND m_hWnd = nullptr;
 };
+
+// A renderer on doubles, for a hidden window of cx by cy; not yet initialized.
+struct RendererOnDoubles {
+  CHostWindow window;
+  CRendererDoubles doubles;
+  CCompositionRenderer renderer;
+
+  explicit RendererOnDoubles(int cx = 95, int cy = 38) noexcept : window(cx, cy) {
+    renderer.UsePlatform(&doubles.Platform());
+  }
+  [[nodiscard]] BOOL Initialize() noexcept { return renderer.Initialize(window.Handle()); }
+};
