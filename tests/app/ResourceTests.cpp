@@ -10,26 +10,11 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/e2e/ProgramPath.h"
 
 namespace {
 
 constexpr WORD kUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-
-// The build passes the executable's path as the build machine knows it; under
-// Wine a Unix path is reached through drive Z:.
-std::wstring ProgramPath() {
-  std::string path = NIMBREL_EXE_PATH;
-  std::wstring wide(path.begin(), path.end());
-  if (!wide.empty() && wide[0] == L'/') {
-    for (wchar_t& ch : wide) {
-      if (ch == L'/') {
-        ch = L'\\';
-      }
-    }
-    wide = L"Z:" + wide;
-  }
-  return wide;
-}
 
 class ResourceTest : public ::testing::Test {
  protected:

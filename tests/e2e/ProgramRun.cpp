@@ -40,20 +40,6 @@ BOOL CALLBACK CollectStaticText(HWND hWnd, LPARAM lParam) {
 }
 }  // namespace
 
-std::wstring ProgramPath() {
-  const std::string path = NIMBREL_EXE_PATH;
-  std::wstring wide(path.begin(), path.end());
-  if (!wide.empty() && wide[0] == L'/') {
-    for (wchar_t& ch : wide) {
-      if (ch == L'/') {
-        ch = L'\\';
-      }
-    }
-    wide = L"Z:" + wide;
-  }
-  return wide;
-}
-
 CProgramRun::~CProgramRun() {
   if (m_pi.hProcess == nullptr) {
     return;

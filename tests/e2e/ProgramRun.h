@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "ProgramPath.h"
+
 struct ProgramBox {
   HWND m_hWnd = nullptr;
   std::wstring m_caption;
@@ -33,6 +35,3 @@ class CProgramRun {
  private:
   PROCESS_INFORMATION m_pi{};
 };
-
-// The program's path as this process reaches it (a Unix path via drive Z:).
-[[nodiscard]] std::wstring ProgramPath();
