@@ -12,9 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "RendererDoubles.h"
-#include "TestBand.h"
-#include "TestSupport.h"
+#include "BandWindowTest.h"
 
 namespace {
 
@@ -74,25 +72,14 @@ SharedTrafficRecord RecordNumber(std::uint64_t n) {
   return record;
 }
 
-class BandLongRunTest : public ::testing::Test {
+class BandLongRunTest : public CBandWindowTest {
  protected:
   void SetUp() override {
-    m_band.m_renderer.UsePlatform(&m_doubles.Platform());
-    ASSERT_TRUE(m_band.Create(IDD_BAND, GetDesktopWindow()));
+    ASSERT_NO_FATAL_FAILURE(CBandWindowTest::SetUp());
+    ASSERT_TRUE(Dock());
     // The real timer would add ticks of its own; these tests drive them.
     KillTimer(m_band.m_hWnd, ID_BAND_TIMER);
   }
-  void TearDown() override {
-    if (m_band.m_hWnd != nullptr) {
-      ::DestroyWindow(m_band.m_hWnd);
-    }
-  }
-
-  CRegistryOverride m_hkcu{HKEY_CURRENT_USER};
-  CRecordingApp m_app;
-  CTestTaskbar m_taskbar;
-  CRendererDoubles m_doubles;
-  CTestBand m_band;
 };
 
 // The counts below must be able to see a leak, or their flatness proves nothing.

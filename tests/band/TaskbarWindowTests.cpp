@@ -5,9 +5,7 @@
 
 #include <algorithm>
 
-#include "RendererDoubles.h"
-#include "TestBand.h"
-#include "TestSupport.h"
+#include "BandWindowTest.h"
 
 namespace {
 
@@ -39,30 +37,9 @@ void ExpectErrorBoxAndExitOne(const CRecordingApp& app, const wchar_t* pszText) 
   EXPECT_EQ(nCode, 1);
 }
 
-class BandTest : public ::testing::Test {
+class BandTest : public CBandWindowTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(m_hkcu.IsActive());
-    m_band.m_renderer.UsePlatform(&m_doubles.Platform());
-  }
-  void TearDown() override {
-    if (m_band.m_hWnd != nullptr && IsWindow(m_band.m_hWnd)) {
-      ::DestroyWindow(m_band.m_hWnd);
-    }
-    int nCode = 0;
-    while (TakeQuitMessage(nCode)) {
-    }
-  }
-  bool Dock() {
-    return m_band.Create(IDD_BAND, GetDesktopWindow()) != FALSE;
-  }
-
-  CRegistryOverride m_hkcu{HKEY_CURRENT_USER};
-  CRecordingApp m_app;
   CDebugOutputCapture m_debug;
-  CTestTaskbar m_taskbar;
-  CRendererDoubles m_doubles;
-  CTestBand m_band;
 };
 
 TEST_F(BandTest, TheTestTaskbarIsFoundAheadOfWinesOwn) {
