@@ -185,7 +185,8 @@ TEST(SurfaceInitialize, BuildsACompleteSurfaceAtTheClientSize) {
   EXPECT_FLOAT_EQ(dpiY, 96.0f);
 }
 
-struct ClampCase {
+// A size asked for, and the size the surface takes.
+struct SizeCase {
   int cx;
   int cy;
   int width;
@@ -193,8 +194,8 @@ struct ClampCase {
 };
 
 TEST(SurfaceInitialize, RaisesAnEmptyClientSizeToOnePixel) {
-  static constexpr ClampCase cases[] = {{0, 0, 1, 1}, {0, 30, 1, 30}, {95, 0, 95, 1}};
-  for (const ClampCase& c : cases) {
+  static constexpr SizeCase cases[] = {{0, 0, 1, 1}, {0, 30, 1, 30}, {95, 0, 95, 1}};
+  for (const SizeCase& c : cases) {
     SCOPED_TRACE(testing::Message() << c.cx << " x " << c.cy);
     Surface s(c.cx, c.cy);
     ASSERT_TRUE(s.Initialize());
@@ -440,17 +441,10 @@ TEST(SurfaceRelease, ThenInitializeBindsTheNewWindow) {
 
 // --- Resize ----------------------------------------------------------------
 
-struct ResizeCase {
-  int cx;
-  int cy;
-  int width;
-  int height;
-};
-
 TEST(SurfaceResize, ClampsToOnePixelAndRebuildsTheTarget) {
-  static constexpr ResizeCase cases[] = {
+  static constexpr SizeCase cases[] = {
       {0, 0, 1, 1}, {-5, 30, 1, 30}, {120, -1, 120, 1}, {140, 40, 140, 40}};
-  for (const ResizeCase& c : cases) {
+  for (const SizeCase& c : cases) {
     SCOPED_TRACE(testing::Message() << c.cx << " x " << c.cy);
     Surface s;
     ASSERT_TRUE(s.Initialize());
