@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 
+#include "TestSupport.h"
 #include "band/TrafficSection.h"
 
 namespace {
@@ -26,48 +26,6 @@ std::wstring PrivateSectionName() {
   return L"Nimbrel-Test-Traffic-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
          std::to_wstring(++s_nCount);
 }
-
-// The test's stand-in for the publisher: a named, pagefile-backed section of
-// the given size with a writable view on it.
-class CTestPublisher {
-public:
-  CTestPublisher(const std::wstring& name, DWORD cbSection) {
-    m_hMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, cbSection,
-                                    name.c_str());
-    if (m_hMapping != nullptr) {
-      m_pView = static_cast<unsigned char*>(MapViewOfFile(m_hMapping, FILE_MAP_WRITE, 0, 0, 0));
-    }
-    m_cbView = cbSection;
-  }
-  ~CTestPublisher() { Close(); }
-  CTestPublisher(const CTestPublisher&) = delete;
-  CTestPublisher& operator=(const CTestPublisher&) = delete;
-
-  [[nodiscard]] bool IsOpen() const { return m_pView != nullptr; }
-
-  void Publish(const SharedTrafficRecord& record) {
-    const std::size_t cb = m_cbView < sizeof(record) ? m_cbView : sizeof(record);
-    std::memcpy(m_pView, &record, cb);
-  }
-
-  void SetSequence(std::uint64_t nSequence) { std::memcpy(m_pView, &nSequence, sizeof(nSequence)); }
-
-  void Close() {
-    if (m_pView != nullptr) {
-      UnmapViewOfFile(m_pView);
-      m_pView = nullptr;
-    }
-    if (m_hMapping != nullptr) {
-      CloseHandle(m_hMapping);
-      m_hMapping = nullptr;
-    }
-  }
-
-private:
-  HANDLE m_hMapping = nullptr;
-  unsigned char* m_pView = nullptr;
-  std::size_t m_cbView = 0;
-};
 
 // A section backed by a file of the given size: its size is exactly that, on
 // Windows and on Wine alike.
@@ -144,7 +102,7 @@ TEST_F(TrafficSectionTest, AbsentSectionNeverRepaintsAndLeavesTheStartState) {
 }
 
 TEST_F(TrafficSectionTest, PublishedRecordIsTakenOnceAndThenOnEveryNewSequence) {
-  CTestPublisher publisher(m_name, sizeof(SharedTrafficRecord));
+  CTestPublisher publisher(m_name.c_str());
   ASSERT_TRUE(publisher.IsOpen());
   publisher.Publish(kRecord);
 
@@ -169,7 +127,7 @@ TEST_F(TrafficSectionTest, PublishedRecordIsTakenOnceAndThenOnEveryNewSequence) 
 }
 
 TEST_F(TrafficSectionTest, SequenceZeroInTheSectionIsNotTaken) {
-  CTestPublisher publisher(m_name, sizeof(SharedTrafficRecord));
+  CTestPublisher publisher(m_name.c_str());
   ASSERT_TRUE(publisher.IsOpen());
   SharedTrafficRecord record = kRecord;
   record.Sequence = 0;
@@ -180,7 +138,7 @@ TEST_F(TrafficSectionTest, SequenceZeroInTheSectionIsNotTaken) {
 
 TEST_F(TrafficSectionTest, RemovedSectionResetsAndRepaintsOnceThenStaysQuiet) {
   {
-    CTestPublisher publisher(m_name, sizeof(SharedTrafficRecord));
+    CTestPublisher publisher(m_name.c_str());
     ASSERT_TRUE(publisher.IsOpen());
     publisher.Publish(kRecord);
     ASSERT_TRUE(Poll());
@@ -197,7 +155,7 @@ TEST_F(TrafficSectionTest, RemovedSectionResetsAndRepaintsOnceThenStaysQuiet) {
 }
 
 TEST_F(TrafficSectionTest, SectionTooSmallForTheRecordGivesNoData) {
-  CTestPublisher publisher(m_name, sizeof(SharedTrafficRecord));
+  CTestPublisher publisher(m_name.c_str());
   ASSERT_TRUE(publisher.IsOpen());
   publisher.Publish(kRecord);
   ASSERT_TRUE(Poll());
@@ -214,7 +172,7 @@ TEST_F(TrafficSectionTest, SectionTooSmallForTheRecordGivesNoData) {
 }
 
 TEST_F(TrafficSectionTest, SmallPagefileSectionIsReadOnlyAsFarAsThePlatformMapsIt) {
-  CTestPublisher publisher(m_name, 64);
+  CTestPublisher publisher(m_name.c_str(), 64);
   ASSERT_TRUE(publisher.IsOpen());
   SharedTrafficRecord record = kRecord;
   record.DownOnLower = 1;
@@ -258,7 +216,7 @@ void RewriteSequence(void* pContext) noexcept {
 }
 
 TEST_F(TrafficSectionTest, RecordRewrittenWhileCopiedIsTakenOnTheNextTick) {
-  CTestPublisher publisher(m_name, sizeof(SharedTrafficRecord));
+  CTestPublisher publisher(m_name.c_str());
   ASSERT_TRUE(publisher.IsOpen());
   publisher.Publish(kRecord);
 
@@ -280,7 +238,7 @@ TEST_F(TrafficSectionTest, RecordRewrittenWhileCopiedIsTakenOnTheNextTick) {
 }
 
 TEST_F(TrafficSectionTest, RecordLeftAloneDuringTheCopyIsTaken) {
-  CTestPublisher publisher(m_name, sizeof(SharedTrafficRecord));
+  CTestPublisher publisher(m_name.c_str());
   ASSERT_TRUE(publisher.IsOpen());
   publisher.Publish(kRecord);
   int nCalls = 0;

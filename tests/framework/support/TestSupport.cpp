@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <cstring>
 
 UINT g_uTaskbarCreatedMsg = RegisterWindowMessageW(L"TaskbarCreated");
@@ -155,16 +156,17 @@ LONG CALLBACK CDebugOutputCapture::Handler(EXCEPTION_POINTERS* pInfo) noexcept {
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
-CTestPublisher::CTestPublisher(LPCWSTR lpszName) noexcept {
-  m_hSection = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                  sizeof(SharedTrafficRecord), lpszName);
+CTestPublisher::CTestPublisher(LPCWSTR lpszName, DWORD cbSection) noexcept
+    : m_cbSection(cbSection) {
+  m_hSection =
+      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, cbSection, lpszName);
   if (m_hSection == nullptr) {
     return;
   }
-  m_pRecord = static_cast<SharedTrafficRecord*>(
-      MapViewOfFile(m_hSection, FILE_MAP_WRITE, 0, 0, sizeof(SharedTrafficRecord)));
+  m_pRecord =
+      static_cast<SharedTrafficRecord*>(MapViewOfFile(m_hSection, FILE_MAP_WRITE, 0, 0, cbSection));
   if (m_pRecord != nullptr) {
-    std::memset(m_pRecord, 0, sizeof(SharedTrafficRecord));
+    std::memset(m_pRecord, 0, cbSection);
   }
 }
 
@@ -172,7 +174,13 @@ CTestPublisher::~CTestPublisher() { Close(); }
 
 void CTestPublisher::Publish(const SharedTrafficRecord& record) noexcept {
   if (m_pRecord != nullptr) {
-    std::memcpy(m_pRecord, &record, sizeof(record));
+    std::memcpy(m_pRecord, &record, std::min<std::size_t>(m_cbSection, sizeof(record)));
+  }
+}
+
+void CTestPublisher::SetSequence(std::uint64_t nSequence) noexcept {
+  if (m_pRecord != nullptr) {
+    m_pRecord->Sequence = nSequence;
   }
 }
 

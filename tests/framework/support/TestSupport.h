@@ -26,6 +26,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -112,18 +113,22 @@ class CDebugOutputCapture {
 
 class CTestPublisher {
  public:
-  explicit CTestPublisher(LPCWSTR lpszName = kTrafficSectionName) noexcept;
+  // A section smaller than the record takes only the record's first bytes.
+  explicit CTestPublisher(LPCWSTR lpszName = kTrafficSectionName,
+                          DWORD cbSection = sizeof(SharedTrafficRecord)) noexcept;
   CTestPublisher(const CTestPublisher&) = delete;
   CTestPublisher& operator=(const CTestPublisher&) = delete;
   ~CTestPublisher();
 
   [[nodiscard]] bool IsOpen() const noexcept { return m_pRecord != nullptr; }
   void Publish(const SharedTrafficRecord& record) noexcept;
+  void SetSequence(std::uint64_t nSequence) noexcept;
   void Close() noexcept;
 
  private:
   HANDLE m_hSection = nullptr;
   SharedTrafficRecord* m_pRecord = nullptr;
+  DWORD m_cbSection;
 };
 
 // The child's exit code (0: its tests passed), or -1 when it could not start
