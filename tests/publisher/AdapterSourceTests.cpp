@@ -44,7 +44,7 @@ TEST(AdapterSource, AllAdaptersGiveABaselineThenNonNegativeRates) {
   EXPECT_GE(reading.m_sample.m_nMaxUp, 0);
 }
 
-TEST(AdapterSource, NamedLoopbackCountsTrafficSentToItself) {
+TEST(AdapterSource, AnAdapterChosenByNameGivesABaselineThenRates) {
   const auto rows = ReadInterfaceTable();
   ASSERT_TRUE(rows);
   std::wstring strLoopback;
