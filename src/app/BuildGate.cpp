@@ -2,20 +2,22 @@
 
 #include <cstdlib>
 
+#include "band/RegistryKey.h"
+
 namespace {
 constexpr DWORD kBuildTextBytes = 64;
 }
 
 bool ReadWindowsBuildNumber(DWORD& nBuild) noexcept {
   nBuild = 0;
-  HKEY hKey = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS) {
+  CRegistryKey key;
+  if (!key.Open(HKEY_LOCAL_MACHINE, kCurrentVersionKey, KEY_READ)) {
     return false;
   }
   DWORD dwType = 0;
   DWORD nValue = 0;
   DWORD cbValue = sizeof(nValue);
-  const LONG lResult = RegQueryValueExW(hKey, kCurrentBuildNumberValue, nullptr, &dwType,
+  const LONG lResult = RegQueryValueExW(key.Get(), kCurrentBuildNumberValue, nullptr, &dwType,
                                         reinterpret_cast<BYTE*>(&nValue), &cbValue);
   if (lResult == ERROR_SUCCESS && dwType == REG_DWORD) {
     nBuild = nValue;
@@ -24,12 +26,11 @@ bool ReadWindowsBuildNumber(DWORD& nBuild) noexcept {
     // terminator still ends here.
     wchar_t szText[kBuildTextBytes / sizeof(wchar_t) + 1] = {};
     DWORD cbText = kBuildTextBytes;
-    if (RegQueryValueExW(hKey, kCurrentBuildNumberValue, nullptr, nullptr,
+    if (RegQueryValueExW(key.Get(), kCurrentBuildNumberValue, nullptr, nullptr,
                          reinterpret_cast<BYTE*>(szText), &cbText) == ERROR_SUCCESS) {
       nBuild = static_cast<DWORD>(_wtoi(szText));
     }
   }
-  RegCloseKey(hKey);
   return true;
 }
 
