@@ -112,6 +112,26 @@ void PasteZoomed(const PixelImage& image, std::vector<std::uint32_t>& sheet, int
   }
 }
 
+// Frames stacked top to bottom, each four times enlarged over the taskbar colour.
+struct Sheet {
+  int m_nWidth = kBandWidth * kZoom;
+  int m_nHeight = 0;
+  std::vector<std::uint32_t> m_pixels;
+};
+
+Sheet ComposeSheet(const std::vector<PixelImage>& images) {
+  Sheet sheet;
+  sheet.m_nHeight = static_cast<int>(images.size()) * (kBandHeight * kZoom + kSheetGap) - kSheetGap;
+  sheet.m_pixels.assign(static_cast<std::size_t>(sheet.m_nWidth) * std::max(sheet.m_nHeight, 0),
+                        kTaskbarColor);
+  int nTop = 0;
+  for (const PixelImage& image : images) {
+    PasteZoomed(image, sheet.m_pixels, sheet.m_nWidth, nTop);
+    nTop += kBandHeight * kZoom + kSheetGap;
+  }
+  return sheet;
+}
+
 [[nodiscard]] bool WritePng(IWICImagingFactory* pFactory, const std::wstring& path, int nWidth,
                             int nHeight, std::vector<std::uint32_t>& pixels) {
   CLocalRef<IWICStream> stream;
@@ -161,52 +181,40 @@ public:
   CCompositionRenderer m_renderer;
 };
 
-int Run(const std::wstring& directory) {
-  CPreviewSurface surface;
-  if (!surface.Open(directory)) {
-    return 1;
-  }
+int Run(CPreviewSurface& surface, const std::wstring& directory) {
   IWICImagingFactory* const pFactory = surface.m_factory.Get();
-  CCompositionRenderer& renderer = surface.m_renderer;
-  const HWND hWnd = surface.m_window.Handle();
-
-  const std::vector<PreviewFrame> frames = Frames();
-  const int nSheetWidth = kBandWidth * kZoom;
-  const int nSheetHeight =
-      static_cast<int>(frames.size()) * (kBandHeight * kZoom + kSheetGap) - kSheetGap;
-  std::vector<std::uint32_t> sheet(static_cast<std::size_t>(nSheetWidth) * nSheetHeight, kTaskbarColor);
-
+  const int nZoomedWidth = kBandWidth * kZoom;
   wchar_t szUpper[kRateTextChars] = {};
   wchar_t szLower[kRateTextChars] = {};
-  int nTop = 0;
-  for (const PreviewFrame& frame : frames) {
-    DrawBandFrame(renderer, hWnd, frame.state, szUpper, szLower);
+  std::vector<PixelImage> images;
+  for (const PreviewFrame& frame : Frames()) {
+    DrawBandFrame(surface.m_renderer, surface.m_window.Handle(), frame.state, szUpper, szLower);
     PixelImage image;
-    if (!ReadBackPixels(renderer, image)) {
+    if (!ReadBackPixels(surface.m_renderer, image)) {
       std::fprintf(stderr, "nimbrel-preview: cannot read the frame back\n");
       return 1;
     }
     std::vector<std::uint32_t> straight = Unpremultiply(image);
-    std::vector<std::uint32_t> zoomed(static_cast<std::size_t>(nSheetWidth) * kBandHeight * kZoom);
-    PasteZoomed(image, zoomed, nSheetWidth, 0);
-    PasteZoomed(image, sheet, nSheetWidth, nTop);
-    nTop += kBandHeight * kZoom + kSheetGap;
+    std::vector<std::uint32_t> zoomed(static_cast<std::size_t>(nZoomedWidth) * kBandHeight * kZoom);
+    PasteZoomed(image, zoomed, nZoomedWidth, 0);
 
     const std::wstring base = directory + L"\\band-" + frame.pszName;
     if (!WritePng(pFactory, base + L".png", kBandWidth, kBandHeight, straight) ||
-        !WritePng(pFactory, base + L"-4x.png", nSheetWidth, kBandHeight * kZoom, zoomed)) {
+        !WritePng(pFactory, base + L"-4x.png", nZoomedWidth, kBandHeight * kZoom, zoomed)) {
       std::fprintf(stderr, "nimbrel-preview: cannot write %ls\n", base.c_str());
       return 1;
     }
     std::printf("band-%ls.png, band-%ls-4x.png\n", frame.pszName, frame.pszName);
+    images.push_back(std::move(image));
   }
-  if (!WritePng(pFactory, directory + L"\\band-preview.png", nSheetWidth, nSheetHeight, sheet)) {
+  Sheet sheet = ComposeSheet(images);
+  if (!WritePng(pFactory, directory + L"\\band-preview.png", sheet.m_nWidth, sheet.m_nHeight,
+                sheet.m_pixels)) {
     std::fprintf(stderr, "nimbrel-preview: cannot write the overview\n");
     return 1;
   }
   return 0;
 }
-
 
 // What the band shows for one state, as one console line: each text beside the
 // direction of its arrow.
@@ -219,12 +227,7 @@ void PrintLines(double seconds, const TrafficState& state, const wchar_t* pszUpp
   std::fflush(stdout);
 }
 
-int RunLive(int nSeconds, const std::wstring& directory) {
-  CPreviewSurface surface;
-  if (!surface.Open(directory)) {
-    return 1;
-  }
-  IWICImagingFactory* const pFactory = surface.m_factory.Get();
+int RunLive(CPreviewSurface& surface, int nSeconds, const std::wstring& directory) {
   CCompositionRenderer& renderer = surface.m_renderer;
   const HWND hWnd = surface.m_window.Handle();
 
@@ -262,17 +265,9 @@ int RunLive(int nSeconds, const std::wstring& directory) {
     }
   }
 
-  const int nSheetWidth = kBandWidth * kZoom;
-  const int nSheetHeight =
-      static_cast<int>(kept.size()) * (kBandHeight * kZoom + kSheetGap) - kSheetGap;
-  std::vector<std::uint32_t> sheet(static_cast<std::size_t>(nSheetWidth) * nSheetHeight, kTaskbarColor);
-  int nTop = 0;
-  for (const PixelImage& image : kept) {
-    PasteZoomed(image, sheet, nSheetWidth, nTop);
-    nTop += kBandHeight * kZoom + kSheetGap;
-  }
+  Sheet sheet = ComposeSheet(kept);
   const std::wstring path = directory + L"\\live.png";
-  if (!WritePng(pFactory, path, nSheetWidth, nSheetHeight, sheet)) {
+  if (!WritePng(surface.m_factory.Get(), path, sheet.m_nWidth, sheet.m_nHeight, sheet.m_pixels)) {
     std::fprintf(stderr, "nimbrel-preview: cannot write %ls\n", path.c_str());
     return 1;
   }
@@ -292,7 +287,14 @@ int wmain(int argc, wchar_t** argv) {
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
     return 1;
   }
-  const int nResult = bLive ? RunLive(_wtoi(argv[2]), argv[3]) : Run(argv[1]);
+  const std::wstring directory = bLive ? argv[3] : argv[1];
+  int nResult = 1;
+  {
+    CPreviewSurface surface;
+    if (surface.Open(directory)) {
+      nResult = bLive ? RunLive(surface, _wtoi(argv[2]), directory) : Run(surface, directory);
+    }
+  }
   CoUninitialize();
   return nResult;
 }
