@@ -4,14 +4,18 @@
 #   make build    build both builds
 #   make bench    native benchmarks
 #   make preview  render real frames into docs/*.png
+#   make format   format the C++ sources (make test checks they are)
 BUILD ?= build
 NATIVE  := $(BUILD)/native
 WINDOWS := $(BUILD)/windows
 BENCH   := $(BUILD)/bench
 PREFIX  := $(BUILD)/wineprefix
 JOBS    ?= $(shell nproc)
+CLANG_FORMAT := clang-format-14
+SOURCES = $(shell find src tools tests -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: setup build build-native build-windows test test-native test-windows bench preview run clean
+.PHONY: setup build build-native build-windows test test-native test-windows format format-check \
+        bench preview run clean
 
 setup:
 	@scripts/setup.sh
@@ -27,7 +31,13 @@ build-windows: setup
 	cmake --build $(WINDOWS) -j $(JOBS)
 
 test: build
-	$(MAKE) --no-print-directory test-native test-windows
+	$(MAKE) --no-print-directory format-check test-native test-windows
+
+format: setup
+	$(CLANG_FORMAT) -i $(SOURCES)
+
+format-check: setup
+	$(CLANG_FORMAT) --dry-run --Werror $(SOURCES)
 
 test-native:
 	cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)

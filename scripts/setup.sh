@@ -9,6 +9,7 @@ packages=(
   googletest libbenchmark-dev                # test and benchmark frameworks
   wine wine64 xvfb xauth                     # running the Windows build
   fonts-liberation                           # stands in for "Segoe UI" under Wine
+  clang-format-14                            # the code's one formatting (make format)
 )
 
 missing=()

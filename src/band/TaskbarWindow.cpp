@@ -177,9 +177,7 @@ void CTaskbarWindow::ReleaseBandResources() noexcept {
   CloseTrafficSection();
 }
 
-void CTaskbarWindow::CloseTrafficSection() noexcept {
-  ::CloseTrafficSection(m_hMapping, m_pView);
-}
+void CTaskbarWindow::CloseTrafficSection() noexcept { ::CloseTrafficSection(m_hMapping, m_pView); }
 
 BOOL CTaskbarWindow::OnEraseBkgnd(HDC) noexcept { return TRUE; }
 
@@ -208,8 +206,8 @@ void CTaskbarWindow::CreateTaskbarWatch() noexcept {
   RegisterClassExW(&wc);  // fails harmlessly when already registered
   // Top-level and never shown: broadcasts reach it, message-only windows
   // would not be reached.
-  m_hWatchWnd = CreateWindowExW(WS_EX_TOOLWINDOW, kTaskbarWatchClass, nullptr, WS_POPUP, 0, 0, 0,
-                                0, nullptr, nullptr, hInstance, this);
+  m_hWatchWnd = CreateWindowExW(WS_EX_TOOLWINDOW, kTaskbarWatchClass, nullptr, WS_POPUP, 0, 0, 0, 0,
+                                nullptr, nullptr, hInstance, this);
 }
 
 void CTaskbarWindow::DestroyTaskbarWatch() noexcept {
@@ -221,7 +219,7 @@ void CTaskbarWindow::DestroyTaskbarWatch() noexcept {
 }
 
 LRESULT CALLBACK CTaskbarWindow::TaskbarWatchProc(HWND hWnd, UINT message, WPARAM wParam,
-                                                 LPARAM lParam) noexcept {
+                                                  LPARAM lParam) noexcept {
   if (message == WM_NCCREATE) {
     const auto* pCreate = reinterpret_cast<const CREATESTRUCTW*>(lParam);
     SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pCreate->lpCreateParams));

@@ -29,7 +29,7 @@ void CopyRecord(const SharedTrafficRecord& view, SharedTrafficRecord& copy) noex
   copy.DownOnLower = LoadField(&view.DownOnLower);
 }
 
-} // namespace
+}  // namespace
 
 void CloseTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView) noexcept {
   if (pView != nullptr) {

@@ -9,19 +9,20 @@ constexpr double kMega = 1048576.0;
 constexpr double kGiga = 1073741824.0;
 
 struct ByteTier {
-  std::int64_t nBelow; // this row applies while the rate is below this bound
+  std::int64_t nBelow;  // this row applies while the rate is below this bound
   const wchar_t* pszFormat;
   double dDivisor;
 };
 
 struct BitTier {
-  double dBelow; // in bits per second
+  double dBelow;  // in bits per second
   const wchar_t* pszFormat;
   double dDivisor;
 };
 
 // Each bound is the first value of the next row: just under 10, 100 or 1000 of
 // the current unit, so the first value of a new unit reads below 1 (0.976 MB/s).
+// clang-format off
 constexpr ByteTier kByteTiers[] = {
     {10239, L"%.3f kB/s", kKilo},
     {102390, L"%.2f kB/s", kKilo},
@@ -44,6 +45,7 @@ constexpr BitTier kBitTiers[] = {
     {1073677399490.0, L"%.1f Gbit/s", kGiga},
 };
 constexpr BitTier kBitTop = {0.0, L"%.0f Gbit/s", kGiga};
+// clang-format on
 
 constexpr wchar_t kNoData[] = L"No Data";
 
@@ -71,7 +73,7 @@ const BitTier& FindBitTier(double dBits) noexcept {
   return kBitTop;
 }
 
-} // namespace
+}  // namespace
 
 const wchar_t* FormatRate(std::int64_t nRate, BOOL bBitsMode, wchar_t* pszBuffer) noexcept {
   if (nRate < 0) {

@@ -7,7 +7,7 @@
 
 #include "PlatformTypes.h"
 
-inline constexpr std::size_t kRateTextChars = 64; // each line buffer, terminator included
+inline constexpr std::size_t kRateTextChars = 64;  // each line buffer, terminator included
 
 // Returns pszBuffer, filled, for a rate of 0 or more; for a negative rate the
 // constant text "No Data", leaving the buffer untouched.

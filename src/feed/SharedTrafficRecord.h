@@ -8,15 +8,15 @@
 inline constexpr wchar_t kTrafficSectionName[] = L"Fritz!Box-Traffic-MappingObject";
 
 struct SharedTrafficRecord {
-  std::uint64_t Sequence;  // 0: nothing published yet; otherwise only tested for change
-  std::int64_t RateDown;   // bytes/s, always drawn with the down arrow; < 0: no value
-  std::int64_t RateUp;     // bytes/s, always drawn with the up arrow; < 0: no value
-  std::int64_t MaxDown;    // full scale of RateDown's bar; <= 0: no bar
-  std::int64_t MaxUp;      // full scale of RateUp's bar; <= 0: no bar
-  std::uint64_t ColorDown; // 0x00RRGGBB in the low 24 bits
-  std::uint64_t ColorUp;   // 0x00RRGGBB in the low 24 bits
-  std::uint64_t ByteUnits; // nonzero: kB/s, MB/s, GB/s; zero: Mbit/s, Gbit/s
-  std::uint64_t DownOnLower; // nonzero: RateDown on the lower line; zero: swapped
+  std::uint64_t Sequence;     // 0: nothing published yet; otherwise only tested for change
+  std::int64_t RateDown;      // bytes/s, always drawn with the down arrow; < 0: no value
+  std::int64_t RateUp;        // bytes/s, always drawn with the up arrow; < 0: no value
+  std::int64_t MaxDown;       // full scale of RateDown's bar; <= 0: no bar
+  std::int64_t MaxUp;         // full scale of RateUp's bar; <= 0: no bar
+  std::uint64_t ColorDown;    // 0x00RRGGBB in the low 24 bits
+  std::uint64_t ColorUp;      // 0x00RRGGBB in the low 24 bits
+  std::uint64_t ByteUnits;    // nonzero: kB/s, MB/s, GB/s; zero: Mbit/s, Gbit/s
+  std::uint64_t DownOnLower;  // nonzero: RateDown on the lower line; zero: swapped
 };
 
 static_assert(sizeof(SharedTrafficRecord) == 72);

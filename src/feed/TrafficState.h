@@ -6,8 +6,8 @@
 
 #include "PlatformTypes.h"
 
-inline constexpr COLORREF kDefaultLowerColor = 0xE69A4E; // red 78, green 154, blue 230
-inline constexpr COLORREF kDefaultUpperColor = 0x44E47E; // red 126, green 228, blue 68
+inline constexpr COLORREF kDefaultLowerColor = 0xE69A4E;  // red 78, green 154, blue 230
+inline constexpr COLORREF kDefaultUpperColor = 0x44E47E;  // red 126, green 228, blue 68
 
 struct TrafficState {
   std::uint64_t m_nLastSequence = 0;

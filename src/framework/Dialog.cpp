@@ -5,8 +5,7 @@
 IMPLEMENT_DYNAMIC(CDialog, CWnd)
 IMPLEMENT_DYNAMIC(CDialogEx, CDialog)
 
-INT_PTR CALLBACK CDialog::StaticDlgProc(HWND hWnd, UINT message, WPARAM,
-                                        LPARAM lParam) noexcept {
+INT_PTR CALLBACK CDialog::StaticDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) noexcept {
   if (message != WM_INITDIALOG) {
     return FALSE;
   }
@@ -34,9 +33,9 @@ BOOL CDialog::Create(UINT nIDTemplate, HWND hWndParent) noexcept {
   if (pTemplate == nullptr) {
     return FALSE;
   }
-  HWND hWnd = CreateDialogIndirectParamW(hInstance, static_cast<LPCDLGTEMPLATEW>(pTemplate),
-                                         hWndParent, &CDialog::StaticDlgProc,
-                                         reinterpret_cast<LPARAM>(this));
+  HWND hWnd =
+      CreateDialogIndirectParamW(hInstance, static_cast<LPCDLGTEMPLATEW>(pTemplate), hWndParent,
+                                 &CDialog::StaticDlgProc, reinterpret_cast<LPARAM>(this));
   if (hWnd == nullptr || !IsWindow(hWnd) || m_hWnd != hWnd) {
     if (hWnd != nullptr && IsWindow(hWnd)) {
       ::DestroyWindow(hWnd);

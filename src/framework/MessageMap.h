@@ -30,6 +30,8 @@ struct AFX_MSGMAP {
   const AFX_MSGMAP_ENTRY* lpEntries;
 };
 
+// The macros are laid out by hand: a formatter cannot see the table they build.
+// clang-format off
 #define DECLARE_MESSAGE_MAP()                                 \
  protected:                                                   \
   static const AFX_MSGMAP* GetThisMessageMap() noexcept;      \
@@ -111,3 +113,4 @@ struct AFX_MSGMAP {
   {0, &(nMessageVariable), [](CWnd* pWnd, WPARAM wParam, LPARAM lParam) -> LRESULT { \
      return static_cast<ThisClass*>(pWnd)->memberFxn(wParam, lParam);             \
    }},
+// clang-format on

@@ -83,7 +83,8 @@ const AFX_MSGMAP_ENTRY* CWnd::FindEntry(UINT message) const noexcept {
   for (const AFX_MSGMAP* pMap = GetMessageMap(); pMap != nullptr;
        pMap = pMap->pfnGetBaseMap != nullptr ? pMap->pfnGetBaseMap() : nullptr) {
     for (const AFX_MSGMAP_ENTRY* pEntry = pMap->lpEntries; pEntry->pfnThunk != nullptr; ++pEntry) {
-      const UINT nEntryMessage = pEntry->pnMessage != nullptr ? *pEntry->pnMessage : pEntry->nMessage;
+      const UINT nEntryMessage =
+          pEntry->pnMessage != nullptr ? *pEntry->pnMessage : pEntry->nMessage;
       // A registered message whose registration failed (id 0) matches nothing.
       if (pEntry->pnMessage != nullptr && nEntryMessage == 0) {
         continue;

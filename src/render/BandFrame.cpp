@@ -51,7 +51,7 @@ void FillArrow(ID2D1DeviceContext* pContext, ID2D1Factory1* pFactory, const Arro
   EmptySlot(pGeometry);
 }
 
-} // namespace
+}  // namespace
 
 void DrawBandFrame(CCompositionRenderer& renderer, HWND hWnd, const TrafficState& state,
                    wchar_t* pszUpperText, wchar_t* pszLowerText) noexcept {
@@ -85,27 +85,27 @@ void DrawBandFrame(CCompositionRenderer& renderer, HWND hWnd, const TrafficState
   const wchar_t* const pszLower = FormatRate(state.m_nRateLower, state.m_bBitsMode, pszLowerText);
 
   const BandLayout layout = ComputeBandLayout(rcClient, state);
-  const FramePlan plan = PlanFrame(layout, pUpperBrush != nullptr, pLowerBrush != nullptr,
-                                   pTrackBrush != nullptr);
+  const FramePlan plan =
+      PlanFrame(layout, pUpperBrush != nullptr, pLowerBrush != nullptr, pTrackBrush != nullptr);
   for (std::size_t i = 0; i < plan.m_nItems; ++i) {
     const FrameItem& item = plan.m_items[i];
     ID2D1Brush* const pBrush = item.m_brush == FrameBrush::Upper   ? pUpperBrush
                                : item.m_brush == FrameBrush::Lower ? pLowerBrush
                                                                    : pTrackBrush;
     switch (item.m_kind) {
-    case FrameItemKind::Text: {
-      const wchar_t* const pszText = item.m_bUpperLine ? pszUpper : pszLower;
-      pContext->DrawText(pszText, static_cast<UINT32>(std::wcslen(pszText)), pFormat,
-                         ToD2D(*item.m_pRect), pBrush, D2D1_DRAW_TEXT_OPTIONS_NONE,
-                         DWRITE_MEASURING_MODE_NATURAL);
-      break;
-    }
-    case FrameItemKind::Rectangle:
-      pContext->FillRectangle(ToD2D(*item.m_pRect), pBrush);
-      break;
-    case FrameItemKind::Arrow:
-      FillArrow(pContext, renderer.m_pD2DFactory, *item.m_pArrow, pBrush);
-      break;
+      case FrameItemKind::Text: {
+        const wchar_t* const pszText = item.m_bUpperLine ? pszUpper : pszLower;
+        pContext->DrawText(pszText, static_cast<UINT32>(std::wcslen(pszText)), pFormat,
+                           ToD2D(*item.m_pRect), pBrush, D2D1_DRAW_TEXT_OPTIONS_NONE,
+                           DWRITE_MEASURING_MODE_NATURAL);
+        break;
+      }
+      case FrameItemKind::Rectangle:
+        pContext->FillRectangle(ToD2D(*item.m_pRect), pBrush);
+        break;
+      case FrameItemKind::Arrow:
+        FillArrow(pContext, renderer.m_pD2DFactory, *item.m_pArrow, pBrush);
+        break;
     }
   }
 

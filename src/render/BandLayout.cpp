@@ -5,7 +5,7 @@
 namespace {
 
 constexpr float kTextBottomGap = 2.0f;
-constexpr float kTrackInset = 3.0f; // from the bottom of a line's half
+constexpr float kTrackInset = 3.0f;  // from the bottom of a line's half
 constexpr float kTrackHeight = 2.0f;
 constexpr float kTrackRightGap = 2.0f;
 constexpr float kArrowHalfHeight = 5.5f;
@@ -18,7 +18,7 @@ BOOL HasBar(std::int64_t nRate, std::int64_t nMax) noexcept {
   return (nMax > 0 && nRate >= 0) ? TRUE : FALSE;
 }
 
-} // namespace
+}  // namespace
 
 LayoutColor ColorFromColorRef(COLORREF cr) noexcept {
   const auto channel = [cr](int nShift) {
@@ -31,11 +31,23 @@ ArrowShape ComputeArrow(float y0, BOOL bPointsUp) noexcept {
   ArrowShape arrow{};
   arrow.m_bPointsUp = bPointsUp ? TRUE : FALSE;
   if (bPointsUp) {
-    arrow.m_vertices = {{{9, y0}, {14, y0 + 5}, {11, y0 + 5}, {11, y0 + 11},
-                         {6, y0 + 11}, {6, y0 + 5}, {3, y0 + 5}, {8, y0}}};
+    arrow.m_vertices = {{{9, y0},
+                         {14, y0 + 5},
+                         {11, y0 + 5},
+                         {11, y0 + 11},
+                         {6, y0 + 11},
+                         {6, y0 + 5},
+                         {3, y0 + 5},
+                         {8, y0}}};
   } else {
-    arrow.m_vertices = {{{9, y0 + 11}, {14, y0 + 6}, {11, y0 + 6}, {11, y0},
-                         {6, y0}, {6, y0 + 6}, {3, y0 + 6}, {8, y0 + 11}}};
+    arrow.m_vertices = {{{9, y0 + 11},
+                         {14, y0 + 6},
+                         {11, y0 + 6},
+                         {11, y0},
+                         {6, y0},
+                         {6, y0 + 6},
+                         {3, y0 + 6},
+                         {8, y0 + 11}}};
   }
   return arrow;
 }

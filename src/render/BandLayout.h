@@ -30,14 +30,14 @@ struct LayoutColor {
   float a;
 };
 
-inline constexpr float kArrowColumnWidth = 18.0f; // the arrows live left of x = 18
+inline constexpr float kArrowColumnWidth = 18.0f;  // the arrows live left of x = 18
 inline constexpr float kTextEmSize = 11.0f;
 inline constexpr LayoutColor kClearColor{0.0f, 0.0f, 0.0f, 0.0f};
 inline constexpr LayoutColor kTrackColor{0.25f, 0.25f, 0.25f, 1.0f};
 
 struct ArrowShape {
   BOOL m_bPointsUp;
-  std::array<LayoutPoint, 8> m_vertices; // figure starts at [0], closed back to it
+  std::array<LayoutPoint, 8> m_vertices;  // figure starts at [0], closed back to it
 };
 
 struct BandLayout {
@@ -47,7 +47,7 @@ struct BandLayout {
   LayoutRect m_lowerText;
   LayoutRect m_upperTrack;
   LayoutRect m_lowerTrack;
-  BOOL m_bUpperBar; // full scale > 0 and rate >= 0
+  BOOL m_bUpperBar;  // full scale > 0 and rate >= 0
   LayoutRect m_upperBar;
   BOOL m_bLowerBar;
   LayoutRect m_lowerBar;
@@ -61,7 +61,8 @@ struct BandLayout {
 // about y0 + 5.5.
 [[nodiscard]] ArrowShape ComputeArrow(float fTop, BOOL bPointsUp) noexcept;
 
-[[nodiscard]] BandLayout ComputeBandLayout(const RECT& rcClient, const TrafficState& state) noexcept;
+[[nodiscard]] BandLayout ComputeBandLayout(const RECT& rcClient,
+                                           const TrafficState& state) noexcept;
 
 // The brushes of one frame; each item is drawn only when its brush exists.
 enum class FrameBrush : std::uint8_t { Upper, Lower, Track };
@@ -71,9 +72,9 @@ enum class FrameItemKind : std::uint8_t { Text, Rectangle, Arrow };
 struct FrameItem {
   FrameItemKind m_kind;
   FrameBrush m_brush;
-  BOOL m_bUpperLine;          // texts: which buffer; arrows: which shape
-  const LayoutRect* m_pRect;  // texts and rectangles; points into the layout
-  const ArrowShape* m_pArrow; // arrows; points into the layout
+  BOOL m_bUpperLine;           // texts: which buffer; arrows: which shape
+  const LayoutRect* m_pRect;   // texts and rectangles; points into the layout
+  const ArrowShape* m_pArrow;  // arrows; points into the layout
 };
 
 struct FramePlan {

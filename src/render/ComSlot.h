@@ -15,7 +15,7 @@ void EmptySlot(T*& pSlot) noexcept {
 // A reference that belongs to one operation and goes when it returns.
 template <class T>
 class CLocalRef {
-public:
+ public:
   CLocalRef() noexcept = default;
   CLocalRef(const CLocalRef&) = delete;
   CLocalRef& operator=(const CLocalRef&) = delete;
@@ -31,6 +31,6 @@ public:
   }
   [[nodiscard]] void** PutVoid() noexcept { return reinterpret_cast<void**>(Put()); }
 
-private:
+ private:
   T* m_p = nullptr;
 };

@@ -7,14 +7,14 @@
 
 namespace {
 
-constexpr D3D_FEATURE_LEVEL kFeatureLevels[] = {
-    D3D_FEATURE_LEVEL_11_1, D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_1, D3D_FEATURE_LEVEL_10_0};
+constexpr D3D_FEATURE_LEVEL kFeatureLevels[] = {D3D_FEATURE_LEVEL_11_1, D3D_FEATURE_LEVEL_11_0,
+                                                D3D_FEATURE_LEVEL_10_1, D3D_FEATURE_LEVEL_10_0};
 constexpr UINT kBufferCount = 2;
 constexpr DXGI_FORMAT kSurfaceFormat = DXGI_FORMAT_B8G8R8A8_UNORM;
 
 int AtLeastOne(int n) noexcept { return std::max(n, 1); }
 
-} // namespace
+}  // namespace
 
 CCompositionRenderer::~CCompositionRenderer() {
   ReleaseResources();
@@ -139,8 +139,8 @@ BOOL CCompositionRenderer::BuildCompositionTree() noexcept {
   EmptySlot(m_pDCompDevice);
   const RendererPlatform& platform = Platform();
   if (FAILED(platform.m_pfnDCompositionCreateDevice(platform.m_pContext, m_pDxgiDevice,
-                                                     __uuidof(IDCompositionDevice),
-                                                     reinterpret_cast<void**>(&m_pDCompDevice)))) {
+                                                    __uuidof(IDCompositionDevice),
+                                                    reinterpret_cast<void**>(&m_pDCompDevice)))) {
     return FALSE;
   }
 
@@ -178,7 +178,7 @@ BOOL CCompositionRenderer::CreateTargetBitmap() noexcept {
 
   EmptySlot(m_pTargetBitmap);
   if (FAILED(m_pD2DContext->CreateBitmapFromDxgiSurface(surface.Get(), &properties,
-                                                         &m_pTargetBitmap))) {
+                                                        &m_pTargetBitmap))) {
     return FALSE;
   }
   m_pD2DContext->SetTarget(m_pTargetBitmap);
@@ -214,8 +214,8 @@ void CCompositionRenderer::Resize(int cx, int cy) noexcept {
   // The swap chain refuses to resize while anything still holds a buffer.
   m_pD2DContext->SetTarget(nullptr);
   EmptySlot(m_pTargetBitmap);
-  if (FAILED(m_pSwapChain->ResizeBuffers(kBufferCount, static_cast<UINT>(cx),
-                                         static_cast<UINT>(cy), kSurfaceFormat, 0))) {
+  if (FAILED(m_pSwapChain->ResizeBuffers(kBufferCount, static_cast<UINT>(cx), static_cast<UINT>(cy),
+                                         kSurfaceFormat, 0))) {
     return;
   }
   (void)CreateTargetBitmap();

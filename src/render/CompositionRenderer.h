@@ -18,7 +18,7 @@
 #include "render/RendererPlatform.h"
 
 class CCompositionRenderer {
-public:
+ public:
   CCompositionRenderer() noexcept = default;
   CCompositionRenderer(const CCompositionRenderer&) = delete;
   CCompositionRenderer& operator=(const CCompositionRenderer&) = delete;
@@ -56,7 +56,7 @@ public:
   IDCompositionVisual* m_pDCompVisual = nullptr;
   BOOL m_bInitialized = FALSE;
 
-private:
+ private:
   [[nodiscard]] const RendererPlatform& Platform() const noexcept;
   [[nodiscard]] HRESULT CreateD3DDevice(D3D_DRIVER_TYPE driverType) noexcept;
   [[nodiscard]] BOOL CreateSwapChain() noexcept;

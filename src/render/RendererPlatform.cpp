@@ -25,6 +25,6 @@ HRESULT SystemCreateCompositionDevice(void*, IDXGIDevice* pDxgiDevice, REFIID ri
 constexpr RendererPlatform kSystemPlatform{nullptr, &SystemCreateDevice, &SystemCreateSwapChain,
                                            &SystemCreateCompositionDevice};
 
-} // namespace
+}  // namespace
 
 const RendererPlatform& SystemRendererPlatform() noexcept { return kSystemPlatform; }

@@ -15,22 +15,26 @@ struct RendererPlatform {
   // Handed back unchanged as the first argument of every entry.
   void* m_pContext;
 
-  HRESULT (*m_pfnD3D11CreateDevice)(void* pContext, IDXGIAdapter* pAdapter,
-                                    D3D_DRIVER_TYPE driverType, HMODULE hSoftware, UINT nFlags,
-                                    const D3D_FEATURE_LEVEL* pFeatureLevels, UINT nFeatureLevels,
-                                    UINT nSdkVersion, ID3D11Device** ppDevice,
-                                    D3D_FEATURE_LEVEL* pFeatureLevel,
-                                    ID3D11DeviceContext** ppContext) noexcept;
+  using PfnD3D11CreateDevice = HRESULT (*)(void* pContext, IDXGIAdapter* pAdapter,
+                                           D3D_DRIVER_TYPE driverType, HMODULE hSoftware,
+                                           UINT nFlags, const D3D_FEATURE_LEVEL* pFeatureLevels,
+                                           UINT nFeatureLevels, UINT nSdkVersion,
+                                           ID3D11Device** ppDevice,
+                                           D3D_FEATURE_LEVEL* pFeatureLevel,
+                                           ID3D11DeviceContext** ppContext) noexcept;
+  PfnD3D11CreateDevice m_pfnD3D11CreateDevice;
 
   // IDXGIFactory2::CreateSwapChainForComposition on pFactory.
-  HRESULT (*m_pfnCreateSwapChainForComposition)(void* pContext, IDXGIFactory2* pFactory,
-                                                IUnknown* pDevice,
-                                                const DXGI_SWAP_CHAIN_DESC1* pDesc,
-                                                IDXGIOutput* pRestrictToOutput,
-                                                IDXGISwapChain1** ppSwapChain) noexcept;
+  using PfnCreateSwapChainForComposition = HRESULT (*)(void* pContext, IDXGIFactory2* pFactory,
+                                                       IUnknown* pDevice,
+                                                       const DXGI_SWAP_CHAIN_DESC1* pDesc,
+                                                       IDXGIOutput* pRestrictToOutput,
+                                                       IDXGISwapChain1** ppSwapChain) noexcept;
+  PfnCreateSwapChainForComposition m_pfnCreateSwapChainForComposition;
 
-  HRESULT (*m_pfnDCompositionCreateDevice)(void* pContext, IDXGIDevice* pDxgiDevice, REFIID riid,
-                                           void** ppDevice) noexcept;
+  using PfnDCompositionCreateDevice = HRESULT (*)(void* pContext, IDXGIDevice* pDxgiDevice,
+                                                  REFIID riid, void** ppDevice) noexcept;
+  PfnDCompositionCreateDevice m_pfnDCompositionCreateDevice;
 };
 
 [[nodiscard]] const RendererPlatform& SystemRendererPlatform() noexcept;

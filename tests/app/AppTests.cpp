@@ -84,7 +84,7 @@ class AppTest : public ::testing::Test, protected StartFixture {
 
 struct GateCase {
   const char* m_name;
-  DWORD m_dwType;        // REG_NONE: no value at all
+  DWORD m_dwType;  // REG_NONE: no value at all
   const void* m_pData;
   DWORD m_cbData;
   bool m_bPasses;
@@ -123,8 +123,8 @@ TEST_F(AppTest, TheBuildGateReadsDwordAndTextValues) {
     CRegistryOverride hklm(HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(hklm.CreateKey(kCurrentVersion));
     if (c.m_dwType != REG_NONE) {
-      ASSERT_TRUE(hklm.SetBytes(kCurrentVersion, L"CurrentBuildNumber", c.m_dwType, c.m_pData,
-                                c.m_cbData));
+      ASSERT_TRUE(
+          hklm.SetBytes(kCurrentVersion, L"CurrentBuildNumber", c.m_dwType, c.m_pData, c.m_cbData));
     }
     EXPECT_EQ(IsSupportedWindowsBuild(), c.m_bPasses);
   }
@@ -278,8 +278,8 @@ TEST_F(AppTest, WithARealFirstInstanceRunningASecondProcessStopsAndTheFirstGoesO
   HANDLE hReady = CreateEventW(nullptr, TRUE, FALSE, EventName(nPid, L"ready").c_str());
   HANDLE hStop = CreateEventW(nullptr, TRUE, FALSE, EventName(nPid, L"stop").c_str());
   PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(StartChild(L"AppChildRole.HoldsTheInstanceUntilTold",
-                         L"hold:" + std::to_wstring(nPid), pi));
+  ASSERT_TRUE(
+      StartChild(L"AppChildRole.HoldsTheInstanceUntilTold", L"hold:" + std::to_wstring(nPid), pi));
   ASSERT_EQ(WaitForSingleObject(hReady, 30000), WAIT_OBJECT_0) << "the first instance started";
 
   EXPECT_FALSE(m_app.InitInstance());

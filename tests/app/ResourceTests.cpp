@@ -83,9 +83,12 @@ TEST_F(ResourceTest, TheBandDialogTemplateIsExactlyAsDesigned) {
 }
 
 TEST_F(ResourceTest, TheIconGroupHoldsTwelveImagesInOrder) {
-  const std::vector<std::uint8_t> group = Resource(RT_GROUP_ICON, MAKEINTRESOURCEW(IDR_MAINFRAME_ICON));
+  const std::vector<std::uint8_t> group =
+      Resource(RT_GROUP_ICON, MAKEINTRESOURCEW(IDR_MAINFRAME_ICON));
   ASSERT_EQ(group.size(), 6u + 12u * 14u);
-  auto word = [&](std::size_t at) { return static_cast<unsigned>(group[at] | (group[at + 1] << 8)); };
+  auto word = [&](std::size_t at) {
+    return static_cast<unsigned>(group[at] | (group[at + 1] << 8));
+  };
   EXPECT_EQ(word(0), 0u);
   EXPECT_EQ(word(2), 1u);
   EXPECT_EQ(word(4), 12u);
@@ -109,8 +112,8 @@ TEST_F(ResourceTest, TheManifestAsksForCommonControlsSixAsInvokerAndDpiAwareness
   const std::string text(bytes.begin(), bytes.end());
   for (const char* pszPart :
        {"type=\"win32\"", "name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
-        "processorArchitecture=\"amd64\"", "publicKeyToken=\"6595b64144ccf1df\"",
-        "language=\"*\"", "level=\"asInvoker\"", "uiAccess=\"false\"", ">true</dpiAware>"}) {
+        "processorArchitecture=\"amd64\"", "publicKeyToken=\"6595b64144ccf1df\"", "language=\"*\"",
+        "level=\"asInvoker\"", "uiAccess=\"false\"", ">true</dpiAware>"}) {
     EXPECT_NE(text.find(pszPart), std::string::npos) << pszPart;
   }
   EXPECT_TRUE(Resource(RT_MANIFEST, MAKEINTRESOURCEW(2)).empty());

@@ -135,11 +135,12 @@ TEST_F(BandLongRunTest, AHundredThousandTicksLeaveHandlesWindowObjectsAndMemoryF
   EXPECT_LE(after.m_nGdiObjects, before.m_nGdiObjects);
   EXPECT_LE(after.m_nUserObjects, before.m_nUserObjects);
   EXPECT_LE(after.m_cbPrivate, before.m_cbPrivate + 64 * 1024);
-  std::printf("[ long run ] %d ticks: handles %lu -> %lu, GDI %lu -> %lu, USER %lu -> %lu, "
-              "private %zu KiB -> %zu KiB\n",
-              kTicks, before.m_nHandles, after.m_nHandles, before.m_nGdiObjects,
-              after.m_nGdiObjects, before.m_nUserObjects, after.m_nUserObjects,
-              before.m_cbPrivate / 1024, after.m_cbPrivate / 1024);
+  std::printf(
+      "[ long run ] %d ticks: handles %lu -> %lu, GDI %lu -> %lu, USER %lu -> %lu, "
+      "private %zu KiB -> %zu KiB\n",
+      kTicks, before.m_nHandles, after.m_nHandles, before.m_nGdiObjects, after.m_nGdiObjects,
+      before.m_nUserObjects, after.m_nUserObjects, before.m_cbPrivate / 1024,
+      after.m_cbPrivate / 1024);
 }
 
 // The same Direct2D and DirectWrite calls a band frame makes, made directly.
@@ -215,7 +216,8 @@ TEST_F(BandLongRunTest, TheBandsFramesGrowMemoryNoMoreThanTheSameBareCalls) {
   const SIZE_T cbAfterBand = TakeCounts().m_cbPrivate;
   EXPECT_EQ(m_doubles.Log().m_nPresents - nPresentsBefore, 2 * kFrames);
   const auto nBareGrowth = static_cast<long long>(cbAfterBare) - static_cast<long long>(cbStart);
-  const auto nBandGrowth = static_cast<long long>(cbAfterBand) - static_cast<long long>(cbAfterBare);
+  const auto nBandGrowth =
+      static_cast<long long>(cbAfterBand) - static_cast<long long>(cbAfterBare);
   std::printf("[ frames ] %d bare frames: %+lld KiB, %d band frames: %+lld KiB\n", kFrames,
               nBareGrowth / 1024, kFrames, nBandGrowth / 1024);
   EXPECT_LE(nBandGrowth, nBareGrowth + nBareGrowth / 2 + 128 * 1024);
@@ -271,12 +273,16 @@ TEST_F(BandLongRunTest, ATickCostsLittleMoreThanItsPlatformCalls) {
     for (int i = 0; i < kRounds; ++i) {
       Tick(m_band);
     }
-    fBestBand = std::min(fBestBand, std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kRounds);
+    fBestBand =
+        std::min(fBestBand,
+                 std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kRounds);
     start = Clock::now();
     for (int i = 0; i < kRounds; ++i) {
       BareTick(m_band.m_hWnd, nLast);
     }
-    fBestBare = std::min(fBestBare, std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kRounds);
+    fBestBare =
+        std::min(fBestBare,
+                 std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kRounds);
   }
   const double fRatio = fBestBand / fBestBare;
   std::printf("[ tick cost ] band tick %.2f us, bare platform calls %.2f us, ratio %.2f\n",

@@ -160,8 +160,8 @@ struct HitTestCase {
 };
 
 constexpr HitTestCase kHitTestCases[] = {
-    {HTTRANSPARENT, HTCLIENT}, {HTCLIENT, HTCLIENT},   {HTNOWHERE, HTNOWHERE},
-    {HTCAPTION, HTCAPTION},    {HTBORDER, HTBORDER},   {HTERROR, HTERROR},
+    {HTTRANSPARENT, HTCLIENT}, {HTCLIENT, HTCLIENT}, {HTNOWHERE, HTNOWHERE},
+    {HTCAPTION, HTCAPTION},    {HTBORDER, HTBORDER}, {HTERROR, HTERROR},
 };
 
 TEST_F(BandTest, ATransparentDefaultHitTestBecomesClientAndOthersPassUnchanged) {
@@ -335,9 +335,9 @@ TEST_F(BandTest, AfterARestartANotificationAreaThatComesLaterAtItsOldPlaceIsFoll
 
   POINT ptNotify{1700, 1032};
   ScreenToClient(newTaskbar.Handle(), &ptNotify);
-  HWND hNotify = CreateWindowExW(0, L"TrayNotifyWnd", nullptr, WS_CHILD | WS_VISIBLE, ptNotify.x,
-                                 ptNotify.y, 220, 48, newTaskbar.Handle(), nullptr,
-                                 GetModuleHandleW(nullptr), nullptr);
+  HWND hNotify =
+      CreateWindowExW(0, L"TrayNotifyWnd", nullptr, WS_CHILD | WS_VISIBLE, ptNotify.x, ptNotify.y,
+                      220, 48, newTaskbar.Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(hNotify, nullptr);
   SendMessageW(m_band.m_hWnd, WM_TIMER, 1, 0);
   EXPECT_EQ(m_band.m_rcDefault.left, 1700 - 100);
@@ -352,7 +352,8 @@ TEST_F(BandTest, ATaskbarThatDiesMidDragSavesNoPosition) {
   ASSERT_TRUE(m_band.m_bDragging);
   m_taskbar.Destroy();
   for (const std::wstring& line : m_debug.Lines()) {
-    EXPECT_NE(line.rfind(L"SavePosition:", 0), 0u) << "saved: " << std::string(line.begin(), line.end());
+    EXPECT_NE(line.rfind(L"SavePosition:", 0), 0u)
+        << "saved: " << std::string(line.begin(), line.end());
   }
   EXPECT_FALSE(m_band.m_bDragging);
 }

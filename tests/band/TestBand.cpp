@@ -5,7 +5,7 @@ CTestBand* g_pSpiedBand = nullptr;
 }
 
 BEGIN_MESSAGE_MAP(CTestBand, CTaskbarWindow)
-  ON_MESSAGE(WM_STYLECHANGED, OnStyleChanged)
+ON_MESSAGE(WM_STYLECHANGED, OnStyleChanged)
 END_MESSAGE_MAP()
 
 CTestBand::~CTestBand() {

@@ -30,7 +30,7 @@ std::wstring PrivateSectionName() {
 // A section backed by a file of the given size: its size is exactly that, on
 // Windows and on Wine alike.
 class CFileSection {
-public:
+ public:
   CFileSection(const std::wstring& name, const void* pBytes, DWORD cb) {
     wchar_t szDir[MAX_PATH];
     if (GetTempPathW(MAX_PATH, szDir) == 0) {
@@ -62,7 +62,7 @@ public:
 
   [[nodiscard]] bool IsOpen() const { return m_hMapping != nullptr; }
 
-private:
+ private:
   std::wstring m_path;
   HANDLE m_hFile = INVALID_HANDLE_VALUE;
   HANDLE m_hMapping = nullptr;
@@ -76,11 +76,10 @@ struct PollMembers {
 };
 
 class TrafficSectionTest : public ::testing::Test {
-protected:
+ protected:
   [[nodiscard]] bool Poll() {
-    const bool bRepaint =
-        PollTrafficSection(m_members.m_hMapping, m_members.m_pView, m_members.m_state,
-                           m_name.c_str());
+    const bool bRepaint = PollTrafficSection(m_members.m_hMapping, m_members.m_pView,
+                                             m_members.m_state, m_name.c_str());
     EXPECT_EQ(m_members.m_hMapping, nullptr);
     EXPECT_EQ(m_members.m_pView, nullptr);
     return bRepaint;
@@ -176,7 +175,7 @@ TEST_F(TrafficSectionTest, SmallPagefileSectionIsReadOnlyAsFarAsThePlatformMapsI
   ASSERT_TRUE(publisher.IsOpen());
   SharedTrafficRecord record = kRecord;
   record.DownOnLower = 1;
-  publisher.Publish(record); // the first 64 bytes; DownOnLower does not fit
+  publisher.Publish(record);  // the first 64 bytes; DownOnLower does not fit
 
   // Windows refuses a view beyond the section's size; Wine rounds the section
   // up to a whole zeroed page and grants it.
@@ -196,7 +195,7 @@ TEST_F(TrafficSectionTest, SmallPagefileSectionIsReadOnlyAsFarAsThePlatformMapsI
     return;
   }
   EXPECT_TRUE(bRepaint);
-  EXPECT_EQ(State().m_nRateLower, kRecord.RateUp); // DownOnLower read as the page's zero
+  EXPECT_EQ(State().m_nRateLower, kRecord.RateUp);  // DownOnLower read as the page's zero
   EXPECT_EQ(State().m_bArrowsFlipped, 1);
 }
 
@@ -221,9 +220,9 @@ TEST_F(TrafficSectionTest, RecordRewrittenWhileCopiedIsTakenOnTheNextTick) {
   publisher.Publish(kRecord);
 
   TornContext torn = {&publisher, &m_members, 0, false};
-  const bool bRepaint = PollTrafficSection(m_members.m_hMapping, m_members.m_pView,
-                                           m_members.m_state, m_name.c_str(), RewriteSequence,
-                                           &torn);
+  const bool bRepaint =
+      PollTrafficSection(m_members.m_hMapping, m_members.m_pView, m_members.m_state, m_name.c_str(),
+                         RewriteSequence, &torn);
   EXPECT_FALSE(bRepaint);
   EXPECT_EQ(torn.nCalls, 1);
   EXPECT_TRUE(torn.bHeldDuringCopy);
@@ -250,4 +249,4 @@ TEST_F(TrafficSectionTest, RecordLeftAloneDuringTheCopyIsTaken) {
   EXPECT_EQ(State().m_nLastSequence, 11u);
 }
 
-} // namespace
+}  // namespace

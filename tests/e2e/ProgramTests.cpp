@@ -35,10 +35,10 @@ class CBuildNumberOverride {
       m_bHadValue = true;
     }
     const std::wstring text = pszBuild;
-    m_bSet = RegSetValueExW(m_hKey, L"CurrentBuildNumber", 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(text.c_str()),
-                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) ==
-             ERROR_SUCCESS;
+    m_bSet =
+        RegSetValueExW(m_hKey, L"CurrentBuildNumber", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
   }
   ~CBuildNumberOverride() {
     if (m_hKey == nullptr) {

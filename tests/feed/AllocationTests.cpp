@@ -23,18 +23,19 @@ void NoteAllocation() noexcept {
   }
 }
 
-} // namespace
+}  // namespace
 
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer runtime's public hook interface; GCC ships no header for it.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*pfnMalloc)(const volatile void*, std::size_t), void (*pfnFree)(const volatile void*));
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*pfnMalloc)(const volatile void*,
+                                                                           std::size_t),
+                                                         void (*pfnFree)(const volatile void*));
 
 namespace {
 void OnMalloc(const volatile void*, std::size_t) { NoteAllocation(); }
 void OnFree(const volatile void*) {}
 const bool g_bHooked = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree) != 0;
-} // namespace
+}  // namespace
 
 #else
 namespace {
@@ -47,7 +48,7 @@ void* Allocate(std::size_t cb) {
   }
   throw std::bad_alloc();
 }
-} // namespace
+}  // namespace
 
 void* operator new(std::size_t cb) { return Allocate(cb); }
 void* operator new[](std::size_t cb) { return Allocate(cb); }
@@ -68,7 +69,7 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 namespace {
 
 class CAllocationCounter {
-public:
+ public:
   CAllocationCounter() {
     g_nAllocations = 0;
     g_bCounting = true;
@@ -81,13 +82,24 @@ public:
 };
 
 constexpr std::int64_t kRates[] = {
-    -1,          0,           1,           10239,        102390,
-    1023898,     10484712,    104847115,   1048471143,   10736773994,
-    107373538154, 1073677399490, 134209674937, std::numeric_limits<std::int64_t>::max(),
+    -1,
+    0,
+    1,
+    10239,
+    102390,
+    1023898,
+    10484712,
+    104847115,
+    1048471143,
+    10736773994,
+    107373538154,
+    1073677399490,
+    134209674937,
+    std::numeric_limits<std::int64_t>::max(),
     std::numeric_limits<std::int64_t>::min(),
 };
 
-} // namespace
+}  // namespace
 
 TEST(Allocations, CounterSeesAHeapAllocation) {
   ASSERT_TRUE(g_bHooked);
@@ -130,8 +142,8 @@ TEST(Allocations, DecodingAllocatesNothing) {
     for (std::uint64_t n = 1; n <= 100; ++n) {
       record.Sequence = n;
       nRepaints += DecodeTrafficRecord(&record, state) ? 1 : 0;
-      nRepaints += DecodeTrafficRecord(&record, state) ? 1 : 0; // same sequence
-      nRepaints += DecodeTrafficRecord(nullptr, state) ? 1 : 0; // section gone
+      nRepaints += DecodeTrafficRecord(&record, state) ? 1 : 0;  // same sequence
+      nRepaints += DecodeTrafficRecord(nullptr, state) ? 1 : 0;  // section gone
       nRepaints += DecodeTrafficRecord(nullptr, state) ? 1 : 0;
     }
     ResetTrafficState(state);

@@ -86,7 +86,7 @@ constexpr RateCase kBitCases[] = {
 
 constexpr std::int64_t kNegativeRates[] = {-1, -2, std::numeric_limits<std::int64_t>::min()};
 
-} // namespace
+}  // namespace
 
 TEST(FormatRate, ByteUnitsPickUnitAndPrecisionByRange) {
   for (const RateCase& c : kByteCases) {
@@ -141,5 +141,5 @@ TEST(FormatRate, LongestTextFitsTheLineBuffer) {
   const std::wstring text = FormatRate(std::numeric_limits<std::int64_t>::max(), TRUE, szBuffer);
   EXPECT_EQ(text.size(), 18u);
   EXPECT_EQ(szBuffer[18], L'\0');
-  EXPECT_EQ(szBuffer[19], L'#'); // nothing written past the terminator
+  EXPECT_EQ(szBuffer[19], L'#');  // nothing written past the terminator
 }

@@ -19,7 +19,7 @@ struct Buffer {
 };
 
 struct FitCase {
-  std::size_t cch; // the size passed is cch characters' worth of bytes
+  std::size_t cch;  // the size passed is cch characters' worth of bytes
   const wchar_t* pszArgument;
   HRESULT hrExpected;
   const wchar_t* pszExpected;
@@ -28,21 +28,20 @@ struct FitCase {
 constexpr FitCase kFitCases[] = {
     {8, L"", S_OK, L""},
     {8, L"abcdef", S_OK, L"abcdef"},
-    {8, L"abcdefg", S_OK, L"abcdefg"},          // exactly capacity - 1
+    {8, L"abcdefg", S_OK, L"abcdefg"},  // exactly capacity - 1
     {8, L"abcdefgh", kInsufficientBuffer, L"abcdefg"},
     {8, L"abcdefghijkl", kInsufficientBuffer, L"abcdefg"},
     {2, L"xy", kInsufficientBuffer, L"x"},
-    {1, L"xy", kInsufficientBuffer, L""},       // room for the terminator only
+    {1, L"xy", kInsufficientBuffer, L""},  // room for the terminator only
     {1, L"", S_OK, L""},
 };
 
-} // namespace
+}  // namespace
 
 TEST(StringCbPrintfW, CapacityIsSizeInBytesOverCharacterSize) {
   for (const FitCase& c : kFitCases) {
     Buffer buffer;
-    const HRESULT hr =
-        StringCbPrintfW(buffer.sz, c.cch * sizeof(wchar_t), L"%ls", c.pszArgument);
+    const HRESULT hr = StringCbPrintfW(buffer.sz, c.cch * sizeof(wchar_t), L"%ls", c.pszArgument);
     EXPECT_EQ(hr, c.hrExpected) << "capacity " << c.cch;
     EXPECT_STREQ(buffer.sz, c.pszExpected) << "capacity " << c.cch;
     EXPECT_EQ(buffer.sz[c.cch], L'#') << "wrote past capacity " << c.cch;

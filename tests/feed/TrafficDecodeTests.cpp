@@ -13,8 +13,8 @@ constexpr SharedTrafficRecord kRecord = {
     /*RateUp*/ 200,
     /*MaxDown*/ 50000,
     /*MaxUp*/ 6000,
-    /*ColorDown*/ 0x4E9AE6, // red 78, green 154, blue 230
-    /*ColorUp*/ 0x7EE444,   // red 126, green 228, blue 68
+    /*ColorDown*/ 0x4E9AE6,  // red 78, green 154, blue 230
+    /*ColorUp*/ 0x7EE444,    // red 126, green 228, blue 68
     /*ByteUnits*/ 1,
     /*DownOnLower*/ 1,
 };
@@ -44,19 +44,13 @@ void ExpectSameState(const TrafficState& a, const TrafficState& b) {
   EXPECT_EQ(a.m_bArrowsFlipped, b.m_bArrowsFlipped);
 }
 
-} // namespace
+}  // namespace
 
 TEST(ColorFromRecord, MovesRedToTheLowByteAndDropsBitsAbove23) {
   constexpr std::pair<std::uint64_t, COLORREF> kCases[] = {
-      {0x4E9AE6, 0xE69A4E},
-      {0x000000, 0x000000},
-      {0xFFFFFF, 0xFFFFFF},
-      {0xFF0000, 0x0000FF},
-      {0x00FF00, 0x00FF00},
-      {0x0000FF, 0xFF0000},
-      {0xFF4E9AE6, 0xE69A4E},
-      {0xFFFFFFFFFF4E9AE6, 0xE69A4E},
-      {0x0100000000000000, 0x000000},
+      {0x4E9AE6, 0xE69A4E},   {0x000000, 0x000000},           {0xFFFFFF, 0xFFFFFF},
+      {0xFF0000, 0x0000FF},   {0x00FF00, 0x00FF00},           {0x0000FF, 0xFF0000},
+      {0xFF4E9AE6, 0xE69A4E}, {0xFFFFFFFFFF4E9AE6, 0xE69A4E}, {0x0100000000000000, 0x000000},
   };
   for (const auto& [nRecord, crExpected] : kCases) {
     EXPECT_EQ(ColorFromRecord(nRecord), crExpected) << std::hex << nRecord;
@@ -139,7 +133,7 @@ TEST(DecodeTrafficRecord, SameSequenceIsTakenOnce) {
   TrafficState s = Taken(kRecord);
   const TrafficState before = s;
   SharedTrafficRecord r = kRecord;
-  r.RateDown = 77; // a publisher that forgot to move Sequence
+  r.RateDown = 77;  // a publisher that forgot to move Sequence
   EXPECT_FALSE(DecodeTrafficRecord(&r, s));
   ExpectSameState(s, before);
 }
@@ -165,7 +159,7 @@ TEST(DecodeTrafficRecord, ValuesPassThroughUnchecked) {
   const TrafficState s = Taken(r);
   EXPECT_EQ(s.m_bHasData, 1);
   EXPECT_EQ(s.m_nRateLower, -1);
-  EXPECT_EQ(s.m_nRateUpper, 900); // above its full scale, still as it is
+  EXPECT_EQ(s.m_nRateUpper, 900);  // above its full scale, still as it is
   EXPECT_EQ(s.m_nMaxLower, 0);
   EXPECT_EQ(s.m_nMaxUpper, -5);
 }
@@ -200,11 +194,7 @@ TEST(DecodeTrafficRecord, FallsBackWhenEitherSomethingWasShownOrALowerRateIsSet)
     bool bRepaint;
   };
   constexpr Case kCases[] = {
-      {FALSE, -1, false},
-      {TRUE, -1, true},
-      {FALSE, 0, true},
-      {FALSE, -2, true},
-      {TRUE, 12, true},
+      {FALSE, -1, false}, {TRUE, -1, true}, {FALSE, 0, true}, {FALSE, -2, true}, {TRUE, 12, true},
   };
   for (const Case& c : kCases) {
     TrafficState s;

@@ -70,12 +70,12 @@ class CProbeDialog : public CDialogEx {
 };
 
 BEGIN_MESSAGE_MAP(CProbeDialog, CDialogEx)
-  ON_WM_TIMER()
-  ON_WM_NCHITTEST()
-  ON_REGISTERED_MESSAGE(g_uProbeMsg, OnProbe)
-  ON_REGISTERED_MESSAGE(g_uNeverRegistered, OnUnregistered)
-  ON_MESSAGE(kAppProbe, OnAppProbe)
-  ON_MESSAGE(kAppOnlyInBase, OnAppOnlyInBase)
+ON_WM_TIMER()
+ON_WM_NCHITTEST()
+ON_REGISTERED_MESSAGE(g_uProbeMsg, OnProbe)
+ON_REGISTERED_MESSAGE(g_uNeverRegistered, OnUnregistered)
+ON_MESSAGE(kAppProbe, OnAppProbe)
+ON_MESSAGE(kAppOnlyInBase, OnAppOnlyInBase)
 END_MESSAGE_MAP()
 
 class CDerivedProbe : public CProbeDialog {
@@ -87,7 +87,7 @@ class CDerivedProbe : public CProbeDialog {
 };
 
 BEGIN_MESSAGE_MAP(CDerivedProbe, CProbeDialog)
-  ON_MESSAGE(kAppProbe, OnDerivedAppProbe)
+ON_MESSAGE(kAppProbe, OnDerivedAppProbe)
 END_MESSAGE_MAP()
 
 class DialogTest : public ::testing::Test {
@@ -210,8 +210,8 @@ TEST_F(DialogTest, TimerMessagesReachTheHandlerWithTheirId) {
   CProbeDialog dlg;
   ASSERT_TRUE(dlg.Create(IDD_BAND, GetDesktopWindow()));
   SetTimer(dlg.m_hWnd, 9, 10, nullptr);
-  EXPECT_TRUE(PumpMessagesUntil([&] { return !dlg.m_timerIds.empty(); },
-                                std::chrono::milliseconds(2000)));
+  EXPECT_TRUE(
+      PumpMessagesUntil([&] { return !dlg.m_timerIds.empty(); }, std::chrono::milliseconds(2000)));
   KillTimer(dlg.m_hWnd, 9);
   ASSERT_FALSE(dlg.m_timerIds.empty());
   EXPECT_EQ(dlg.m_timerIds.front(), 9u);

@@ -15,7 +15,8 @@ TEST(MenuTest, APopupMenuHoldsItsItemsInOrder) {
   EXPECT_TRUE(menu.AppendMenu(MF_STRING | MF_CHECKED, 2, L"Second"));
   EXPECT_EQ(GetMenuItemCount(menu.m_hMenu), 3);
   EXPECT_EQ(GetMenuItemID(menu.m_hMenu, 2), 2u);
-  EXPECT_EQ(GetMenuState(menu.m_hMenu, 2, MF_BYPOSITION) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
+  EXPECT_EQ(GetMenuState(menu.m_hMenu, 2, MF_BYPOSITION) & MF_CHECKED,
+            static_cast<UINT>(MF_CHECKED));
 }
 
 TEST(MenuTest, TheMenuIsDestroyedWithItsObject) {

@@ -60,24 +60,27 @@ TEST(AdapterSource, AnAdapterChosenByNameGivesABaselineThenRates) {
 TEST(AdapterSource, UnknownAdapterNameIsASetupErrorThatSaysWhatToDo) {
   CAdapterSource source(L"No Such Adapter 42");
   const std::wstring strError = source.Start();
-  EXPECT_NE(strError.find(L"no network adapter is called 'No Such Adapter 42'"), std::wstring::npos);
+  EXPECT_NE(strError.find(L"no network adapter is called 'No Such Adapter 42'"),
+            std::wstring::npos);
   EXPECT_NE(strError.find(L"Get-NetAdapter"), std::wstring::npos);
 }
 
 TEST(AdapterSource, ProgramPublishesThisPcsTrafficAndRefusesAMissingAdapter) {
   const std::wstring strName = UniqueSectionName(L"ExeAdapter");
-  const ChildResult result =
-      RunPublisher(L"--section-name \"" + strName + L"\" --source adapter --interval 200 --once", 10000);
+  const ChildResult result = RunPublisher(
+      L"--section-name \"" + strName + L"\" --source adapter --interval 200 --once", 10000);
   ASSERT_TRUE(result.m_bExited);
   EXPECT_EQ(result.m_dwExitCode, 0u) << result.m_strErr;
   EXPECT_EQ(result.m_strOut.rfind("seq=", 0), 0u) << result.m_strOut;
   EXPECT_EQ(result.m_strOut.find("down=-1"), std::string::npos) << result.m_strOut;
 
-  const ChildResult missing =
-      RunPublisher(L"--section-name \"" + strName + L"\" --source adapter --adapter \"Token Ring 3\"", 10000);
+  const ChildResult missing = RunPublisher(
+      L"--section-name \"" + strName + L"\" --source adapter --adapter \"Token Ring 3\"", 10000);
   ASSERT_TRUE(missing.m_bExited);
   EXPECT_EQ(missing.m_dwExitCode, 3u);
-  EXPECT_EQ(missing.m_strErr.rfind("nimbrel-publisher: no network adapter is called 'Token Ring 3'", 0), 0u)
+  EXPECT_EQ(
+      missing.m_strErr.rfind("nimbrel-publisher: no network adapter is called 'Token Ring 3'", 0),
+      0u)
       << missing.m_strErr;
   EXPECT_FALSE(ReadSection(strName));
 }

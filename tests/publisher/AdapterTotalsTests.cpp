@@ -6,8 +6,8 @@
 
 namespace {
 
-InterfaceCounters Row(std::uint64_t nLuid, const wchar_t* pszAlias, bool bUp, std::uint64_t nIn, std::uint64_t nOut,
-                      std::uint64_t nLinkBits = 100'000'000) {
+InterfaceCounters Row(std::uint64_t nLuid, const wchar_t* pszAlias, bool bUp, std::uint64_t nIn,
+                      std::uint64_t nOut, std::uint64_t nLinkBits = 100'000'000) {
   InterfaceCounters row;
   row.m_nLuid = nLuid;
   row.m_strAlias = pszAlias;
@@ -25,13 +25,15 @@ std::vector<InterfaceCounters> Table() {
   rows.push_back(Row(30, L"Ethernet", true, 1000, 100));
   rows.push_back(Row(10, L"Wi-Fi", true, 2000, 200, 400'000'000));
   rows.push_back(Row(20, L"Bluetooth", false, 4000, 400));
-  InterfaceCounters loopback = Row(1, L"Loopback Pseudo-Interface 1", true, 8000, 8000, 1'073'741'824'000);
+  InterfaceCounters loopback =
+      Row(1, L"Loopback Pseudo-Interface 1", true, 8000, 8000, 1'073'741'824'000);
   loopback.m_bLoopback = true;
   rows.push_back(loopback);
   InterfaceCounters tunnel = Row(2, L"Teredo", true, 16000, 1600);
   tunnel.m_bTunnel = true;
   rows.push_back(tunnel);
-  InterfaceCounters filter = Row(3, L"Ethernet-WFP Native MAC Layer LightWeight Filter-0000", true, 1000, 100);
+  InterfaceCounters filter =
+      Row(3, L"Ethernet-WFP Native MAC Layer LightWeight Filter-0000", true, 1000, 100);
   filter.m_bFilter = true;
   rows.push_back(filter);
   return rows;
@@ -52,7 +54,8 @@ TEST(SumAdapters, NamedAdapterMatchesAliasOrDescriptionWhateverItsState) {
     const wchar_t* name;
     std::uint64_t luid;
   };
-  static constexpr Case kCases[] = {{L"Wi-Fi", 10}, {L"wi-fi", 10}, {L"ETHERNET CONTROLLER", 30}, {L"Bluetooth", 20}};
+  static constexpr Case kCases[] = {
+      {L"Wi-Fi", 10}, {L"wi-fi", 10}, {L"ETHERNET CONTROLLER", 30}, {L"Bluetooth", 20}};
   for (const Case& c : kCases) {
     const auto totals = SumAdapters(Table(), c.name);
     ASSERT_TRUE(totals) << c.luid;

@@ -28,7 +28,8 @@ constexpr DeltaCase kDeltaCases[] = {
     {"wrap larger than plausible is a reset", k2p32 - 100, 50, true, 149, std::nullopt},
     {"wrap at the plausible limit", k2p32 - 100, 50, true, 150, 150},
     {"64-bit counter going back is a reset", 5'000'000, 10, false, kNoLimit, std::nullopt},
-    {"wide value going back is a reset even when 32-bit wrap is allowed", k2p32 + 10, 5, true, kNoLimit, std::nullopt},
+    {"wide value going back is a reset even when 32-bit wrap is allowed", k2p32 + 10, 5, true,
+     kNoLimit, std::nullopt},
     {"wide forward", k2p32 - 10, k2p32 + 10, true, kNoLimit, 20},
 };
 
@@ -52,7 +53,8 @@ constexpr RateCase kRateCases[] = {
     {"rounds half up", 1, 2000, 1},
     {"nothing counted", 0, 1000, 0},
     {"zero interval gives nothing", 1000, 0, std::nullopt},
-    {"huge delta saturates", std::numeric_limits<std::uint64_t>::max(), 1, std::numeric_limits<std::int64_t>::max()},
+    {"huge delta saturates", std::numeric_limits<std::uint64_t>::max(), 1,
+     std::numeric_limits<std::int64_t>::max()},
     {"huge delta over a long time stays exact", std::uint64_t{1} << 62, std::uint64_t{1} << 20,
      static_cast<std::int64_t>((std::uint64_t{1} << 42) * 1000)},
 };
@@ -85,13 +87,20 @@ const TrackerCase kTrackerCases[] = {
      {{k2p32 - 1000, 0, 0, std::nullopt}, {1000, 1000, 0, 2000}, {3000, 2000, 0, 2000}}},
     {"router restart skips one sample",
      CounterWidth::Bits32OrWider,
-     {{3'000'000'000, 0, 10'000'000, std::nullopt}, {500, 1000, 10'000'000, std::nullopt}, {10'500, 2000, 10'000'000, 10'000}}},
+     {{3'000'000'000, 0, 10'000'000, std::nullopt},
+      {500, 1000, 10'000'000, std::nullopt},
+      {10'500, 2000, 10'000'000, 10'000}}},
     {"wrap faster than the link allows is a restart",
      CounterWidth::Bits32OrWider,
-     {{k2p32 - 5'000'000, 0, 1000, std::nullopt}, {5'000'000, 1000, 1000, std::nullopt}, {5'001'000, 2000, 1000, 1000}}},
+     {{k2p32 - 5'000'000, 0, 1000, std::nullopt},
+      {5'000'000, 1000, 1000, std::nullopt},
+      {5'001'000, 2000, 1000, 1000}}},
     {"counter seen above 32 bits no longer wraps",
      CounterWidth::Bits32OrWider,
-     {{k2p32 + 5, 0, 0, std::nullopt}, {k2p32 + 1005, 1000, 0, 1000}, {100, 2000, 0, std::nullopt}, {600, 3000, 0, 500}}},
+     {{k2p32 + 5, 0, 0, std::nullopt},
+      {k2p32 + 1005, 1000, 0, 1000},
+      {100, 2000, 0, std::nullopt},
+      {600, 3000, 0, 500}}},
     {"64-bit counter going back skips one sample",
      CounterWidth::Bits64,
      {{5000, 0, 0, std::nullopt}, {4000, 1000, 0, std::nullopt}, {6000, 2000, 0, 2000}}},
@@ -108,7 +117,8 @@ TEST(CounterRateTracker, TurnsReadingsIntoRatesAndSkipsDiscontinuities) {
     CCounterRateTracker tracker(c.width);
     for (std::size_t i = 0; i < c.readings.size(); ++i) {
       const Reading& r = c.readings[i];
-      EXPECT_EQ(tracker.Add(r.value, r.nowMs, r.maxBytesPerSec), r.rate) << c.name << ", reading " << i;
+      EXPECT_EQ(tracker.Add(r.value, r.nowMs, r.maxBytesPerSec), r.rate)
+          << c.name << ", reading " << i;
     }
   }
 }

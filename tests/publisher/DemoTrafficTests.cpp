@@ -66,8 +66,10 @@ TEST(DemoTraffic, DownloadRampsUpBeforeItHolds) {
   bool bFound = false;
   for (std::size_t i = 4; i < samples.size() && !bFound; ++i) {
     bool bRising = true;
-    for (std::size_t k = i - 3; k <= i; ++k) bRising = bRising && samples[k].m_nRateDown > samples[k - 1].m_nRateDown;
-    bFound = bRising && samples[i].m_nRateDown > kDemoMaxDown * 7 / 10 && samples[i - 4].m_nRateDown < kDemoMaxDown / 4;
+    for (std::size_t k = i - 3; k <= i; ++k)
+      bRising = bRising && samples[k].m_nRateDown > samples[k - 1].m_nRateDown;
+    bFound = bRising && samples[i].m_nRateDown > kDemoMaxDown * 7 / 10 &&
+             samples[i - 4].m_nRateDown < kDemoMaxDown / 4;
   }
   EXPECT_TRUE(bFound);
 }

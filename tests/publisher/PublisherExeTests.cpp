@@ -11,7 +11,9 @@
 
 namespace {
 
-std::wstring SectionArg(const std::wstring& strName) { return L"--section-name \"" + strName + L"\" "; }
+std::wstring SectionArg(const std::wstring& strName) {
+  return L"--section-name \"" + strName + L"\" ";
+}
 
 // Waits until the publisher has created its section.
 bool WaitForSection(const std::wstring& strName, DWORD dwMs) {
@@ -71,19 +73,22 @@ TEST(PublisherExe, SameSeedPublishesTheSameFigures) {
   ASSERT_NE(first.m_strOut.find("seq="), std::string::npos) << first.m_strOut;
   EXPECT_EQ(Figures(first.m_strOut), Figures(second.m_strOut));
   EXPECT_NE(Figures(first.m_strOut), Figures(other.m_strOut));
-  EXPECT_NE(first.m_strOut.find("max-down=12500000 max-up=5000000 color-down=4E9AE6 color-up=7EE444 units=bytes down-on=lower"),
+  EXPECT_NE(first.m_strOut.find("max-down=12500000 max-up=5000000 color-down=4E9AE6 "
+                                "color-up=7EE444 units=bytes down-on=lower"),
             std::string::npos)
       << first.m_strOut;
 }
 
 TEST(PublisherExe, OptionsShapeThePublishedRecord) {
   const std::wstring strName = UniqueSectionName(L"ExeOptions");
-  const ChildResult result = RunPublisher(
-      SectionArg(strName) + L"--once --bits --down-on-upper --color-down 112233 --color-up 445566 --max-down 0 --max-up 777",
-      10000);
+  const ChildResult result = RunPublisher(SectionArg(strName) +
+                                              L"--once --bits --down-on-upper --color-down 112233 "
+                                              L"--color-up 445566 --max-down 0 --max-up 777",
+                                          10000);
   ASSERT_TRUE(result.m_bExited);
   EXPECT_EQ(result.m_dwExitCode, 0u);
-  EXPECT_NE(result.m_strOut.find("max-down=0 max-up=777 color-down=112233 color-up=445566 units=bits down-on=upper"),
+  EXPECT_NE(result.m_strOut.find(
+                "max-down=0 max-up=777 color-down=112233 color-up=445566 units=bits down-on=upper"),
             std::string::npos)
       << result.m_strOut;
 }
@@ -97,7 +102,8 @@ TEST(PublisherExe, SecondPublisherRefusesWithAClearLine) {
   const ChildResult second = RunPublisher(SectionArg(strName), 10000);
   EXPECT_TRUE(second.m_bExited);
   EXPECT_EQ(second.m_dwExitCode, 4u);
-  EXPECT_NE(second.m_strErr.find("another publisher is already running"), std::string::npos) << second.m_strErr;
+  EXPECT_NE(second.m_strErr.find("another publisher is already running"), std::string::npos)
+      << second.m_strErr;
   // The first one keeps publishing.
   const std::uint64_t nBefore = ReadSection(strName)->Sequence;
   Sleep(300);
@@ -112,9 +118,12 @@ TEST(PublisherExe, SecondPublisherRefusesWithAClearLine) {
 
 TEST(PublisherExe, BadOptionGivesOneLineAndExitCodeTwo) {
   static constexpr std::pair<const wchar_t*, const char*> kCases[] = {
-      {L"--interval 5", "nimbrel-publisher: --interval needs milliseconds from 100 to 60000, not '5'\r\n"},
-      {L"--source wifi", "nimbrel-publisher: unknown source 'wifi'; use demo, adapter or router\r\n"},
-      {L"--colour-up 00FF00", "nimbrel-publisher: unknown option '--colour-up'; run with --help for the list\r\n"},
+      {L"--interval 5",
+       "nimbrel-publisher: --interval needs milliseconds from 100 to 60000, not '5'\r\n"},
+      {L"--source wifi",
+       "nimbrel-publisher: unknown source 'wifi'; use demo, adapter or router\r\n"},
+      {L"--colour-up 00FF00",
+       "nimbrel-publisher: unknown option '--colour-up'; run with --help for the list\r\n"},
   };
   for (const auto& [pszArgs, pszLine] : kCases) {
     const ChildResult result = RunPublisher(pszArgs, 10000);

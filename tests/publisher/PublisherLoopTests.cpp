@@ -17,7 +17,8 @@ class CScriptedSource final : public ITrafficSource {
   explicit CScriptedSource(std::vector<SourceReading> readings) : m_readings(std::move(readings)) {}
   std::wstring Start() override { return {}; }
   SourceReading Read(std::uint64_t) override {
-    const SourceReading& reading = m_readings[m_nNext < m_readings.size() ? m_nNext : m_readings.size() - 1];
+    const SourceReading& reading =
+        m_readings[m_nNext < m_readings.size() ? m_nNext : m_readings.size() - 1];
     InterlockedIncrement(&m_nReads);
     ++m_nNext;
     return reading;
@@ -78,7 +79,8 @@ class PublisherLoop : public ::testing::Test {
     const ULONGLONG nEnd = GetTickCount64() + dwMs;
     while (GetTickCount64() < nEnd) {
       const auto record = ReadSection(m_strName);
-      if (record && (seen.empty() || seen.back().Sequence != record->Sequence) && record->Sequence != 0) {
+      if (record && (seen.empty() || seen.back().Sequence != record->Sequence) &&
+          record->Sequence != 0) {
         seen.push_back(*record);
       }
       Sleep(5);
@@ -95,7 +97,8 @@ class PublisherLoop : public ::testing::Test {
 
 TEST_F(PublisherLoop, EverySamplePublishesARecordWithANewNonZeroSequence) {
   std::vector<SourceReading> readings;
-  for (int i = 0; i < 40; ++i) readings.push_back(SampleReading({1000 + i, 2000 + i, 12'500'000, 5'000'000}));
+  for (int i = 0; i < 40; ++i)
+    readings.push_back(SampleReading({1000 + i, 2000 + i, 12'500'000, 5'000'000}));
   CScriptedSource source(readings);
   Start(source, 100);
   const std::vector<SharedTrafficRecord> seen = Watch(1200);
@@ -108,7 +111,8 @@ TEST_F(PublisherLoop, EverySamplePublishesARecordWithANewNonZeroSequence) {
     EXPECT_TRUE(sequences.insert(seen[i].Sequence).second);
     EXPECT_EQ(seen[i].RateUp - seen[i].RateDown, 1000) << "a record mixed from two samples";
     if (i > 0) {
-      EXPECT_EQ(seen[i].RateDown - seen[i - 1].RateDown, static_cast<std::int64_t>(seen[i].Sequence - seen[i - 1].Sequence));
+      EXPECT_EQ(seen[i].RateDown - seen[i - 1].RateDown,
+                static_cast<std::int64_t>(seen[i].Sequence - seen[i - 1].Sequence));
     }
   }
 }

@@ -30,9 +30,11 @@ TEST(PublisherOptions, DefaultsPublishTheDemoInByteUnitsWithDownOnLower) {
 
 TEST(PublisherOptions, EachOptionSetsItsValue) {
   const ParseResult result =
-      Parse({L"--source", L"adapter", L"--adapter", L"Wi-Fi", L"--bits", L"--down-on-upper", L"--color-down", L"FF0000",
-             L"--color-up", L"#00ff80", L"--interval", L"250", L"--max-down", L"12500000", L"--max-up", L"0", L"--once",
-             L"--verbose", L"--section-name", L"Test-Section"});
+      Parse({L"--source",   L"adapter",         L"--adapter",      L"Wi-Fi",
+             L"--bits",     L"--down-on-upper", L"--color-down",   L"FF0000",
+             L"--color-up", L"#00ff80",         L"--interval",     L"250",
+             L"--max-down", L"12500000",        L"--max-up",       L"0",
+             L"--once",     L"--verbose",       L"--section-name", L"Test-Section"});
   ASSERT_TRUE(result.m_bOk) << std::string(result.m_strError.begin(), result.m_strError.end());
   const PublisherOptions& o = result.m_options;
   EXPECT_EQ(o.m_source, SourceKind::Adapter);
@@ -50,7 +52,8 @@ TEST(PublisherOptions, EachOptionSetsItsValue) {
 }
 
 TEST(PublisherOptions, RouterAndSeedOptions) {
-  const ParseResult router = Parse({L"--source", L"router", L"--router", L"http://192.168.178.1:49000/igddesc.xml"});
+  const ParseResult router =
+      Parse({L"--source", L"router", L"--router", L"http://192.168.178.1:49000/igddesc.xml"});
   ASSERT_TRUE(router.m_bOk);
   EXPECT_EQ(router.m_options.m_source, SourceKind::Router);
   EXPECT_EQ(router.m_options.m_strRouter, L"http://192.168.178.1:49000/igddesc.xml");
@@ -119,9 +122,10 @@ TEST(PublisherOptions, MistakesGiveOneLineSayingWhatAndWhatToDo) {
 
 TEST(PublisherOptions, UsageListsEveryUserOptionButNotTheSectionName) {
   const std::wstring_view usage = PublisherUsage();
-  for (std::wstring_view option : {L"--source", L"--seed", L"--adapter", L"--router", L"--bits", L"--down-on-upper",
-                                   L"--color-down", L"--color-up", L"--interval", L"--max-down", L"--max-up", L"--once",
-                                   L"--verbose", L"--stop", L"--help"}) {
+  for (std::wstring_view option :
+       {L"--source", L"--seed", L"--adapter", L"--router", L"--bits", L"--down-on-upper",
+        L"--color-down", L"--color-up", L"--interval", L"--max-down", L"--max-up", L"--once",
+        L"--verbose", L"--stop", L"--help"}) {
     EXPECT_NE(usage.find(option), std::wstring_view::npos);
   }
   EXPECT_EQ(usage.find(L"--section-name"), std::wstring_view::npos);

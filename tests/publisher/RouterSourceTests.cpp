@@ -45,10 +45,11 @@ struct FakeGateway {
     const std::string action = ActionOf(request);
     if (const auto it = m_overrides.find(action); it != m_overrides.end()) return it->second;
     if (action == "GetCommonLinkProperties") {
-      return {200, SoapAnswer("GetCommonLinkProperties", {{"NewWANAccessType", "DSL"},
-                                                          {"NewLayer1UpstreamMaxBitRate", "40000000"},
-                                                          {"NewLayer1DownstreamMaxBitRate", "100000000"},
-                                                          {"NewPhysicalLinkStatus", "Up"}})};
+      return {200,
+              SoapAnswer("GetCommonLinkProperties", {{"NewWANAccessType", "DSL"},
+                                                     {"NewLayer1UpstreamMaxBitRate", "40000000"},
+                                                     {"NewLayer1DownstreamMaxBitRate", "100000000"},
+                                                     {"NewPhysicalLinkStatus", "Up"}})};
     }
     if (action == "GetAddonInfos" && m_bAddon) {
       return {200, SoapAnswer("GetAddonInfos", {{"NewByteSendRate", "89012"},
@@ -56,9 +57,12 @@ struct FakeGateway {
                                                 {"NewPacketSendRate", "80"},
                                                 {"NewTotalBytesSent", "1"}})};
     }
-    if (action == "GetTotalBytesSent") return {200, SoapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", Next(m_sent, m_nSentCalls)}})};
+    if (action == "GetTotalBytesSent")
+      return {200,
+              SoapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", Next(m_sent, m_nSentCalls)}})};
     if (action == "GetTotalBytesReceived") {
-      return {200, SoapAnswer("GetTotalBytesReceived", {{"NewTotalBytesReceived", Next(m_received, m_nReceivedCalls)}})};
+      return {200, SoapAnswer("GetTotalBytesReceived",
+                              {{"NewTotalBytesReceived", Next(m_received, m_nReceivedCalls)}})};
     }
     return {500, SoapFault(401, "Invalid Action")};
   }
@@ -67,13 +71,16 @@ struct FakeGateway {
 class RouterSource : public ::testing::Test {
  protected:
   void Serve() {
-    ASSERT_TRUE(m_igd.Start([this](const FakeRequest& request) { return m_gateway.Answer(request); }));
+    ASSERT_TRUE(
+        m_igd.Start([this](const FakeRequest& request) { return m_gateway.Answer(request); }));
   }
   std::wstring DescriptionUrl() const { return m_igd.Url("/igddesc.xml"); }
   std::string PortText() const { return std::to_string(m_igd.Port()); }
   std::vector<std::string> Actions() {
     std::vector<std::string> actions;
-    for (const FakeRequest& request : m_igd.Requests()) actions.push_back(request.m_strMethod == "GET" ? "GET " + request.m_strPath : ActionOf(request));
+    for (const FakeRequest& request : m_igd.Requests())
+      actions.push_back(request.m_strMethod == "GET" ? "GET " + request.m_strPath
+                                                     : ActionOf(request));
     return actions;
   }
 
@@ -97,11 +104,15 @@ TEST_F(RouterSource, AddonRatesAndLinkFullScaleFromAHostRelativeControlUrl) {
 
   const std::vector<FakeRequest> requests = m_igd.Requests();
   ASSERT_EQ(requests.size(), 3u);
-  EXPECT_EQ(Actions(), (std::vector<std::string>{"GET /igddesc.xml", "GetCommonLinkProperties", "GetAddonInfos"}));
+  EXPECT_EQ(Actions(), (std::vector<std::string>{"GET /igddesc.xml", "GetCommonLinkProperties",
+                                                 "GetAddonInfos"}));
   EXPECT_EQ(requests[2].m_strMethod, "POST");
-  EXPECT_EQ(requests[2].m_strSoapAction, "\"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1#GetAddonInfos\"");
-  EXPECT_NE(requests[2].m_strBody.find("<u:GetAddonInfos xmlns:u=\"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1\">"),
-            std::string::npos);
+  EXPECT_EQ(requests[2].m_strSoapAction,
+            "\"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1#GetAddonInfos\"");
+  EXPECT_NE(
+      requests[2].m_strBody.find(
+          "<u:GetAddonInfos xmlns:u=\"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1\">"),
+      std::string::npos);
 }
 
 TEST_F(RouterSource, ControlUrlMayBeRelativeBaseRelativeOrAbsolute) {
@@ -120,11 +131,13 @@ TEST_F(RouterSource, ControlUrlMayBeRelativeBaseRelativeOrAbsolute) {
       {origin + "/absolute/ctl2", "http://192.0.2.1:1/ignored/", "/absolute/ctl2"},
   };
   for (const Case& c : kCases) {
-    m_gateway.m_strDescription = IgdDescriptionXml(c.control.c_str(), c.base.empty() ? nullptr : c.base.c_str());
+    m_gateway.m_strDescription =
+        IgdDescriptionXml(c.control.c_str(), c.base.empty() ? nullptr : c.base.c_str());
     m_gateway.m_strControlPath = c.path;
     CRouterSource source(DescriptionUrl(), 2000);
     ASSERT_EQ(source.Start(), L"") << c.control;
-    EXPECT_EQ(source.ControlUrl(), std::wstring(origin.begin(), origin.end()) + std::wstring(c.path.begin(), c.path.end()));
+    EXPECT_EQ(source.ControlUrl(), std::wstring(origin.begin(), origin.end()) +
+                                       std::wstring(c.path.begin(), c.path.end()));
     EXPECT_EQ(source.Read(1000).m_kind, SourceReading::Kind::Sample) << c.control;
   }
 }
@@ -161,10 +174,22 @@ TEST_F(RouterSource, CountersThatWrapWidenOrRestartGiveNoSpike) {
   };
   using K = SourceReading::Kind;
   const Case kCases[] = {
-      {"32-bit wrap", {4'294'960'000, 3'000, 13'000}, {K::Skip, K::Sample, K::Sample}, {10'296, 10'000}},
-      {"wider than 32 bits", {5'000'000'000, 5'000'100'000, 5'000'300'000}, {K::Skip, K::Sample, K::Sample}, {100'000, 200'000}},
-      {"restart of a wide counter", {5'000'000'000, 1'000, 3'000}, {K::Skip, K::Skip, K::Sample}, {2'000}},
-      {"restart of a 32-bit counter far below the top", {2'000'000'000, 1'000, 1'500}, {K::Skip, K::Skip, K::Sample}, {500}},
+      {"32-bit wrap",
+       {4'294'960'000, 3'000, 13'000},
+       {K::Skip, K::Sample, K::Sample},
+       {10'296, 10'000}},
+      {"wider than 32 bits",
+       {5'000'000'000, 5'000'100'000, 5'000'300'000},
+       {K::Skip, K::Sample, K::Sample},
+       {100'000, 200'000}},
+      {"restart of a wide counter",
+       {5'000'000'000, 1'000, 3'000},
+       {K::Skip, K::Skip, K::Sample},
+       {2'000}},
+      {"restart of a 32-bit counter far below the top",
+       {2'000'000'000, 1'000, 1'500},
+       {K::Skip, K::Skip, K::Sample},
+       {500}},
   };
   m_gateway.m_bAddon = false;
   Serve();
@@ -176,7 +201,8 @@ TEST_F(RouterSource, CountersThatWrapWidenOrRestartGiveNoSpike) {
     std::vector<std::int64_t> rates;
     for (std::size_t i = 0; i < c.kinds.size(); ++i) {
       const SourceReading reading = source.Read(1000 * (i + 1));
-      EXPECT_EQ(reading.m_kind, c.kinds[i]) << c.name << ", read " << i << ": " << Narrow(reading.m_strError);
+      EXPECT_EQ(reading.m_kind, c.kinds[i])
+          << c.name << ", read " << i << ": " << Narrow(reading.m_strError);
       if (reading.m_kind == K::Sample) rates.push_back(reading.m_sample.m_nRateDown);
     }
     EXPECT_EQ(rates, c.rates) << c.name;
@@ -195,12 +221,14 @@ TEST_F(RouterSource, FailingActionsGiveNoDataWithALineSayingWhat) {
       {"GetTotalBytesSent", 500, "", false, L"router: GetTotalBytesSent answered HTTP 500"},
       {"GetTotalBytesReceived", 500, SoapFault(501, "Action Failed"), false,
        L"router: GetTotalBytesReceived failed with UPnP error 501 (Action Failed)"},
-      {"GetAddonInfos", 200, "<s:Envelope><s:Body><NewByteSendRate>5</NewByteReceiveRate></s:Body></s:Envelope>", true,
+      {"GetAddonInfos", 200,
+       "<s:Envelope><s:Body><NewByteSendRate>5</NewByteReceiveRate></s:Body></s:Envelope>", true,
        L"router: GetAddonInfos answer is not valid XML"},
-      {"GetAddonInfos", 200, "NewByteSendRate=5", true, L"router: GetAddonInfos answer is not valid XML"},
+      {"GetAddonInfos", 200, "NewByteSendRate=5", true,
+       L"router: GetAddonInfos answer is not valid XML"},
       {"GetAddonInfos", 200, "<a><b></a>", true, L"router: GetAddonInfos answer is not valid XML"},
-      {"GetTotalBytesSent", 200, SoapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", "lots"}}), false,
-       L"router: the byte totals are missing from its answer"},
+      {"GetTotalBytesSent", 200, SoapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", "lots"}}),
+       false, L"router: the byte totals are missing from its answer"},
   };
   Serve();
   for (const Case& c : kCases) {
@@ -242,14 +270,20 @@ TEST_F(RouterSource, StartRefusesWhatIsNotAUsableGatewayAndSaysWhatToDo) {
     std::wstring expectedEnd;
   };
   const Case kCases[] = {
-      {"malformed description", "<?xml version=\"1.0\"?><root><device><serviceList>", 200, L"the router's description at ",
+      {"malformed description", "<?xml version=\"1.0\"?><root><device><serviceList>", 200,
+       L"the router's description at ",
        L" is not valid XML; check that --router names the UPnP device description"},
-      {"not XML at all", "{\"json\": true}", 200, L"the router's description at ", L" is not valid XML; check that --router names the UPnP device description"},
-      {"no counters service", "<root><device><serviceList><service><serviceType>urn:schemas-upnp-org:service:"
-                              "WANIPConnection:1</serviceType><controlURL>/x</controlURL></service></serviceList></device></root>",
+      {"not XML at all", "{\"json\": true}", 200, L"the router's description at ",
+       L" is not valid XML; check that --router names the UPnP device description"},
+      {"no counters service",
+       "<root><device><serviceList><service><serviceType>urn:schemas-upnp-org:service:"
+       "WANIPConnection:1</serviceType><controlURL>/x</controlURL></service></serviceList></"
+       "device></root>",
        200, L"the router's description at ",
-       L" has no WANCommonInterfaceConfig service; turn on UPnP status information in the router, or use --source adapter"},
-      {"description missing", "", 404, L"the router at ", L" answered HTTP 404 to the description request; check the --router URL"},
+       L" has no WANCommonInterfaceConfig service; turn on UPnP status information in the router, "
+       L"or use --source adapter"},
+      {"description missing", "", 404, L"the router at ",
+       L" answered HTTP 404 to the description request; check the --router URL"},
   };
   Serve();
   for (const Case& c : kCases) {
@@ -266,18 +300,22 @@ TEST(RouterSourceUnreachable, StartSaysTheRouterCannotBeReached) {
   const std::wstring strUrl = closed.Url("/igddesc.xml");
   closed.Stop();
   CRouterSource source(strUrl, 1000);
-  EXPECT_EQ(source.Start(), L"cannot reach the router at " + strUrl +
-                                L" (cannot connect); check the address and that UPnP is turned on in the router");
+  EXPECT_EQ(source.Start(),
+            L"cannot reach the router at " + strUrl +
+                L" (cannot connect); check the address and that UPnP is turned on in the router");
 }
 
 TEST_F(RouterSource, ProgramPublishesTheRoutersRates) {
   Serve();
   const std::wstring strName = UniqueSectionName(L"ExeRouter");
-  const ChildResult result = RunPublisher(
-      L"--section-name \"" + strName + L"\" --source router --router " + DescriptionUrl() + L" --once --bits", 20000);
+  const ChildResult result =
+      RunPublisher(L"--section-name \"" + strName + L"\" --source router --router " +
+                       DescriptionUrl() + L" --once --bits",
+                   20000);
   ASSERT_TRUE(result.m_bExited);
   EXPECT_EQ(result.m_dwExitCode, 0u) << result.m_strErr;
-  EXPECT_NE(result.m_strOut.find(" down=1234567 up=89012 max-down=12500000 max-up=5000000 "), std::string::npos)
+  EXPECT_NE(result.m_strOut.find(" down=1234567 up=89012 max-down=12500000 max-up=5000000 "),
+            std::string::npos)
       << result.m_strOut;
   EXPECT_NE(result.m_strOut.find("units=bits"), std::string::npos);
 }
@@ -286,12 +324,13 @@ TEST_F(RouterSource, ProgramRefusesAMalformedRouterWithExitCodeThree) {
   m_gateway.m_strDescription = "<root><device>";
   Serve();
   const std::wstring strName = UniqueSectionName(L"ExeRouterBad");
-  const ChildResult result =
-      RunPublisher(L"--section-name \"" + strName + L"\" --source router --router " + DescriptionUrl(), 20000);
+  const ChildResult result = RunPublisher(
+      L"--section-name \"" + strName + L"\" --source router --router " + DescriptionUrl(), 20000);
   ASSERT_TRUE(result.m_bExited);
   EXPECT_EQ(result.m_dwExitCode, 3u);
-  EXPECT_EQ(result.m_strErr, "nimbrel-publisher: the router's description at " + Narrow(DescriptionUrl()) +
-                                 " is not valid XML; check that --router names the UPnP device description\r\n");
+  EXPECT_EQ(result.m_strErr,
+            "nimbrel-publisher: the router's description at " + Narrow(DescriptionUrl()) +
+                " is not valid XML; check that --router names the UPnP device description\r\n");
   EXPECT_FALSE(ReadSection(strName));
 }
 
@@ -301,8 +340,8 @@ TEST_F(RouterSource, ProgramShowsNoDataAndRetriesWhileTheRouterFails) {
   Serve();
   const std::wstring strName = UniqueSectionName(L"ExeRouterFail");
   CChildProcess child;
-  ASSERT_TRUE(child.Start(L"--section-name \"" + strName + L"\" --source router --router " + DescriptionUrl() +
-                          L" --interval 100"));
+  ASSERT_TRUE(child.Start(L"--section-name \"" + strName + L"\" --source router --router " +
+                          DescriptionUrl() + L" --interval 100"));
   std::optional<SharedTrafficRecord> record;
   for (int i = 0; i < 100 && !(record && record->Sequence != 0); ++i) {
     Sleep(50);
@@ -319,7 +358,9 @@ TEST_F(RouterSource, ProgramShowsNoDataAndRetriesWhileTheRouterFails) {
   EXPECT_EQ(RunPublisher(L"--section-name \"" + strName + L"\" --stop", 10000).m_dwExitCode, 0u);
   const ChildResult result = child.Finish(10000);
   EXPECT_TRUE(result.m_bExited);
-  EXPECT_EQ(result.m_strErr.rfind("nimbrel-publisher: router: GetTotalBytesSent answered HTTP 500; showing No Data and retrying in ", 0),
+  EXPECT_EQ(result.m_strErr.rfind("nimbrel-publisher: router: GetTotalBytesSent answered HTTP 500; "
+                                  "showing No Data and retrying in ",
+                                  0),
             0u)
       << result.m_strErr;
 }

@@ -19,30 +19,42 @@ struct DescriptionCase {
 TEST(ParseIgdDescription, FindsTheCountersServiceAndTheRootUrlBase) {
   const DescriptionCase kCases[] = {
       {"nested device, other services first",
-       "<root><device><serviceList><service><serviceType>urn:schemas-upnp-org:service:Layer3Forwarding:1</serviceType>"
-       "<controlURL>/l3f</controlURL></service></serviceList><deviceList><device><serviceList><service>"
-       "<serviceType>urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1</serviceType><eventSubURL/>"
-       "<controlURL>/igdupnp/control/WANCommonIFC1</controlURL></service></serviceList></device></deviceList>"
+       "<root><device><serviceList><service><serviceType>urn:schemas-upnp-org:service:"
+       "Layer3Forwarding:1</serviceType>"
+       "<controlURL>/l3f</controlURL></service></"
+       "serviceList><deviceList><device><serviceList><service>"
+       "<serviceType>urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1</"
+       "serviceType><eventSubURL/>"
+       "<controlURL>/igdupnp/control/WANCommonIFC1</controlURL></service></serviceList></device></"
+       "deviceList>"
        "</device></root>",
-       L"", L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1", L"/igdupnp/control/WANCommonIFC1"},
+       L"", L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1",
+       L"/igdupnp/control/WANCommonIFC1"},
       {"URLBase at the root, blanks around the type",
-       "<?xml version=\"1.0\"?><root xmlns=\"urn:schemas-upnp-org:device-1-0\"><URLBase>http://10.0.0.1:5000/</URLBase>"
-       "<device><serviceList><service><serviceType>\n  urn:schemas-upnp-org:service:WANCommonInterfaceConfig:2\n</serviceType>"
+       "<?xml version=\"1.0\"?><root "
+       "xmlns=\"urn:schemas-upnp-org:device-1-0\"><URLBase>http://10.0.0.1:5000/</URLBase>"
+       "<device><serviceList><service><serviceType>\n  "
+       "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:2\n</serviceType>"
        "<controlURL>ctl/CmnIfCfg</controlURL></service></serviceList></device></root>",
-       L"http://10.0.0.1:5000/", L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:2", L"ctl/CmnIfCfg"},
+       L"http://10.0.0.1:5000/", L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:2",
+       L"ctl/CmnIfCfg"},
       {"the first of two counters services wins",
        "<root><device><serviceList>"
-       "<service><serviceType>urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1</serviceType><controlURL>/a</controlURL></service>"
-       "<service><serviceType>urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1</serviceType><controlURL>/b</controlURL></service>"
+       "<service><serviceType>urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1</"
+       "serviceType><controlURL>/a</controlURL></service>"
+       "<service><serviceType>urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1</"
+       "serviceType><controlURL>/b</controlURL></service>"
        "</serviceList></device></root>",
        L"", L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1", L"/a"},
       {"a URLBase inside a device is not the document's",
        "<root><device><URLBase>http://wrong/</URLBase><serviceList><service>"
-       "<serviceType>urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1</serviceType><controlURL>/a</controlURL>"
+       "<serviceType>urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1</"
+       "serviceType><controlURL>/a</controlURL>"
        "</service></serviceList></device></root>",
        L"", L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1", L"/a"},
       {"no counters service",
-       "<root><device><serviceList><service><serviceType>urn:schemas-upnp-org:service:WANIPConnection:1</serviceType>"
+       "<root><device><serviceList><service><serviceType>urn:schemas-upnp-org:service:"
+       "WANIPConnection:1</serviceType>"
        "<controlURL>/ip</controlURL></service></serviceList></device></root>",
        L"", L"", L""},
   };
@@ -56,7 +68,8 @@ TEST(ParseIgdDescription, FindsTheCountersServiceAndTheRootUrlBase) {
 }
 
 TEST(ParseIgdDescription, RejectsWhatIsNotWellFormed) {
-  for (const char* pszXml : {"", "not xml", "<root><device></root>", "<root/><root/>", "<!DOCTYPE root [<!ENTITY x \"y\">]><root>&x;</root>"}) {
+  for (const char* pszXml : {"", "not xml", "<root><device></root>", "<root/><root/>",
+                             "<!DOCTYPE root [<!ENTITY x \"y\">]><root>&x;</root>"}) {
     IgdDescription description;
     EXPECT_LT(ParseIgdDescription(pszXml, description), 0) << pszXml;
   }
@@ -64,12 +77,14 @@ TEST(ParseIgdDescription, RejectsWhatIsNotWellFormed) {
 
 TEST(ParseSoapReply, CollectsTheValuesOfAnAnswer) {
   SoapReply reply;
-  ASSERT_GE(ParseSoapReply("<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body>"
-                           "<u:GetAddonInfosResponse xmlns:u=\"urn:x\"><NewByteSendRate>89012</NewByteSendRate>"
-                           "<NewByteReceiveRate> 1234567 </NewByteReceiveRate><NewDNSServer1/>"
-                           "</u:GetAddonInfosResponse></s:Body></s:Envelope>",
-                           reply),
-            0);
+  ASSERT_GE(
+      ParseSoapReply(
+          "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body>"
+          "<u:GetAddonInfosResponse xmlns:u=\"urn:x\"><NewByteSendRate>89012</NewByteSendRate>"
+          "<NewByteReceiveRate> 1234567 </NewByteReceiveRate><NewDNSServer1/>"
+          "</u:GetAddonInfosResponse></s:Body></s:Envelope>",
+          reply),
+      0);
   EXPECT_FALSE(reply.m_bFault);
   ASSERT_NE(reply.Find(L"NewByteSendRate"), nullptr);
   EXPECT_EQ(*reply.Find(L"NewByteSendRate"), L"89012");
@@ -81,23 +96,27 @@ TEST(ParseSoapReply, CollectsTheValuesOfAnAnswer) {
 
 TEST(ParseSoapReply, ReadsTheUpnpErrorOfAFault) {
   SoapReply reply;
-  ASSERT_GE(ParseSoapReply("<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body><s:Fault>"
-                           "<faultcode>s:Client</faultcode><faultstring>UPnPError</faultstring><detail>"
-                           "<UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>401</errorCode>"
-                           "<errorDescription>Invalid Action</errorDescription></UPnPError></detail></s:Fault>"
-                           "</s:Body></s:Envelope>",
-                           reply),
-            0);
+  ASSERT_GE(
+      ParseSoapReply(
+          "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body><s:Fault>"
+          "<faultcode>s:Client</faultcode><faultstring>UPnPError</faultstring><detail>"
+          "<UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>401</errorCode>"
+          "<errorDescription>Invalid Action</errorDescription></UPnPError></detail></s:Fault>"
+          "</s:Body></s:Envelope>",
+          reply),
+      0);
   EXPECT_TRUE(reply.m_bFault);
   EXPECT_EQ(reply.m_strErrorCode, L"401");
   EXPECT_EQ(reply.m_strErrorDescription, L"Invalid Action");
 
   SoapReply bare;
-  ASSERT_GE(ParseSoapReply("<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body><s:Fault>"
-                           "<faultcode>s:Server</faultcode><faultstring>Internal Error</faultstring></s:Fault>"
-                           "</s:Body></s:Envelope>",
-                           bare),
-            0);
+  ASSERT_GE(
+      ParseSoapReply(
+          "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body><s:Fault>"
+          "<faultcode>s:Server</faultcode><faultstring>Internal Error</faultstring></s:Fault>"
+          "</s:Body></s:Envelope>",
+          bare),
+      0);
   EXPECT_TRUE(bare.m_bFault);
   EXPECT_EQ(bare.m_strErrorCode, L"");
   EXPECT_EQ(bare.m_strErrorDescription, L"Internal Error");

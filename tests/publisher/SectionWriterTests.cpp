@@ -105,7 +105,8 @@ TEST(TrafficSectionWriter, SecondWriterOfTheSameSectionIsRefused) {
 
 TEST(TrafficSectionWriter, SectionHeldByAnotherProgramIsRefused) {
   const std::wstring strName = UniqueSectionName(L"Foreign");
-  HANDLE hForeign = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 72, strName.c_str());
+  HANDLE hForeign =
+      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 72, strName.c_str());
   ASSERT_NE(hForeign, nullptr);
   CTrafficSectionWriter writer;
   EXPECT_EQ(writer.Open(strName), SectionOpenResult::AlreadyPublished);

@@ -8,17 +8,21 @@
 namespace {
 
 TEST(BuildSoapRequest, NamesTheActionInItsServiceNamespace) {
-  EXPECT_EQ(BuildSoapRequest(L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1", L"GetTotalBytesSent"),
+  EXPECT_EQ(BuildSoapRequest(L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1",
+                             L"GetTotalBytesSent"),
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
             "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
             "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\">"
-            "<s:Body><u:GetTotalBytesSent xmlns:u=\"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1\">"
+            "<s:Body><u:GetTotalBytesSent "
+            "xmlns:u=\"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1\">"
             "</u:GetTotalBytesSent></s:Body></s:Envelope>\r\n");
 }
 
 TEST(SoapActionHeader, QuotesServiceAndAction) {
-  EXPECT_EQ(SoapActionHeader(L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1", L"GetAddonInfos"),
-            L"SOAPAction: \"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1#GetAddonInfos\"");
+  EXPECT_EQ(
+      SoapActionHeader(L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1",
+                       L"GetAddonInfos"),
+      L"SOAPAction: \"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1#GetAddonInfos\"");
 }
 
 TEST(ParseUpnpUnsigned, ReadsDecimalCountersOfAnyWidth) {

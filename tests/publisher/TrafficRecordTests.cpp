@@ -8,8 +8,12 @@ namespace {
 
 TEST(NextSequence, CountsUpAndSkipsZeroOnWrap) {
   static constexpr std::pair<std::uint64_t, std::uint64_t> kCases[] = {
-      {1, 2}, {41, 42}, {0xFFFFFFFFull, 0x100000000ull}, {0xFFFFFFFFFFFFFFFEull, 0xFFFFFFFFFFFFFFFFull},
-      {0xFFFFFFFFFFFFFFFFull, 1}, {0, 1}};
+      {1, 2},
+      {41, 42},
+      {0xFFFFFFFFull, 0x100000000ull},
+      {0xFFFFFFFFFFFFFFFEull, 0xFFFFFFFFFFFFFFFFull},
+      {0xFFFFFFFFFFFFFFFFull, 1},
+      {0, 1}};
   for (const auto& [nPrev, nNext] : kCases) EXPECT_EQ(NextSequence(nPrev), nNext) << nPrev;
 }
 
@@ -64,9 +68,11 @@ TEST(BuildTrafficRecord, AFailedSourceGivesMinusOneRates) {
 TEST(FormatTrafficRecord, ShowsEveryField) {
   PublisherOptions options;
   options.m_bByteUnits = false;
-  const SharedTrafficRecord record = BuildTrafficRecord({1250000, -1, 12500000, 5000000}, options, 9);
+  const SharedTrafficRecord record =
+      BuildTrafficRecord({1250000, -1, 12500000, 5000000}, options, 9);
   EXPECT_EQ(FormatTrafficRecord(record),
-            L"seq=9 down=1250000 up=-1 max-down=12500000 max-up=5000000 color-down=4E9AE6 color-up=7EE444 "
+            L"seq=9 down=1250000 up=-1 max-down=12500000 max-up=5000000 color-down=4E9AE6 "
+            L"color-up=7EE444 "
             L"units=bits down-on=lower");
 }
 

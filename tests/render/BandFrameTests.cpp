@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr COLORREF kUpper = 0x0044E47E; // red 126, green 228, blue 68
-constexpr COLORREF kLower = 0x00E69A4E; // red 78, green 154, blue 230
+constexpr COLORREF kUpper = 0x0044E47E;  // red 126, green 228, blue 68
+constexpr COLORREF kLower = 0x00E69A4E;  // red 78, green 154, blue 230
 
 struct Rgba {
   int r;
@@ -70,7 +70,9 @@ struct Frame : RendererOnDoubles {
   wchar_t szLower[kRateTextChars] = L"untouched";
   PixelImage image;
 
-  explicit Frame(int cx = 95, int cy = 38) : RendererOnDoubles(cx, cy) { EXPECT_TRUE(Initialize()); }
+  explicit Frame(int cx = 95, int cy = 38) : RendererOnDoubles(cx, cy) {
+    EXPECT_TRUE(Initialize());
+  }
 
   void Draw(const TrafficState& state) {
     DrawBandFrame(renderer, window.Handle(), state, szUpper, szLower);
@@ -102,9 +104,8 @@ struct Frame : RendererOnDoubles {
   }
 
   [[nodiscard]] BandLayout Layout(const TrafficState& state) const {
-    return ComputeBandLayout(RECT{0, 0, static_cast<LONG>(image.m_nWidth),
-                                  static_cast<LONG>(image.m_nHeight)},
-                             state);
+    return ComputeBandLayout(
+        RECT{0, 0, static_cast<LONG>(image.m_nWidth), static_cast<LONG>(image.m_nHeight)}, state);
   }
 };
 
@@ -171,9 +172,9 @@ int RunOfColor(const PixelImage& image, UINT y, Rgba color) {
   return static_cast<int>(x) - 18;
 }
 
-const Rgba kGrey{64, 64, 64, 255}; // 0.25 of 255, rounded
+const Rgba kGrey{64, 64, 64, 255};  // 0.25 of 255, rounded
 
-} // namespace
+}  // namespace
 
 // --- what a frame leaves transparent ------------------------------------------
 
@@ -186,19 +187,17 @@ TEST(BandFramePixels, BackgroundStaysFullyTransparentOutsideTheItems) {
     int nChecked = 0;
     for (UINT y = 0; y < f.image.m_nHeight; ++y) {
       for (UINT x = 0; x < f.image.m_nWidth; ++x) {
-        const bool bItem = PixelTouches(layout.m_upperText, x, y) ||
-                           PixelTouches(layout.m_lowerText, x, y) ||
-                           PixelTouches(layout.m_upperTrack, x, y) ||
-                           PixelTouches(layout.m_lowerTrack, x, y) ||
-                           PixelTouches(layout.m_upperArrow, x, y) ||
-                           PixelTouches(layout.m_lowerArrow, x, y);
+        const bool bItem =
+            PixelTouches(layout.m_upperText, x, y) || PixelTouches(layout.m_lowerText, x, y) ||
+            PixelTouches(layout.m_upperTrack, x, y) || PixelTouches(layout.m_lowerTrack, x, y) ||
+            PixelTouches(layout.m_upperArrow, x, y) || PixelTouches(layout.m_lowerArrow, x, y);
         if (!bItem) {
           ++nChecked;
           EXPECT_EQ(Unpack(f.image.At(x, y)).a, 0) << "at " << x << ", " << y;
         }
       }
     }
-    EXPECT_GT(nChecked, 300); // the arrow column around and between the arrows
+    EXPECT_GT(nChecked, 300);  // the arrow column around and between the arrows
   }
 }
 
@@ -244,7 +243,7 @@ TEST_P(BandFrameArrows, FillTheirPolygonInTheirLineColour) {
         }
       }
     }
-    EXPECT_GE(nFull, 40); // of the polygon's 60 square units
+    EXPECT_GE(nFull, 40);  // of the polygon's 60 square units
   }
 }
 
@@ -262,8 +261,8 @@ TEST_P(BandFrameArrows, PointTheWayTheFlipFlagSays) {
     return bTop;
   };
   const bool bFlipped = GetParam().bFlipped != FALSE;
-  EXPECT_EQ(pointsUp(4), !bFlipped);   // upper arrow, y0 = 19 * 0.5 - 5.5
-  EXPECT_EQ(pointsUp(23), bFlipped);   // lower arrow, y0 = 28.5 - 5.5
+  EXPECT_EQ(pointsUp(4), !bFlipped);  // upper arrow, y0 = 19 * 0.5 - 5.5
+  EXPECT_EQ(pointsUp(23), bFlipped);  // lower arrow, y0 = 28.5 - 5.5
 }
 
 INSTANTIATE_TEST_SUITE_P(Orientation, BandFrameArrows,
@@ -278,7 +277,7 @@ struct BarCase {
   const char* name;
   std::int64_t rate;
   std::int64_t max;
-  float barEnd; // 18 when there is no bar at all
+  float barEnd;  // 18 when there is no bar at all
 };
 
 class BandFrameBars : public testing::TestWithParam<BarCase> {};
@@ -293,8 +292,10 @@ TEST_P(BandFrameBars, RunAlongTheGreyTrackAsFarAsRateOverFullScale) {
   const struct {
     UINT y;
     Rgba color;
-  } tracks[] = {{16, FromColorRef(kUpper)}, {17, FromColorRef(kUpper)},
-                {35, FromColorRef(kLower)}, {36, FromColorRef(kLower)}};
+  } tracks[] = {{16, FromColorRef(kUpper)},
+                {17, FromColorRef(kUpper)},
+                {35, FromColorRef(kLower)},
+                {36, FromColorRef(kLower)}};
   const int nWholeBar = static_cast<int>(std::floor(c.barEnd)) - 18;
   const int nWholeGrey = 93 - static_cast<int>(std::ceil(c.barEnd));
   for (const auto& track : tracks) {
@@ -310,7 +311,7 @@ TEST_P(BandFrameBars, RunAlongTheGreyTrackAsFarAsRateOverFullScale) {
     }
     EXPECT_GE(nGrey, nWholeGrey);
     EXPECT_LE(nGrey, 93 - 18 - nWholeBar);
-    EXPECT_EQ(Unpack(f.image.At(93, track.y)).a, 0); // the track ends at W - 2
+    EXPECT_EQ(Unpack(f.image.At(93, track.y)).a, 0);  // the track ends at W - 2
     EXPECT_EQ(Unpack(f.image.At(17, track.y)).a, 0);
   }
 }
@@ -320,8 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(BarCase{"ThreeOfFourEndsAt74", 3, 4, 74.25f}, BarCase{"Full", 4, 4, 93},
                     BarCase{"AboveFullScale", 1000, 4, 93}, BarCase{"Half", 1, 2, 55.5f},
                     BarCase{"ZeroRate", 0, 4, 18}, BarCase{"NoFullScale", 3, 0, 18},
-                    BarCase{"NegativeFullScale", 3, -1, 18},
-                    BarCase{"NegativeRate", -1, 4, 18}),
+                    BarCase{"NegativeFullScale", 3, -1, 18}, BarCase{"NegativeRate", -1, 4, 18}),
     [](const testing::TestParamInfo<BarCase>& info) { return std::string(info.param.name); });
 
 // --- texts ----------------------------------------------------------------
@@ -351,7 +351,7 @@ TEST_P(BandFrameTexts, AreTheFormattedRatesInsideTheirBoxesInTheirColours) {
     const LayoutRect* pBox;
     COLORREF cr;
     UINT yFrom;
-    UINT yTo; // rows above the line's track
+    UINT yTo;  // rows above the line's track
   } lines[] = {{c.rateUpper, f.szUpper, &layout.m_upperText, kUpper, 0, 16},
                {c.rateLower, f.szLower, &layout.m_lowerText, kLower, 19, 35}};
   for (const auto& line : lines) {
@@ -378,27 +378,29 @@ TEST_P(BandFrameTexts, AreTheFormattedRatesInsideTheirBoxesInTheirColours) {
         }
       }
     }
-    EXPECT_GT(nInk, 40); // DirectWrite did draw glyphs
+    EXPECT_GT(nInk, 40);  // DirectWrite did draw glyphs
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BandFrameTexts,
-    testing::Values(TextCase{"Bytes", 12345678, 2048, FALSE}, TextCase{"Bits", 1250000, 125000, TRUE},
-                    TextCase{"NoDataOnNegativeRate", -1, 5000, FALSE},
-                    TextCase{"NoDataOnBothLines", -1, -1, TRUE}),
-    [](const testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, BandFrameTexts,
+                         testing::Values(TextCase{"Bytes", 12345678, 2048, FALSE},
+                                         TextCase{"Bits", 1250000, 125000, TRUE},
+                                         TextCase{"NoDataOnNegativeRate", -1, 5000, FALSE},
+                                         TextCase{"NoDataOnBothLines", -1, -1, TRUE}),
+                         [](const testing::TestParamInfo<TextCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST(BandFramePixels, NoDataStateShowsBothLinesTracksAndArrowsButNoBars) {
   Frame f;
-  const TrafficState state; // what the poll sets when the section is missing
+  const TrafficState state;  // what the poll sets when the section is missing
   f.Draw(state);
   EXPECT_EQ(std::wstring(f.szUpper), L"untouched");
   EXPECT_EQ(std::wstring(f.szLower), L"untouched");
   EXPECT_EQ(RunOfColor(f.image, 16, kGrey), 75);
   EXPECT_EQ(RunOfColor(f.image, 35, kGrey), 75);
-  EXPECT_GT(Unpack(f.image.At(4, 8)).a, 200);  // upper arrow points up
-  EXPECT_GT(Unpack(f.image.At(4, 29)).a, 200); // lower arrow points down
+  EXPECT_GT(Unpack(f.image.At(4, 8)).a, 200);   // upper arrow points up
+  EXPECT_GT(Unpack(f.image.At(4, 29)).a, 200);  // lower arrow points down
   EXPECT_TRUE(IsOpaqueColor(f.image.At(8, 10), FromColorRef(state.m_crUpper)));
   EXPECT_TRUE(IsOpaqueColor(f.image.At(8, 27), FromColorRef(state.m_crLower)));
 }
@@ -440,15 +442,15 @@ enum class Guard { DeviceContext, DirectWriteFactory, Initialized };
 void Toggle(CCompositionRenderer& r, Guard guard, ID2D1DeviceContext*& pContext,
             IDWriteFactory*& pFactory) {
   switch (guard) {
-  case Guard::DeviceContext:
-    std::swap(r.m_pD2DContext, pContext);
-    break;
-  case Guard::DirectWriteFactory:
-    std::swap(r.m_pDWriteFactory, pFactory);
-    break;
-  case Guard::Initialized:
-    r.m_bInitialized = !r.m_bInitialized;
-    break;
+    case Guard::DeviceContext:
+      std::swap(r.m_pD2DContext, pContext);
+      break;
+    case Guard::DirectWriteFactory:
+      std::swap(r.m_pDWriteFactory, pFactory);
+      break;
+    case Guard::Initialized:
+      r.m_bInitialized = !r.m_bInitialized;
+      break;
   }
 }
 

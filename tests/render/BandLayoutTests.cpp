@@ -34,7 +34,7 @@ void ExpectVertices(const ArrowShape& arrow, const std::array<LayoutPoint, 8>& e
   }
 }
 
-} // namespace
+}  // namespace
 
 TEST(BandLayout, WorkedExampleAt95By38) {
   const BandLayout layout = ComputeBandLayout(Client(95, 38), State(3, 4, 0, 10));
@@ -125,7 +125,7 @@ TEST(BandLayout, ZeroedClientLaysOutForNothing) {
   ExpectRect(layout.m_lowerText, {18, 0, 0, -2});
   ExpectRect(layout.m_upperTrack, {18, -3, -2, -1});
   ExpectRect(layout.m_lowerTrack, {18, -3, -2, -1});
-  ExpectRect(layout.m_upperBar, {18, -3, 8, -1}); // half of a negative span
+  ExpectRect(layout.m_upperBar, {18, -3, 8, -1});  // half of a negative span
   EXPECT_FLOAT_EQ(layout.m_upperArrow.m_vertices[7].y, -5.5f);
   EXPECT_FLOAT_EQ(layout.m_lowerArrow.m_vertices[3].y, -5.5f);
 }
@@ -192,7 +192,7 @@ TEST(BandLayout, ColorRefBecomesOpaqueColorWithRedFromTheLowByte) {
       {0x000000FF, {1, 0, 0, 1}},
       {0x0000FF00, {0, 1, 0, 1}},
       {0x00FF0000, {0, 0, 1, 1}},
-      {0xFF000000, {0, 0, 0, 1}}, // the top byte is not alpha
+      {0xFF000000, {0, 0, 0, 1}},  // the top byte is not alpha
       {0x00E69A4E, {78 / 255.0f, 154 / 255.0f, 230 / 255.0f, 1}},
   };
   for (const ColorCase& c : cases) {
@@ -218,7 +218,8 @@ struct PlannedItem {
 std::vector<PlannedItem> Items(const FramePlan& plan) {
   std::vector<PlannedItem> items;
   for (std::size_t i = 0; i < plan.m_nItems; ++i) {
-    items.push_back({plan.m_items[i].m_kind, plan.m_items[i].m_brush, plan.m_items[i].m_bUpperLine});
+    items.push_back(
+        {plan.m_items[i].m_kind, plan.m_items[i].m_brush, plan.m_items[i].m_bUpperLine});
   }
   return items;
 }
@@ -250,7 +251,7 @@ struct PlanCase {
   std::vector<PlannedItem> expected;
 };
 
-} // namespace
+}  // namespace
 
 class FramePlanItems : public testing::TestWithParam<PlanCase> {};
 
@@ -264,19 +265,43 @@ TEST_P(FramePlanItems, DrawsWhatItsBrushesAndValuesAllow) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, FramePlanItems,
     testing::Values(
-        PlanCase{"FullFrameInDrawingOrder", State(3, 4, 1, 4), TRUE, TRUE, TRUE,
+        PlanCase{"FullFrameInDrawingOrder",
+                 State(3, 4, 1, 4),
+                 TRUE,
+                 TRUE,
+                 TRUE,
                  {kUpperText, kLowerText, kUpperTrack, kLowerTrack, kUpperBar, kLowerBar,
                   kUpperArrow, kLowerArrow}},
-        PlanCase{"NoDataDrawsTracksAndArrowsButNoBars", TrafficState{}, TRUE, TRUE, TRUE,
+        PlanCase{"NoDataDrawsTracksAndArrowsButNoBars",
+                 TrafficState{},
+                 TRUE,
+                 TRUE,
+                 TRUE,
                  {kUpperText, kLowerText, kUpperTrack, kLowerTrack, kUpperArrow, kLowerArrow}},
-        PlanCase{"ZeroRateStillDrawsItsBar", State(0, 4, 0, 4), TRUE, TRUE, TRUE,
+        PlanCase{"ZeroRateStillDrawsItsBar",
+                 State(0, 4, 0, 4),
+                 TRUE,
+                 TRUE,
+                 TRUE,
                  {kUpperText, kLowerText, kUpperTrack, kLowerTrack, kUpperBar, kLowerBar,
                   kUpperArrow, kLowerArrow}},
-        PlanCase{"MissingUpperBrushSkipsTheUpperLine", State(3, 4, 1, 4), FALSE, TRUE, TRUE,
+        PlanCase{"MissingUpperBrushSkipsTheUpperLine",
+                 State(3, 4, 1, 4),
+                 FALSE,
+                 TRUE,
+                 TRUE,
                  {kLowerText, kUpperTrack, kLowerTrack, kLowerBar, kLowerArrow}},
-        PlanCase{"MissingLowerBrushSkipsTheLowerLine", State(3, 4, 1, 4), TRUE, FALSE, TRUE,
+        PlanCase{"MissingLowerBrushSkipsTheLowerLine",
+                 State(3, 4, 1, 4),
+                 TRUE,
+                 FALSE,
+                 TRUE,
                  {kUpperText, kUpperTrack, kLowerTrack, kUpperBar, kUpperArrow}},
-        PlanCase{"MissingTrackBrushSkipsBothTracks", State(3, 4, 1, 4), TRUE, TRUE, FALSE,
+        PlanCase{"MissingTrackBrushSkipsBothTracks",
+                 State(3, 4, 1, 4),
+                 TRUE,
+                 TRUE,
+                 FALSE,
                  {kUpperText, kLowerText, kUpperBar, kLowerBar, kUpperArrow, kLowerArrow}},
         PlanCase{"NoBrushesDrawNothing", State(3, 4, 1, 4), FALSE, FALSE, FALSE, {}}),
     [](const testing::TestParamInfo<PlanCase>& info) { return std::string(info.param.name); });

@@ -16,14 +16,14 @@ ID2D1Image* TargetOf(const CCompositionRenderer& renderer) {
   ID2D1Image* pTarget = nullptr;
   renderer.m_pD2DContext->GetTarget(&pTarget);
   if (pTarget != nullptr) {
-    pTarget->Release(); // only compared, the context keeps it
+    pTarget->Release();  // only compared, the context keeps it
   }
   return pTarget;
 }
 
 std::vector<IUnknown*> Slots(const CCompositionRenderer& r) {
-  return {r.m_pD3DDevice,   r.m_pD3DContext, r.m_pDxgiDevice,   r.m_pSwapChain,
-          r.m_pD2DFactory,  r.m_pD2DDevice,  r.m_pD2DContext,   r.m_pTargetBitmap,
+  return {r.m_pD3DDevice,     r.m_pD3DContext,  r.m_pDxgiDevice,  r.m_pSwapChain,
+          r.m_pD2DFactory,    r.m_pD2DDevice,   r.m_pD2DContext,  r.m_pTargetBitmap,
           r.m_pDWriteFactory, r.m_pDCompDevice, r.m_pDCompTarget, r.m_pDCompVisual};
 }
 
@@ -60,7 +60,7 @@ void ExpectReady(const CCompositionRenderer& r, int nWidth, int nHeight) {
 // that after the renderer lets go we can see whether anyone else still holds
 // one: the last Release of each must be the one that destroys it.
 class CHeldReferences {
-public:
+ public:
   explicit CHeldReferences(const CCompositionRenderer& r) {
     // In dependency order: users before what they use.
     Hold(r.m_pTargetBitmap);
@@ -101,7 +101,7 @@ public:
     return remaining;
   }
 
-private:
+ private:
   // The D3D device and its DXGI side are one object; hold it once.
   void HoldIdentity(IUnknown* p) {
     if (p != nullptr) {
@@ -122,8 +122,7 @@ private:
   std::vector<IUnknown*> m_held;
 };
 
-
-} // namespace
+}  // namespace
 
 // --- Initialize ------------------------------------------------------------
 
@@ -252,9 +251,9 @@ struct StepFailure {
 };
 
 std::vector<IUnknown*> SlotsInCreationOrder(const CCompositionRenderer& r) {
-  return {r.m_pD3DDevice,    r.m_pD3DContext, r.m_pDxgiDevice,  r.m_pD2DFactory,
-          r.m_pD2DDevice,    r.m_pD2DContext, r.m_pDWriteFactory, r.m_pSwapChain,
-          r.m_pDCompDevice,  r.m_pDCompTarget, r.m_pDCompVisual};
+  return {r.m_pD3DDevice,   r.m_pD3DContext,  r.m_pDxgiDevice,    r.m_pD2DFactory,
+          r.m_pD2DDevice,   r.m_pD2DContext,  r.m_pDWriteFactory, r.m_pSwapChain,
+          r.m_pDCompDevice, r.m_pDCompTarget, r.m_pDCompVisual};
 }
 
 class SurfaceStepFailure : public testing::TestWithParam<StepFailure> {};
@@ -284,7 +283,7 @@ TEST_P(SurfaceStepFailure, LeavesNoReferenceBehindOnceReleased) {
   s.doubles.Fail().*c.pField = kFailure;
   ASSERT_FALSE(s.Initialize());
   CHeldReferences held(s.renderer);
-  ASSERT_GE(held.Count(), 2u); // at least the device and its context
+  ASSERT_GE(held.Count(), 2u);  // at least the device and its context
   s.renderer.ReleaseResources();
   const std::size_t nHeld = held.Count();
   EXPECT_EQ(held.ReleaseAll(), std::vector<ULONG>(nHeld, 0u));
@@ -293,18 +292,18 @@ TEST_P(SurfaceStepFailure, LeavesNoReferenceBehindOnceReleased) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, SurfaceStepFailure,
-    testing::Values(
-        StepFailure{"DxgiDevice", &RendererFailures::m_hrQueryDxgiDevice, 2, 0},
-        StepFailure{"Adapter", &RendererFailures::m_hrGetAdapter, 7, 0},
-        StepFailure{"AdapterFactory", &RendererFailures::m_hrGetFactory, 7, 0},
-        StepFailure{"SwapChain", &RendererFailures::m_hrCreateSwapChain, 7, 0},
-        StepFailure{"CompositionDevice", &RendererFailures::m_hrCreateCompositionDevice, 8, 0},
-        StepFailure{"Target", &RendererFailures::m_hrCreateTarget, 9, 0},
-        StepFailure{"Visual", &RendererFailures::m_hrCreateVisual, 10, 0},
-        StepFailure{"SetContent", &RendererFailures::m_hrSetContent, 11, 0},
-        StepFailure{"SetRoot", &RendererFailures::m_hrSetRoot, 11, 0},
-        StepFailure{"Commit", &RendererFailures::m_hrCommit, 11, 1},
-        StepFailure{"TargetBuffer", &RendererFailures::m_hrGetBuffer, 11, 1}),
+    testing::Values(StepFailure{"DxgiDevice", &RendererFailures::m_hrQueryDxgiDevice, 2, 0},
+                    StepFailure{"Adapter", &RendererFailures::m_hrGetAdapter, 7, 0},
+                    StepFailure{"AdapterFactory", &RendererFailures::m_hrGetFactory, 7, 0},
+                    StepFailure{"SwapChain", &RendererFailures::m_hrCreateSwapChain, 7, 0},
+                    StepFailure{"CompositionDevice", &RendererFailures::m_hrCreateCompositionDevice,
+                                8, 0},
+                    StepFailure{"Target", &RendererFailures::m_hrCreateTarget, 9, 0},
+                    StepFailure{"Visual", &RendererFailures::m_hrCreateVisual, 10, 0},
+                    StepFailure{"SetContent", &RendererFailures::m_hrSetContent, 11, 0},
+                    StepFailure{"SetRoot", &RendererFailures::m_hrSetRoot, 11, 0},
+                    StepFailure{"Commit", &RendererFailures::m_hrCommit, 11, 1},
+                    StepFailure{"TargetBuffer", &RendererFailures::m_hrGetBuffer, 11, 1}),
     [](const testing::TestParamInfo<StepFailure>& info) { return std::string(info.param.name); });
 
 TEST(SurfaceInitialize, AfterAFailureBuildsAFreshSurfaceAndLetsTheOldObjectsGo) {
@@ -357,7 +356,7 @@ TEST(SurfaceRelease, LeavesNoReferenceToAnythingTheSurfaceMade) {
 
   CHeldReferences held(s.renderer);
   const std::size_t nHeld = held.Count();
-  EXPECT_EQ(nHeld, 12u); // 10 slots (device once, DirectWrite aside), adapter, DXGI factory
+  EXPECT_EQ(nHeld, 12u);  // 10 slots (device once, DirectWrite aside), adapter, DXGI factory
   s.renderer.ReleaseResources();
   ExpectAllSlotsEmpty(s.renderer);
   EXPECT_EQ(held.ReleaseAll(), std::vector<ULONG>(nHeld, 0u));
@@ -386,12 +385,14 @@ TEST(SurfaceRelease, WorksFromEveryStateAndAnyNumberOfTimes) {
   };
   static const Case cases[] = {
       {"Empty", [](Surface&) {}},
-      {"Partial", [](Surface& s) {
+      {"Partial",
+       [](Surface& s) {
          s.doubles.Fail().m_hrCreateVisual = kFailure;
          (void)s.Initialize();
        }},
       {"Ready", [](Surface& s) { (void)s.Initialize(); }},
-      {"ReadyWithoutTarget", [](Surface& s) {
+      {"ReadyWithoutTarget",
+       [](Surface& s) {
          (void)s.Initialize();
          s.doubles.Fail().m_hrResizeBuffers = kFailure;
          s.renderer.Resize(60, 20);
@@ -454,8 +455,8 @@ TEST(SurfaceResize, ClampsToOnePixelAndRebuildsTheTarget) {
     EXPECT_EQ(s.doubles.Log().m_nResizeCount, 2u);
     EXPECT_EQ(s.doubles.Log().m_resizeFormat, DXGI_FORMAT_B8G8R8A8_UNORM);
     EXPECT_EQ(s.doubles.Log().m_nResizeFlags, 0u);
-    EXPECT_EQ(s.doubles.Log().m_nCommits, 1); // resizing neither commits
-    EXPECT_EQ(s.doubles.Log().m_nPresents, 0); // nor presents
+    EXPECT_EQ(s.doubles.Log().m_nCommits, 1);   // resizing neither commits
+    EXPECT_EQ(s.doubles.Log().m_nPresents, 0);  // nor presents
   }
 }
 
@@ -574,13 +575,15 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, SurfaceEndFrameFailure,
     testing::Values(EndFrameFailure{"Present", &RendererFailures::m_hrPresent, 1, 0},
                     EndFrameFailure{"Commit", &RendererFailures::m_hrCommit, 1, 1}),
-    [](const testing::TestParamInfo<EndFrameFailure>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<EndFrameFailure>& info) {
+      return std::string(info.param.name);
+    });
 
 TEST(SurfaceEndFrame, WhoseDrawingFailedNeitherPresentsNorCommits) {
   Surface s;
   ASSERT_TRUE(s.Initialize());
   s.doubles.Fail().m_hrResizeBuffers = kFailure;
-  s.renderer.Resize(60, 20); // the context is left without a target
+  s.renderer.Resize(60, 20);  // the context is left without a target
   s.renderer.m_pD2DContext->BeginDraw();
   const BOOL bEnded = s.renderer.EndFrame();
   if (bEnded) {

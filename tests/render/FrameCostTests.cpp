@@ -58,7 +58,8 @@ struct Bench : RendererOnDoubles {
     IDWriteTextFormat* pFormat = CreateFormat();
     ID2D1SolidColorBrush* pBrushes[3] = {};
     for (ID2D1SolidColorBrush*& pBrush : pBrushes) {
-      (void)renderer.m_pD2DContext->CreateSolidColorBrush(D2D1::ColorF(0.5f, 0.5f, 0.5f, 1), &pBrush);
+      (void)renderer.m_pD2DContext->CreateSolidColorBrush(D2D1::ColorF(0.5f, 0.5f, 0.5f, 1),
+                                                          &pBrush);
     }
     for (ID2D1SolidColorBrush*& pBrush : pBrushes) {
       EmptySlot(pBrush);
@@ -142,16 +143,17 @@ double MicrosecondsPerCall(int nCalls, F&& f) {
   for (int i = 0; i < nCalls; ++i) {
     f(i);
   }
-  const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
+  const std::chrono::duration<double, std::micro> elapsed =
+      std::chrono::steady_clock::now() - start;
   return elapsed.count() / nCalls;
 }
 
 struct ProcessUsage {
-  DWORD nHandles = 0;      // 0 where the platform does not count (Wine)
+  DWORD nHandles = 0;  // 0 where the platform does not count (Wine)
   std::uintptr_t nNextHandle = 0;
   DWORD nGdiObjects = 0;
   DWORD nUserObjects = 0;
-  SIZE_T cbPrivateUsage = 0; // 0 where the platform does not count (Wine)
+  SIZE_T cbPrivateUsage = 0;  // 0 where the platform does not count (Wine)
   SIZE_T cbPrivateCommitted = 0;
 };
 
@@ -201,18 +203,19 @@ ProcessUsage MeasureProcess() {
 }
 
 void Print(const char* pszWhen, const ProcessUsage& usage) {
-  std::printf("%-7s handles %lu, next handle 0x%llx, GDI %lu, USER %lu, "
-              "private usage %zu KiB, private committed %zu KiB\n",
-              pszWhen, usage.nHandles, static_cast<unsigned long long>(usage.nNextHandle),
-              usage.nGdiObjects, usage.nUserObjects, usage.cbPrivateUsage / 1024,
-              usage.cbPrivateCommitted / 1024);
+  std::printf(
+      "%-7s handles %lu, next handle 0x%llx, GDI %lu, USER %lu, "
+      "private usage %zu KiB, private committed %zu KiB\n",
+      pszWhen, usage.nHandles, static_cast<unsigned long long>(usage.nNextHandle),
+      usage.nGdiObjects, usage.nUserObjects, usage.cbPrivateUsage / 1024,
+      usage.cbPrivateCommitted / 1024);
 }
 
-} // namespace
+}  // namespace
 
 TEST(FrameCost, BandFrameNextToAnEmptyFrameOnTheSameTarget) {
   Bench bench;
-  for (int i = 0; i < 50; ++i) { // warm caches, glyph atlases, shaders
+  for (int i = 0; i < 50; ++i) {  // warm caches, glyph atlases, shaders
     bench.BandFrame(i);
     bench.EmptyFrame();
   }
@@ -236,9 +239,10 @@ TEST(FrameCost, BandFrameNextToAnEmptyFrameOnTheSameTarget) {
       MicrosecondsPerCall(kPerBlock, [&](int i) { bench.TextsOnly(pFormat, pBrush, i); });
   EmptySlot(pBrush);
   EmptySlot(pFormat);
-  std::printf("of which: text format and brushes made and released %.1f us, "
-              "empty frame with the two texts %.1f us\n",
-              usFormatAndBrushes, usTexts);
+  std::printf(
+      "of which: text format and brushes made and released %.1f us, "
+      "empty frame with the two texts %.1f us\n",
+      usFormatAndBrushes, usTexts);
   std::printf("band frame %.1f us, empty frame %.1f us, ratio %.2f\n", usBand, usEmpty, ratio);
   RecordProperty("band_frame_us", static_cast<int>(usBand));
   RecordProperty("empty_frame_us", static_cast<int>(usEmpty));
@@ -300,9 +304,10 @@ TEST(FrameCost, TenThousandFramesLeaveHandlesAndPrivateBytesFlat) {
   const long long cbFrames = grown(before.cbPrivateCommitted, after.cbPrivateCommitted);
   const long long cbReference =
       grown(referenceBefore.cbPrivateCommitted, referenceAfter.cbPrivateCommitted);
-  std::printf("10,000 band frames grew private memory by %lld KiB, 10,000 plain frames by "
-              "%lld KiB\n",
-              cbFrames / 1024, cbReference / 1024);
+  std::printf(
+      "10,000 band frames grew private memory by %lld KiB, 10,000 plain frames by "
+      "%lld KiB\n",
+      cbFrames / 1024, cbReference / 1024);
   RecordProperty("band_frames_private_growth_kib", static_cast<int>(cbFrames / 1024));
   RecordProperty("plain_frames_private_growth_kib", static_cast<int>(cbReference / 1024));
 
@@ -312,7 +317,7 @@ TEST(FrameCost, TenThousandFramesLeaveHandlesAndPrivateBytesFlat) {
   EXPECT_LE(end.nNextHandle, before.nNextHandle);
   EXPECT_LE(after.nGdiObjects, before.nGdiObjects);
   EXPECT_LE(after.nUserObjects, before.nUserObjects);
-  constexpr long long kSlack = 512 * 1024; // about 50 bytes per frame
+  constexpr long long kSlack = 512 * 1024;  // about 50 bytes per frame
   EXPECT_LE(cbFrames, cbReference + kSlack);
   EXPECT_LE(end.cbPrivateCommitted, before.cbPrivateCommitted + kSlack);
   EXPECT_LE(grown(before.cbPrivateUsage, after.cbPrivateUsage),

@@ -31,7 +31,7 @@ constexpr int kBandWidth = 95;
 constexpr int kBandHeight = 38;
 constexpr int kZoom = 4;
 constexpr int kSheetGap = 8;
-constexpr std::uint32_t kTaskbarColor = 0xFF202020; // Windows 11 dark taskbar, opaque BGRA
+constexpr std::uint32_t kTaskbarColor = 0xFF202020;  // Windows 11 dark taskbar, opaque BGRA
 
 struct PreviewFrame {
   const wchar_t* pszName;
@@ -159,7 +159,7 @@ Sheet ComposeSheet(const std::vector<PixelImage>& images) {
 // A band-sized Direct2D surface on the doubles' offscreen swap chain, and the
 // imaging factory that writes its frames out.
 class CPreviewSurface {
-public:
+ public:
   [[nodiscard]] bool Open(const std::wstring& directory) noexcept {
     CreateDirectoryW(directory.c_str(), nullptr);
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
@@ -276,7 +276,7 @@ int RunLive(CPreviewSurface& surface, int nSeconds, const std::wstring& director
   return nTaken > 0 ? 0 : 1;
 }
 
-} // namespace
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   const bool bLive = argc == 4 && std::wstring(argv[1]) == L"--live" && _wtoi(argv[2]) > 0;

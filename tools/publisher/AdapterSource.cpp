@@ -26,7 +26,8 @@ InterfaceCounters FromRow(const MIB_IF_ROW2& row) {
 
 std::wstring NoSuchAdapter(const std::wstring& strName) {
   return L"no network adapter is called '" + strName +
-         L"'; leave out --adapter to sum all adapters, or see the names with 'Get-NetAdapter' in PowerShell";
+         L"'; leave out --adapter to sum all adapters, or see the names with 'Get-NetAdapter' in "
+         L"PowerShell";
 }
 
 }  // namespace
@@ -43,7 +44,8 @@ std::optional<std::vector<InterfaceCounters>> ReadInterfaceTable() {
 
 std::wstring CAdapterSource::Start() {
   const auto rows = ReadInterfaceTable();
-  if (!rows) return L"cannot read this PC's network interfaces (GetIfTable2 failed); try --source demo";
+  if (!rows)
+    return L"cannot read this PC's network interfaces (GetIfTable2 failed); try --source demo";
   if (m_strName.empty()) return {};
   const auto totals = SumAdapters(*rows, m_strName);
   if (!totals) return NoSuchAdapter(m_strName);
@@ -69,7 +71,8 @@ SourceReading CAdapterSource::Read(std::uint64_t nNowMs) {
   std::optional<AdapterTotals> totals;
   if (m_strName.empty()) {
     const auto rows = ReadInterfaceTable();
-    if (!rows) return FailedReading(L"cannot read this PC's network interfaces (GetIfTable2 failed)");
+    if (!rows)
+      return FailedReading(L"cannot read this PC's network interfaces (GetIfTable2 failed)");
     totals = SumAdapters(*rows, L"");
   } else {
     totals = ReadNamed();

@@ -6,17 +6,21 @@
 namespace {
 
 bool SameText(std::wstring_view a, std::wstring_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
            return std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
          });
 }
 
 // Drivers report "unknown" as all ones; such a figure would make every bar empty.
-std::uint64_t LinkBytes(std::uint64_t nBits) { return nBits >= (std::uint64_t{1} << 62) ? 0 : nBits / 8; }
+std::uint64_t LinkBytes(std::uint64_t nBits) {
+  return nBits >= (std::uint64_t{1} << 62) ? 0 : nBits / 8;
+}
 
 }  // namespace
 
-std::optional<AdapterTotals> SumAdapters(const std::vector<InterfaceCounters>& interfaces, std::wstring_view strName) {
+std::optional<AdapterTotals> SumAdapters(const std::vector<InterfaceCounters>& interfaces,
+                                         std::wstring_view strName) {
   AdapterTotals totals;
   bool bMatched = false;
   for (const InterfaceCounters& row : interfaces) {
@@ -38,7 +42,8 @@ std::optional<AdapterTotals> SumAdapters(const std::vector<InterfaceCounters>& i
   return totals;
 }
 
-std::optional<TrafficSample> CAdapterRateTracker::Add(const AdapterTotals& totals, std::uint64_t nNowMs) noexcept {
+std::optional<TrafficSample> CAdapterRateTracker::Add(const AdapterTotals& totals,
+                                                      std::uint64_t nNowMs) noexcept {
   if (totals.m_luids != m_luids) {
     m_luids = totals.m_luids;
     m_down.Forget();

@@ -18,10 +18,10 @@ struct InterfaceCounters {
   bool m_bUp = false;
   bool m_bLoopback = false;
   bool m_bTunnel = false;
-  bool m_bFilter = false;         // a filter driver's view of another interface
+  bool m_bFilter = false;  // a filter driver's view of another interface
   std::uint64_t m_nInOctets = 0;
   std::uint64_t m_nOutOctets = 0;
-  std::uint64_t m_nReceiveLinkBits = 0;   // bits per second, 0 unknown
+  std::uint64_t m_nReceiveLinkBits = 0;  // bits per second, 0 unknown
   std::uint64_t m_nTransmitLinkBits = 0;
 };
 
@@ -36,14 +36,15 @@ struct AdapterTotals {
 // strName empty: every interface that is up and neither loopback, tunnel nor
 // filter. Otherwise the one whose alias or description matches (case
 // insensitive), whatever its state. Nothing when nothing matched the name.
-[[nodiscard]] std::optional<AdapterTotals> SumAdapters(const std::vector<InterfaceCounters>& interfaces,
-                                                       std::wstring_view strName);
+[[nodiscard]] std::optional<AdapterTotals> SumAdapters(
+    const std::vector<InterfaceCounters>& interfaces, std::wstring_view strName);
 
 // Rates from successive totals. A change in which interfaces are summed, or a
 // counter that went back, skips one sample instead of producing a spike.
 class CAdapterRateTracker {
  public:
-  [[nodiscard]] std::optional<TrafficSample> Add(const AdapterTotals& totals, std::uint64_t nNowMs) noexcept;
+  [[nodiscard]] std::optional<TrafficSample> Add(const AdapterTotals& totals,
+                                                 std::uint64_t nNowMs) noexcept;
   void Forget() noexcept;
 
  private:

@@ -7,7 +7,8 @@
 
 inline constexpr std::uint32_t kMaxBackoffMs = 30'000;
 
-[[nodiscard]] constexpr std::uint32_t BackoffDelayMs(std::uint32_t nIntervalMs, unsigned nFailures) noexcept {
+[[nodiscard]] constexpr std::uint32_t BackoffDelayMs(std::uint32_t nIntervalMs,
+                                                     unsigned nFailures) noexcept {
   if (nFailures == 0) return nIntervalMs;
   std::uint64_t nDelay = nIntervalMs;
   for (unsigned i = 1; i < nFailures && nDelay < kMaxBackoffMs; ++i) nDelay *= 2;

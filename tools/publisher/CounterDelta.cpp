@@ -19,7 +19,8 @@ std::optional<std::uint64_t> CounterDelta(std::uint64_t nPrev, std::uint64_t nCu
 
 std::optional<std::int64_t> RateFromDelta(std::uint64_t nDelta, std::uint64_t nElapsedMs) noexcept {
   if (nElapsedMs == 0) return std::nullopt;
-  constexpr std::uint64_t kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  constexpr std::uint64_t kMax =
+      static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
   if (nDelta > kMax / 1000) {
     const std::uint64_t nRate = nDelta / nElapsedMs;
     return static_cast<std::int64_t>(nRate > kMax / 1000 ? kMax : nRate * 1000);

@@ -15,10 +15,12 @@ enum class CounterWidth {
 // back (reset) instead of wrapping. A 32-bit wrap is believed only while the
 // bytes it implies stay below maxPlausibleDelta.
 [[nodiscard]] std::optional<std::uint64_t> CounterDelta(std::uint64_t nPrev, std::uint64_t nCur,
-                                                        bool bWide32, std::uint64_t nMaxPlausibleDelta) noexcept;
+                                                        bool bWide32,
+                                                        std::uint64_t nMaxPlausibleDelta) noexcept;
 
 // Bytes per second, rounded to nearest; nothing for a zero interval.
-[[nodiscard]] std::optional<std::int64_t> RateFromDelta(std::uint64_t nDelta, std::uint64_t nElapsedMs) noexcept;
+[[nodiscard]] std::optional<std::int64_t> RateFromDelta(std::uint64_t nDelta,
+                                                        std::uint64_t nElapsedMs) noexcept;
 
 // Keeps the last reading of one counter and gives a rate for each new one.
 class CCounterRateTracker {

@@ -8,8 +8,8 @@ constexpr std::size_t kMaxBody = 1 << 20;
 }  // namespace
 
 CHttpClient::CHttpClient(DWORD dwTimeoutMs) noexcept
-    : m_hSession(WinHttpOpen(L"nimbrel-publisher/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                             WINHTTP_NO_PROXY_BYPASS, 0)),
+    : m_hSession(WinHttpOpen(L"nimbrel-publisher/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY,
+                             WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0)),
       m_dwTimeoutMs(dwTimeoutMs) {
   if (m_hSession) {
     const int nTimeout = static_cast<int>(dwTimeoutMs);
@@ -19,16 +19,19 @@ CHttpClient::CHttpClient(DWORD dwTimeoutMs) noexcept
 
 HttpResult CHttpClient::Get(const std::wstring& strUrl) { return Send(L"GET", strUrl, L"", ""); }
 
-HttpResult CHttpClient::PostSoap(const std::wstring& strUrl, const std::wstring& strSoapActionHeader,
+HttpResult CHttpClient::PostSoap(const std::wstring& strUrl,
+                                 const std::wstring& strSoapActionHeader,
                                  const std::string& strBody) {
-  return Send(L"POST", strUrl, L"Content-Type: text/xml; charset=\"utf-8\"\r\n" + strSoapActionHeader, strBody);
+  return Send(L"POST", strUrl,
+              L"Content-Type: text/xml; charset=\"utf-8\"\r\n" + strSoapActionHeader, strBody);
 }
 
-HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl, const std::wstring& strHeaders,
-                             const std::string& strBody) {
+HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl,
+                             const std::wstring& strHeaders, const std::string& strBody) {
   HttpResult result;
   const auto fail = [&result](DWORD dwError) {
-    result.m_dwError = dwError == ERROR_SUCCESS ? static_cast<DWORD>(ERROR_WINHTTP_INTERNAL_ERROR) : dwError;
+    result.m_dwError =
+        dwError == ERROR_SUCCESS ? static_cast<DWORD>(ERROR_WINHTTP_INTERNAL_ERROR) : dwError;
     return result;
   };
   if (!m_hSession) return fail(GetLastError());
@@ -38,7 +41,8 @@ HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl,
   parts.dwHostNameLength = static_cast<DWORD>(-1);
   parts.dwUrlPathLength = static_cast<DWORD>(-1);
   parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (!WinHttpCrackUrl(strUrl.c_str(), static_cast<DWORD>(strUrl.size()), 0, &parts)) return fail(GetLastError());
+  if (!WinHttpCrackUrl(strUrl.c_str(), static_cast<DWORD>(strUrl.size()), 0, &parts))
+    return fail(GetLastError());
   const std::wstring strHost(parts.lpszHostName, parts.dwHostNameLength);
   std::wstring strPath(parts.lpszUrlPath, parts.dwUrlPathLength);
   strPath.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
@@ -47,17 +51,20 @@ HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl,
   const InternetHandle hConnect(WinHttpConnect(m_hSession.get(), strHost.c_str(), parts.nPort, 0));
   if (!hConnect) return fail(GetLastError());
   const DWORD dwFlags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-  const InternetHandle hRequest(WinHttpOpenRequest(hConnect.get(), pszVerb, strPath.c_str(), nullptr,
-                                                   WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, dwFlags));
+  const InternetHandle hRequest(WinHttpOpenRequest(hConnect.get(), pszVerb, strPath.c_str(),
+                                                   nullptr, WINHTTP_NO_REFERER,
+                                                   WINHTTP_DEFAULT_ACCEPT_TYPES, dwFlags));
   if (!hRequest) return fail(GetLastError());
   // Waiting for the answer's headers has a limit of its own, 90 s unless set.
   DWORD dwResponseTimeout = m_dwTimeoutMs;
-  WinHttpSetOption(hRequest.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &dwResponseTimeout, sizeof(dwResponseTimeout));
+  WinHttpSetOption(hRequest.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &dwResponseTimeout,
+                   sizeof(dwResponseTimeout));
 
   void* pBody = strBody.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(strBody.data());
   const auto cbBody = static_cast<DWORD>(strBody.size());
-  if (!WinHttpSendRequest(hRequest.get(), strHeaders.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : strHeaders.c_str(),
-                          strHeaders.empty() ? 0 : static_cast<DWORD>(-1L), pBody, cbBody, cbBody, 0)) {
+  if (!WinHttpSendRequest(
+          hRequest.get(), strHeaders.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : strHeaders.c_str(),
+          strHeaders.empty() ? 0 : static_cast<DWORD>(-1L), pBody, cbBody, cbBody, 0)) {
     return fail(GetLastError());
   }
   if (!WinHttpReceiveResponse(hRequest.get(), nullptr)) return fail(GetLastError());
@@ -65,7 +72,8 @@ HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl,
   DWORD dwStatus = 0;
   DWORD cbStatus = sizeof(dwStatus);
   if (!WinHttpQueryHeaders(hRequest.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                           WINHTTP_HEADER_NAME_BY_INDEX, &dwStatus, &cbStatus, WINHTTP_NO_HEADER_INDEX)) {
+                           WINHTTP_HEADER_NAME_BY_INDEX, &dwStatus, &cbStatus,
+                           WINHTTP_NO_HEADER_INDEX)) {
     return fail(GetLastError());
   }
   result.m_dwStatus = dwStatus;

@@ -20,7 +20,8 @@ class CHttpClient {
   explicit CHttpClient(DWORD dwTimeoutMs) noexcept;
 
   [[nodiscard]] HttpResult Get(const std::wstring& strUrl);
-  [[nodiscard]] HttpResult PostSoap(const std::wstring& strUrl, const std::wstring& strSoapActionHeader,
+  [[nodiscard]] HttpResult PostSoap(const std::wstring& strUrl,
+                                    const std::wstring& strSoapActionHeader,
                                     const std::string& strBody);
 
  private:
@@ -29,8 +30,8 @@ class CHttpClient {
   };
   using InternetHandle = std::unique_ptr<void, InternetCloser>;
 
-  [[nodiscard]] HttpResult Send(const wchar_t* pszVerb, const std::wstring& strUrl, const std::wstring& strHeaders,
-                                const std::string& strBody);
+  [[nodiscard]] HttpResult Send(const wchar_t* pszVerb, const std::wstring& strUrl,
+                                const std::wstring& strHeaders, const std::string& strBody);
 
   InternetHandle m_hSession;
   DWORD m_dwTimeoutMs;

@@ -24,8 +24,8 @@ std::uint64_t WallClockTicks() noexcept {
 
 }  // namespace
 
-int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source, CTrafficSectionWriter& writer,
-                     HANDLE hStop) noexcept {
+int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source,
+                     CTrafficSectionWriter& writer, HANDLE hStop) noexcept {
   std::uint64_t nSequence = 0;
   unsigned nFailures = 0;
   DWORD dwDelayMs = 0;
@@ -45,7 +45,8 @@ int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source, CT
     if (options.m_bVerbose || options.m_bOnce) PrintLine(FormatTrafficRecord(record));
 
     if (reading.m_kind == SourceReading::Kind::Sample) {
-      if (nFailures != 0 && !options.m_bOnce) PrintError(L"nimbrel-publisher: the source works again");
+      if (nFailures != 0 && !options.m_bOnce)
+        PrintError(L"nimbrel-publisher: the source works again");
       nFailures = 0;
       strLastError.clear();
       if (options.m_bOnce) return kExitOk;
@@ -61,8 +62,9 @@ int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source, CT
     }
     // One line per kind of trouble, not one per retry.
     if (reading.m_strError != strLastError || options.m_bVerbose) {
-      PrintError(L"nimbrel-publisher: " + reading.m_strError + L"; showing No Data and retrying in " +
-                 std::to_wstring((dwDelayMs + 999) / 1000) + L" s");
+      PrintError(L"nimbrel-publisher: " + reading.m_strError +
+                 L"; showing No Data and retrying in " + std::to_wstring((dwDelayMs + 999) / 1000) +
+                 L" s");
       strLastError = reading.m_strError;
     }
   }

@@ -25,7 +25,9 @@ BOOL WINAPI OnConsoleControl(DWORD dwCtrlType) noexcept {
   // On close, log-off and shut-down the process ends when this returns. The
   // kernel would drop the section with the process anyway; the pause lets the
   // loop unmap and close it the orderly way first.
-  if (dwCtrlType == CTRL_CLOSE_EVENT || dwCtrlType == CTRL_LOGOFF_EVENT || dwCtrlType == CTRL_SHUTDOWN_EVENT) Sleep(500);
+  if (dwCtrlType == CTRL_CLOSE_EVENT || dwCtrlType == CTRL_LOGOFF_EVENT ||
+      dwCtrlType == CTRL_SHUTDOWN_EVENT)
+    Sleep(500);
   return TRUE;
 }
 
@@ -43,10 +45,12 @@ std::unique_ptr<ITrafficSource> MakeSource(const PublisherOptions& options) {
 
 std::wstring SystemMessage(DWORD dwError) {
   wchar_t szText[256] = {};
-  const DWORD cch = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError, 0,
-                                   szText, static_cast<DWORD>(std::size(szText)), nullptr);
+  const DWORD cch =
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError,
+                     0, szText, static_cast<DWORD>(std::size(szText)), nullptr);
   std::wstring text(szText, cch);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
+                           text.back() == L'.'))
     text.pop_back();
   return L"error " + std::to_wstring(dwError) + (text.empty() ? L"" : L": " + text);
 }
@@ -54,7 +58,8 @@ std::wstring SystemMessage(DWORD dwError) {
 // Signals the running publisher's stop event and waits until it has let go
 // of the section, so that a script can rely on it being gone.
 int StopRunningPublisher(const std::wstring& strSectionName) {
-  HANDLE hStop = OpenEventW(EVENT_MODIFY_STATE, FALSE, PublisherStopEventName(strSectionName).c_str());
+  HANDLE hStop =
+      OpenEventW(EVENT_MODIFY_STATE, FALSE, PublisherStopEventName(strSectionName).c_str());
   if (hStop == nullptr) {
     PrintError(L"nimbrel-publisher: no publisher is running");
     return kExitNotRunning;
@@ -100,12 +105,13 @@ int wmain(int argc, wchar_t** argv) {
     case SectionOpenResult::Opened:
       break;
     case SectionOpenResult::AlreadyPublished:
-      PrintError(L"nimbrel-publisher: another publisher is already running for the Nimbrel band; "
-                 L"close it first (only one may publish at a time)");
+      PrintError(
+          L"nimbrel-publisher: another publisher is already running for the Nimbrel band; "
+          L"close it first (only one may publish at a time)");
       return kExitAlreadyRunning;
     case SectionOpenResult::Failed:
-      PrintError(L"nimbrel-publisher: cannot create the shared section '" + options.m_strSectionName +
-                 L"' (" + SystemMessage(writer.LastError()) + L")");
+      PrintError(L"nimbrel-publisher: cannot create the shared section '" +
+                 options.m_strSectionName + L"' (" + SystemMessage(writer.LastError()) + L")");
       return kExitSectionFailed;
   }
 
@@ -115,7 +121,8 @@ int wmain(int argc, wchar_t** argv) {
     return kExitSourceSetup;
   }
 
-  g_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, PublisherStopEventName(options.m_strSectionName).c_str());
+  g_hStopEvent =
+      CreateEventW(nullptr, TRUE, FALSE, PublisherStopEventName(options.m_strSectionName).c_str());
   if (g_hStopEvent == nullptr) return kExitSectionFailed;
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
   if (options.m_bVerbose) PrintLine(L"nimbrel-publisher: publishing; press Ctrl+C to stop");

@@ -46,7 +46,9 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
       if (i + 1 >= args.size()) return std::nullopt;
       return args[++i];
     };
-    const auto missing = [&] { return Fail(L"option " + Quoted(arg) + L" needs a value; see --help"); };
+    const auto missing = [&] {
+      return Fail(L"option " + Quoted(arg) + L" needs a value; see --help");
+    };
 
     if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
       options.m_bHelp = true;
@@ -87,14 +89,17 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
       const auto text = value();
       if (!text || text->empty()) return missing();
       if (*text != L"auto" && text->substr(0, 7) != L"http://") {
-        return Fail(L"--router needs the device description's http:// URL or 'auto', not " + Quoted(*text));
+        return Fail(L"--router needs the device description's http:// URL or 'auto', not " +
+                    Quoted(*text));
       }
       options.m_strRouter = *text;
     } else if (arg == L"--color-down" || arg == L"--color-up") {
       const auto text = value();
       if (!text) return missing();
       const auto nColor = ParseColor(*text);
-      if (!nColor) return Fail(std::wstring(arg) + std::wstring(L" needs six hex digits RRGGBB, not ") + Quoted(*text));
+      if (!nColor)
+        return Fail(std::wstring(arg) + std::wstring(L" needs six hex digits RRGGBB, not ") +
+                    Quoted(*text));
       (arg == L"--color-down" ? options.m_nColorDown : options.m_nColorUp) = *nColor;
     } else if (arg == L"--interval") {
       const auto text = value();
@@ -107,9 +112,14 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
     } else if (arg == L"--max-down" || arg == L"--max-up") {
       const auto text = value();
       if (!text) return missing();
-      const auto nMax = ParseUnsigned(*text, 10, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()));
-      if (!nMax) return Fail(std::wstring(arg) + std::wstring(L" needs bytes per second as a whole number, not ") + Quoted(*text));
-      (arg == L"--max-down" ? options.m_nMaxDown : options.m_nMaxUp) = static_cast<std::int64_t>(*nMax);
+      const auto nMax = ParseUnsigned(
+          *text, 10, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()));
+      if (!nMax)
+        return Fail(std::wstring(arg) +
+                    std::wstring(L" needs bytes per second as a whole number, not ") +
+                    Quoted(*text));
+      (arg == L"--max-down" ? options.m_nMaxDown : options.m_nMaxUp) =
+          static_cast<std::int64_t>(*nMax);
     } else if (arg == L"--section-name") {
       const auto text = value();
       if (!text || text->empty()) return missing();
@@ -124,7 +134,8 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
     return result;
   }
   if (options.m_source == SourceKind::Router && options.m_strRouter.empty()) {
-    return Fail(L"--source router needs --router URL (the router's device description) or --router auto");
+    return Fail(
+        L"--source router needs --router URL (the router's device description) or --router auto");
   }
   if (options.m_source != SourceKind::Router && !options.m_strRouter.empty()) {
     return Fail(L"--router only applies to --source router");
@@ -146,9 +157,11 @@ std::wstring_view PublisherUsage() noexcept {
          L"  --source demo|adapter|router  where the figures come from (default: demo)\n"
          L"  --seed N              demo: the made-up traffic's seed (default 1)\n"
          L"  --adapter NAME        adapter: only this interface (its name or description);\n"
-         L"                        default: every interface that is up, except loopback and tunnels\n"
+         L"                        default: every interface that is up, except loopback and "
+         L"tunnels\n"
          L"  --router URL|auto     router: the UPnP device description URL, e.g.\n"
-         L"                        http://192.168.178.1:49000/igddesc.xml, or auto to search the network\n"
+         L"                        http://192.168.178.1:49000/igddesc.xml, or auto to search the "
+         L"network\n"
          L"  --bits                show bits per second (Mbit/s) instead of bytes (MB/s)\n"
          L"  --down-on-upper       download on the upper line, upload on the lower\n"
          L"  --color-down RRGGBB   download colour (default 4E9AE6)\n"

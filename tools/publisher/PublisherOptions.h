@@ -20,19 +20,19 @@ inline constexpr std::uint32_t kMaxIntervalMs = 60'000;
 struct PublisherOptions {
   SourceKind m_source = SourceKind::Demo;
   std::uint64_t m_nSeed = 1;
-  std::wstring m_strAdapter;             // empty: every adapter that is up
-  std::wstring m_strRouter;              // description URL, or "auto"
+  std::wstring m_strAdapter;  // empty: every adapter that is up
+  std::wstring m_strRouter;   // description URL, or "auto"
   bool m_bByteUnits = true;
   bool m_bDownOnLower = true;
   std::uint64_t m_nColorDown = kDefaultColorDown;
   std::uint64_t m_nColorUp = kDefaultColorUp;
   std::uint32_t m_nIntervalMs = kDefaultIntervalMs;
-  std::int64_t m_nMaxDown = -1;          // -1: the source's own full scale
+  std::int64_t m_nMaxDown = -1;  // -1: the source's own full scale
   std::int64_t m_nMaxUp = -1;
   bool m_bOnce = false;
   bool m_bVerbose = false;
   bool m_bHelp = false;
-  bool m_bStop = false;                  // ask the running publisher to end
+  bool m_bStop = false;                                 // ask the running publisher to end
   std::wstring m_strSectionName = kTrafficSectionName;  // not in --help: for tests
 };
 

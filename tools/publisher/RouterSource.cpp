@@ -10,7 +10,9 @@ namespace {
 constexpr std::uint64_t kLinkRetryMs = 60'000;
 
 // UPnP: 401 Invalid Action, 602 Optional Action Not Implemented.
-bool IsUnknownActionCode(const std::wstring& strCode) { return strCode == L"401" || strCode == L"602"; }
+bool IsUnknownActionCode(const std::wstring& strCode) {
+  return strCode == L"401" || strCode == L"602";
+}
 
 std::wstring FaultText(const SoapReply& reply) {
   std::wstring text = L"UPnP error";
@@ -34,11 +36,13 @@ std::wstring CRouterSource::Start() {
 
   const HttpResult description = m_http.Get(m_strDescriptionUrl);
   if (description.m_dwError != ERROR_SUCCESS) {
-    return L"cannot reach the router at " + m_strDescriptionUrl + L" (" + DescribeHttpError(description.m_dwError) +
+    return L"cannot reach the router at " + m_strDescriptionUrl + L" (" +
+           DescribeHttpError(description.m_dwError) +
            L"); check the address and that UPnP is turned on in the router";
   }
   if (description.m_dwStatus != 200) {
-    return L"the router at " + m_strDescriptionUrl + L" answered HTTP " + std::to_wstring(description.m_dwStatus) +
+    return L"the router at " + m_strDescriptionUrl + L" answered HTTP " +
+           std::to_wstring(description.m_dwStatus) +
            L" to the description request; check the --router URL";
   }
   IgdDescription igd;
@@ -48,14 +52,15 @@ std::wstring CRouterSource::Start() {
   }
   if (igd.m_strServiceType.empty()) {
     return L"the router's description at " + m_strDescriptionUrl +
-           L" has no WANCommonInterfaceConfig service; turn on UPnP status information in the router, "
+           L" has no WANCommonInterfaceConfig service; turn on UPnP status information in the "
+           L"router, "
            L"or use --source adapter";
   }
   m_strServiceType = igd.m_strServiceType;
   m_strControlUrl = ResolveControlUrl(m_strDescriptionUrl, igd.m_strUrlBase, igd.m_strControlUrl);
   if (m_strControlUrl.empty()) {
-    return L"the router's description at " + m_strDescriptionUrl + L" gives an unusable control URL '" +
-           igd.m_strControlUrl + L"'";
+    return L"the router's description at " + m_strDescriptionUrl +
+           L" gives an unusable control URL '" + igd.m_strControlUrl + L"'";
   }
   ReadLinkProperties(0);
   return {};
@@ -63,8 +68,9 @@ std::wstring CRouterSource::Start() {
 
 CRouterSource::ActionResult CRouterSource::Call(const wchar_t* pszAction) {
   ActionResult result;
-  const HttpResult answer = m_http.PostSoap(m_strControlUrl, SoapActionHeader(m_strServiceType, pszAction),
-                                            BuildSoapRequest(m_strServiceType, pszAction));
+  const HttpResult answer =
+      m_http.PostSoap(m_strControlUrl, SoapActionHeader(m_strServiceType, pszAction),
+                      BuildSoapRequest(m_strServiceType, pszAction));
   const std::wstring strWhat = std::wstring(L"router: ") + pszAction;
   if (answer.m_dwError != ERROR_SUCCESS) {
     result.m_strError = strWhat + L" " + DescribeHttpError(answer.m_dwError);
@@ -122,7 +128,8 @@ SourceReading CRouterSource::Read(std::uint64_t nNowMs) {
         sample.m_nMaxUp = m_nMaxUp;
         return SampleReading(sample);
       }
-      if (m_addon == Addon::Present) return FailedReading(L"router: GetAddonInfos answered without byte rates");
+      if (m_addon == Addon::Present)
+        return FailedReading(L"router: GetAddonInfos answered without byte rates");
       m_addon = Addon::Absent;
     } else if (addon.m_bUnknownAction && m_addon == Addon::Unknown) {
       m_addon = Addon::Absent;
@@ -142,7 +149,8 @@ SourceReading CRouterSource::ReadTotals(std::uint64_t nNowMs) {
   const std::wstring* pReceived = received.m_reply.Find(L"NewTotalBytesReceived");
   const auto nSent = pSent ? ParseUpnpUnsigned(*pSent) : std::nullopt;
   const auto nReceived = pReceived ? ParseUpnpUnsigned(*pReceived) : std::nullopt;
-  if (!nSent || !nReceived) return FailedReading(L"router: the byte totals are missing from its answer");
+  if (!nSent || !nReceived)
+    return FailedReading(L"router: the byte totals are missing from its answer");
 
   const auto nUp = m_sent.Add(*nSent, nNowMs, static_cast<std::uint64_t>(m_nMaxUp));
   const auto nDown = m_received.Add(*nReceived, nNowMs, static_cast<std::uint64_t>(m_nMaxDown));

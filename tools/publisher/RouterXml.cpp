@@ -28,12 +28,14 @@ class CXmlWalk {
 
 HRESULT Walk(const std::string& strXml, CXmlWalk& walk) {
   ComPtr<IXmlReader> pReader;
-  HRESULT hr = CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(pReader.GetAddressOf()), nullptr);
+  HRESULT hr = CreateXmlReader(__uuidof(IXmlReader),
+                               reinterpret_cast<void**>(pReader.GetAddressOf()), nullptr);
   if (hr < 0) return hr;
   hr = pReader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
   if (hr < 0) return hr;
   ComPtr<IStream> pStream;
-  pStream.Attach(SHCreateMemStream(reinterpret_cast<const BYTE*>(strXml.data()), static_cast<UINT>(strXml.size())));
+  pStream.Attach(SHCreateMemStream(reinterpret_cast<const BYTE*>(strXml.data()),
+                                   static_cast<UINT>(strXml.size())));
   if (!pStream) return E_OUTOFMEMORY;
   hr = pReader->SetInput(pStream.Get());
   if (hr < 0) return hr;
@@ -80,7 +82,8 @@ HRESULT Walk(const std::string& strXml, CXmlWalk& walk) {
   return S_OK;
 }
 
-bool IsAt(const std::vector<std::wstring>& path, std::wstring_view name, std::wstring_view parent = {}) {
+bool IsAt(const std::vector<std::wstring>& path, std::wstring_view name,
+          std::wstring_view parent = {}) {
   if (path.empty() || path.back() != name) return false;
   return parent.empty() || (path.size() >= 2 && path[path.size() - 2] == parent);
 }
@@ -102,9 +105,11 @@ class CDescriptionWalk final : public CXmlWalk {
   void OnEnd(const std::vector<std::wstring>& path) override {
     if (!IsAt(path, L"service") || !m_description.m_strServiceType.empty()) return;
     std::wstring_view type = m_strType;
-    while (!type.empty() && (type.front() == L' ' || type.front() == L'\n' || type.front() == L'\r' || type.front() == L'\t'))
+    while (!type.empty() && (type.front() == L' ' || type.front() == L'\n' ||
+                             type.front() == L'\r' || type.front() == L'\t'))
       type.remove_prefix(1);
-    while (!type.empty() && (type.back() == L' ' || type.back() == L'\n' || type.back() == L'\r' || type.back() == L'\t'))
+    while (!type.empty() && (type.back() == L' ' || type.back() == L'\n' || type.back() == L'\r' ||
+                             type.back() == L'\t'))
       type.remove_suffix(1);
     if (!IsCommonInterfaceService(type)) return;
     m_description.m_strServiceType = type;
@@ -124,11 +129,14 @@ class CSoapWalk final : public CXmlWalk {
     if (IsAt(path, L"Fault")) m_reply.m_bFault = true;
     m_strText.clear();
   }
-  void OnText(const std::vector<std::wstring>&, std::wstring_view text) override { m_strText += text; }
+  void OnText(const std::vector<std::wstring>&, std::wstring_view text) override {
+    m_strText += text;
+  }
   void OnEnd(const std::vector<std::wstring>& path) override {
     if (IsAt(path, L"errorCode")) m_reply.m_strErrorCode = m_strText;
     if (IsAt(path, L"errorDescription")) m_reply.m_strErrorDescription = m_strText;
-    if (IsAt(path, L"faultstring") && m_reply.m_strErrorDescription.empty()) m_reply.m_strErrorDescription = m_strText;
+    if (IsAt(path, L"faultstring") && m_reply.m_strErrorDescription.empty())
+      m_reply.m_strErrorDescription = m_strText;
     m_reply.m_values.emplace_back(path.back(), m_strText);
     m_strText.clear();
   }

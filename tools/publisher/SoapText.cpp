@@ -8,7 +8,8 @@ std::string BuildSoapRequest(std::wstring_view serviceType, std::wstring_view ac
   return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
          "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
          "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\">"
-         "<s:Body><u:" + name + " xmlns:u=\"" + type + "\"></u:" + name + "></s:Body></s:Envelope>\r\n";
+         "<s:Body><u:" +
+         name + " xmlns:u=\"" + type + "\"></u:" + name + "></s:Body></s:Envelope>\r\n";
 }
 
 std::wstring SoapActionHeader(std::wstring_view serviceType, std::wstring_view action) {
@@ -16,7 +17,9 @@ std::wstring SoapActionHeader(std::wstring_view serviceType, std::wstring_view a
 }
 
 std::optional<std::uint64_t> ParseUpnpUnsigned(std::wstring_view text) noexcept {
-  const auto blank = [](wchar_t ch) { return ch == L' ' || ch == L'\t' || ch == L'\r' || ch == L'\n'; };
+  const auto blank = [](wchar_t ch) {
+    return ch == L' ' || ch == L'\t' || ch == L'\r' || ch == L'\n';
+  };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   if (text.empty() || text.size() > 20) return std::nullopt;

@@ -8,13 +8,15 @@
 #include <string>
 #include <string_view>
 
-inline constexpr std::wstring_view kCommonInterfaceService = L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:";
+inline constexpr std::wstring_view kCommonInterfaceService =
+    L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:";
 
 // UTF-8 body of an action call without arguments.
 [[nodiscard]] std::string BuildSoapRequest(std::wstring_view serviceType, std::wstring_view action);
 
 // The whole header line for WinHTTP, e.g. SOAPAction: "urn:...:1#GetTotalBytesSent".
-[[nodiscard]] std::wstring SoapActionHeader(std::wstring_view serviceType, std::wstring_view action);
+[[nodiscard]] std::wstring SoapActionHeader(std::wstring_view serviceType,
+                                            std::wstring_view action);
 
 // A UPnP ui4/ui8 value: decimal digits with optional surrounding blanks.
 [[nodiscard]] std::optional<std::uint64_t> ParseUpnpUnsigned(std::wstring_view text) noexcept;

@@ -47,17 +47,19 @@ std::wstring DiscoverGatewayDescription(DWORD dwWaitMs, std::wstring& strError) 
   const CSocket udp(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
   if (udp.Get() == INVALID_SOCKET) return {};
   const DWORD dwTtl = 2;
-  setsockopt(udp.Get(), IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&dwTtl), sizeof(dwTtl));
+  setsockopt(udp.Get(), IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&dwTtl),
+             sizeof(dwTtl));
 
   sockaddr_in group{};
   group.sin_family = AF_INET;
   group.sin_port = htons(1900);
   inet_pton(AF_INET, "239.255.255.250", &group.sin_addr);
-  const std::string request = BuildSsdpSearch(kIgdSearchTarget, static_cast<int>(dwWaitMs / 1000 > 0 ? dwWaitMs / 1000 : 1));
+  const std::string request = BuildSsdpSearch(
+      kIgdSearchTarget, static_cast<int>(dwWaitMs / 1000 > 0 ? dwWaitMs / 1000 : 1));
   // UDP may drop one; a second copy costs nothing.
   for (int i = 0; i < 2; ++i) {
-    sendto(udp.Get(), request.data(), static_cast<int>(request.size()), 0, reinterpret_cast<const sockaddr*>(&group),
-           sizeof(group));
+    sendto(udp.Get(), request.data(), static_cast<int>(request.size()), 0,
+           reinterpret_cast<const sockaddr*>(&group), sizeof(group));
   }
 
   const ULONGLONG nEnd = GetTickCount64() + dwWaitMs;
@@ -71,7 +73,8 @@ std::wstring DiscoverGatewayDescription(DWORD dwWaitMs, std::wstring& strError) 
     if (select(0, &readable, nullptr, nullptr, &wait) <= 0) break;
     const int cb = recv(udp.Get(), buffer, sizeof(buffer), 0);
     if (cb <= 0) continue;
-    const std::string location = SsdpLocation(std::string_view(buffer, static_cast<std::size_t>(cb)));
+    const std::string location =
+        SsdpLocation(std::string_view(buffer, static_cast<std::size_t>(cb)));
     if (location.substr(0, 7) != "http://") continue;
     strError.clear();
     return std::wstring(location.begin(), location.end());

@@ -6,21 +6,25 @@ namespace {
 
 bool SameTextAscii(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+           const auto lower = [](char c) {
+             return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+           };
            return lower(x) == lower(y);
          });
 }
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+    text.remove_suffix(1);
   return text;
 }
 
 }  // namespace
 
 std::string BuildSsdpSearch(std::string_view searchTarget, int nMaxWaitSeconds) {
-  std::string request = "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\nMX: ";
+  std::string request =
+      "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\nMX: ";
   request += std::to_string(nMaxWaitSeconds);
   request += "\r\nST: ";
   request += searchTarget;
@@ -40,7 +44,8 @@ std::string SsdpLocation(std::string_view response) {
     rest = nEnd == std::string_view::npos ? std::string_view{} : rest.substr(nEnd + 1);
     const std::size_t nColon = line.find(':');
     if (nColon == std::string_view::npos) continue;
-    if (SameTextAscii(Trim(line.substr(0, nColon)), "location")) return std::string(Trim(line.substr(nColon + 1)));
+    if (SameTextAscii(Trim(line.substr(0, nColon)), "location"))
+      return std::string(Trim(line.substr(nColon + 1)));
   }
   return {};
 }

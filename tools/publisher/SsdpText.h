@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-inline constexpr std::string_view kIgdSearchTarget = "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
+inline constexpr std::string_view kIgdSearchTarget =
+    "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
 
 [[nodiscard]] std::string BuildSsdpSearch(std::string_view searchTarget, int nMaxWaitSeconds);
 

@@ -19,13 +19,14 @@ SharedTrafficRecord BuildTrafficRecord(const TrafficSample& sample, const Publis
 
 std::wstring FormatTrafficRecord(const SharedTrafficRecord& record) {
   wchar_t szLine[256];
-  std::swprintf(szLine, std::size(szLine),
-                L"seq=%llu down=%lld up=%lld max-down=%lld max-up=%lld color-down=%06llX color-up=%06llX "
-                L"units=%ls down-on=%ls",
-                static_cast<unsigned long long>(record.Sequence), static_cast<long long>(record.RateDown),
-                static_cast<long long>(record.RateUp), static_cast<long long>(record.MaxDown),
-                static_cast<long long>(record.MaxUp), static_cast<unsigned long long>(record.ColorDown),
-                static_cast<unsigned long long>(record.ColorUp), record.ByteUnits ? L"bytes" : L"bits",
-                record.DownOnLower ? L"lower" : L"upper");
+  std::swprintf(
+      szLine, std::size(szLine),
+      L"seq=%llu down=%lld up=%lld max-down=%lld max-up=%lld color-down=%06llX color-up=%06llX "
+      L"units=%ls down-on=%ls",
+      static_cast<unsigned long long>(record.Sequence), static_cast<long long>(record.RateDown),
+      static_cast<long long>(record.RateUp), static_cast<long long>(record.MaxDown),
+      static_cast<long long>(record.MaxUp), static_cast<unsigned long long>(record.ColorDown),
+      static_cast<unsigned long long>(record.ColorUp), record.ByteUnits ? L"bytes" : L"bits",
+      record.DownOnLower ? L"lower" : L"upper");
   return szLine;
 }

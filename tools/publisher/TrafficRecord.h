@@ -23,7 +23,8 @@
 }
 
 // Option overrides of the full scale win over the source's values.
-[[nodiscard]] SharedTrafficRecord BuildTrafficRecord(const TrafficSample& sample, const PublisherOptions& options,
+[[nodiscard]] SharedTrafficRecord BuildTrafficRecord(const TrafficSample& sample,
+                                                     const PublisherOptions& options,
                                                      std::uint64_t nSequence) noexcept;
 
 [[nodiscard]] std::wstring FormatTrafficRecord(const SharedTrafficRecord& record);

@@ -31,8 +31,8 @@ SectionOpenResult CTrafficSectionWriter::Open(const std::wstring& strSectionName
 
   for (int nTry = 0; nTry < kExistingSectionTries; ++nTry) {
     SetLastError(ERROR_SUCCESS);
-    m_hMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kTrafficSectionBytes,
-                                    strSectionName.c_str());
+    m_hMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                    kTrafficSectionBytes, strSectionName.c_str());
     m_dwError = GetLastError();
     if (m_hMapping == nullptr) {
       Close();
@@ -70,7 +70,8 @@ void CTrafficSectionWriter::Publish(const SharedTrafficRecord& record) noexcept 
   StoreRelaxed(m_pView->ColorUp, record.ColorUp);
   StoreRelaxed(m_pView->ByteUnits, record.ByteUnits);
   StoreRelaxed(m_pView->DownOnLower, record.DownOnLower);
-  std::atomic_ref<std::uint64_t>(m_pView->Sequence).store(record.Sequence, std::memory_order_release);
+  std::atomic_ref<std::uint64_t>(m_pView->Sequence)
+      .store(record.Sequence, std::memory_order_release);
 }
 
 void CTrafficSectionWriter::Close() noexcept {

@@ -15,9 +15,11 @@ bool StartsWithHttp(std::wstring_view url) {
 }
 
 std::wstring_view Trim(std::wstring_view text) {
-  while (!text.empty() && (text.front() == L' ' || text.front() == L'\t' || text.front() == L'\r' || text.front() == L'\n'))
+  while (!text.empty() && (text.front() == L' ' || text.front() == L'\t' || text.front() == L'\r' ||
+                           text.front() == L'\n'))
     text.remove_prefix(1);
-  while (!text.empty() && (text.back() == L' ' || text.back() == L'\t' || text.back() == L'\r' || text.back() == L'\n'))
+  while (!text.empty() && (text.back() == L' ' || text.back() == L'\t' || text.back() == L'\r' ||
+                           text.back() == L'\n'))
     text.remove_suffix(1);
   return text;
 }

@@ -7,5 +7,6 @@
 #include <string_view>
 
 // Empty when no http:// URL can be made of it.
-[[nodiscard]] std::wstring ResolveControlUrl(std::wstring_view descriptionUrl, std::wstring_view urlBase,
+[[nodiscard]] std::wstring ResolveControlUrl(std::wstring_view descriptionUrl,
+                                             std::wstring_view urlBase,
                                              std::wstring_view controlUrl);

@@ -81,10 +81,10 @@ void CBandTest::DragAndDropAt(int x) noexcept {
 void CBandTest::ExpectSavedOnce(DWORD dwManual, LONG nRelativeX) const {
   EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), dwManual);
   EXPECT_EQ(ReadSetting(L"PosX"), static_cast<DWORD>(nRelativeX));
-  EXPECT_EQ(DebugLines(L"SavePosition:"),
-            std::vector<std::wstring>{L"SavePosition: ManuallyPositioned=" +
-                                      std::to_wstring(dwManual) + L", relativeX=" +
-                                      std::to_wstring(nRelativeX) + L"\n"});
+  EXPECT_EQ(
+      DebugLines(L"SavePosition:"),
+      std::vector<std::wstring>{L"SavePosition: ManuallyPositioned=" + std::to_wstring(dwManual) +
+                                L", relativeX=" + std::to_wstring(nRelativeX) + L"\n"});
 }
 
 std::vector<std::wstring> CBandTest::DebugLines(const std::wstring& prefix) const {

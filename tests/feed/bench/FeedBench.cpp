@@ -18,7 +18,7 @@ constexpr double kLimit = 1.5;
 
 struct RateSample {
   std::int64_t nRate;
-  const wchar_t* pszFormat; // what FormatRate picks for this rate
+  const wchar_t* pszFormat;  // what FormatRate picks for this rate
   double dValue;
 };
 
@@ -63,8 +63,8 @@ void RunSwprintf(benchmark::State& state, const RateSample (&samples)[N]) {
   wchar_t szBuffer[kRateTextChars];
   std::size_t i = 0;
   for (auto _ : state) {
-    const int nWritten = std::swprintf(szBuffer, kRateTextChars, samples[i].pszFormat,
-                                       samples[i].dValue);
+    const int nWritten =
+        std::swprintf(szBuffer, kRateTextChars, samples[i].pszFormat, samples[i].dValue);
     benchmark::DoNotOptimize(nWritten);
     benchmark::ClobberMemory();
     i = i + 1 == N ? 0 : i + 1;
@@ -127,7 +127,7 @@ BENCHMARK(BM_Swprintf_Bits);
 
 // Keeps each run's time per call next to the usual console output.
 class CRatioReporter : public benchmark::ConsoleReporter {
-public:
+ public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
@@ -158,11 +158,11 @@ public:
     return bOk;
   }
 
-private:
+ private:
   std::map<std::string, double> m_times;
 };
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);

@@ -50,8 +50,7 @@ void CTestTaskbar::Destroy() noexcept {
   m_hNotifyWnd = nullptr;
 }
 
-CRegistryOverride::CRegistryOverride(HKEY hPredefinedKey) noexcept
-    : m_hPredefined(hPredefinedKey) {
+CRegistryOverride::CRegistryOverride(HKEY hPredefinedKey) noexcept : m_hPredefined(hPredefinedKey) {
   static LONG s_nCounter = 0;
   m_scratchPath = L"Software\\NimbrelTests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                   std::to_wstring(InterlockedIncrement(&s_nCounter));

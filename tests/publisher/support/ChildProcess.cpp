@@ -56,16 +56,18 @@ bool CChildProcess::Start(const std::wstring& strArguments) {
   std::wstring commandLine = L"\"" + PublisherExePath() + L"\" " + strArguments;
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(L'\0');
-  const BOOL bStarted = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0,
-                                       nullptr, nullptr, &si, &m_pi);
+  const BOOL bStarted = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                       nullptr, &si, &m_pi);
   CloseHandle(hOutWrite);
   CloseHandle(hErrWrite);
   if (!bStarted) {
     m_pi = {};
     return false;
   }
-  m_hOutThread = CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hOutRead, &m_strOut}, 0, nullptr);
-  m_hErrThread = CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hErrRead, &m_strErr}, 0, nullptr);
+  m_hOutThread =
+      CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hOutRead, &m_strOut}, 0, nullptr);
+  m_hErrThread =
+      CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hErrRead, &m_strErr}, 0, nullptr);
   return true;
 }
 

@@ -101,7 +101,8 @@ void CFakeIgd::Answer(SOCKET client) {
     nHeadEnd = data.find("\r\n\r\n");
   }
   const std::string head = data.substr(0, nHeadEnd + 2);
-  const std::size_t cbBody = static_cast<std::size_t>(std::atoi(HeaderValue(head, "Content-Length").c_str()));
+  const std::size_t cbBody =
+      static_cast<std::size_t>(std::atoi(HeaderValue(head, "Content-Length").c_str()));
   while (data.size() < nHeadEnd + 4 + cbBody) {
     const int cb = recv(client, buffer, sizeof(buffer), 0);
     if (cb <= 0) return;
@@ -128,13 +129,14 @@ void CFakeIgd::Answer(SOCKET client) {
   const std::string answer = "HTTP/1.1 " + std::to_string(response.m_nStatus) +
                              (response.m_nStatus == 200 ? " OK" : " Error") +
                              "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
-                             std::to_string(response.m_strBody.size()) + "\r\nConnection: close\r\n\r\n" +
-                             response.m_strBody;
+                             std::to_string(response.m_strBody.size()) +
+                             "\r\nConnection: close\r\n\r\n" + response.m_strBody;
   send(client, answer.data(), static_cast<int>(answer.size()), 0);
   shutdown(client, SD_SEND);
 }
 
-std::string SoapAnswer(const char* pszAction, const std::vector<std::pair<const char*, std::string>>& values) {
+std::string SoapAnswer(const char* pszAction,
+                       const std::vector<std::pair<const char*, std::string>>& values) {
   std::string body =
       "<?xml version=\"1.0\"?>\n<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
       "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\">\n<s:Body>\n<u:";
@@ -148,7 +150,8 @@ std::string SoapAnswer(const char* pszAction, const std::vector<std::pair<const 
 }
 
 std::string SoapFault(int nCode, const char* pszDescription) {
-  return "<?xml version=\"1.0\"?>\n<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+  return "<?xml version=\"1.0\"?>\n<s:Envelope "
+         "xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
          "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\">\n<s:Body>\n<s:Fault>\n"
          "<faultcode>s:Client</faultcode>\n<faultstring>UPnPError</faultstring>\n<detail>\n"
          "<UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\">\n<errorCode>" +
@@ -166,7 +169,8 @@ std::string IgdDescriptionXml(const char* pszControlUrl, const char* pszUrlBase)
       "<friendlyName>Test Gateway</friendlyName>\n<serviceList>\n<service>\n"
       "<serviceType>urn:schemas-upnp-org:service:Layer3Forwarding:1</serviceType>\n"
       "<serviceId>urn:upnp-org:serviceId:L3Forwarding1</serviceId>\n"
-      "<controlURL>/wrong/l3f</controlURL>\n<eventSubURL/>\n<SCPDURL>/l3f.xml</SCPDURL>\n</service>\n"
+      "<controlURL>/wrong/l3f</controlURL>\n<eventSubURL/>\n<SCPDURL>/l3f.xml</SCPDURL>\n</"
+      "service>\n"
       "</serviceList>\n<deviceList>\n<device>\n"
       "<deviceType>urn:schemas-upnp-org:device:WANDevice:1</deviceType>\n<serviceList>\n<service>\n"
       "<serviceType>urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1</serviceType>\n"

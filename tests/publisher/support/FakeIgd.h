@@ -54,7 +54,8 @@ class CFakeIgd {
 };
 
 // Answers as a gateway would.
-[[nodiscard]] std::string SoapAnswer(const char* pszAction, const std::vector<std::pair<const char*, std::string>>& values);
+[[nodiscard]] std::string SoapAnswer(
+    const char* pszAction, const std::vector<std::pair<const char*, std::string>>& values);
 [[nodiscard]] std::string SoapFault(int nCode, const char* pszDescription);
 // A description with one WANCommonInterfaceConfig service; pszUrlBase may be null.
 [[nodiscard]] std::string IgdDescriptionXml(const char* pszControlUrl, const char* pszUrlBase);

@@ -20,7 +20,7 @@ constexpr IID kIidCompositionTarget = {
 // Reference and live counting shared by the doubles; Derived is final.
 template <class Derived, class Interface>
 class CDouble : public Interface {
-public:
+ public:
   CDouble(StatePtr pState, int RendererCallLog::*pnLive) noexcept
       : m_pState(std::move(pState)), m_pnLive(pnLive) {
     ++(Log().*m_pnLive);
@@ -35,7 +35,7 @@ public:
     return nRefs;
   }
 
-protected:
+ protected:
   ~CDouble() { --(Log().*m_pnLive); }
 
   // Hands out this object when riid is one of iids.
@@ -72,7 +72,7 @@ protected:
 // A real object seen through a double, so that chosen steps of it can fail.
 template <class Derived, class Interface>
 class CWrapper : public CDouble<Derived, Interface> {
-public:
+ public:
   CWrapper(StatePtr pState, Interface* pReal) noexcept
       : CDouble<Derived, Interface>(std::move(pState), &RendererCallLog::m_nLiveWrappers),
         m_pReal(pReal) {
@@ -89,7 +89,7 @@ public:
     return m_pReal->GetPrivateData(guid, pcb, p);
   }
 
-protected:
+ protected:
   ~CWrapper() { EmptySlot(m_pReal); }
 
   Interface* m_pReal;
@@ -99,9 +99,11 @@ protected:
 // Composition swap chain over two real textures.
 
 class CSwapChainDouble final : public CDouble<CSwapChainDouble, IDXGISwapChain1> {
-public:
-  CSwapChainDouble(StatePtr pState, ID3D11Device* pDevice, const DXGI_SWAP_CHAIN_DESC1& desc) noexcept
-      : CDouble(std::move(pState), &RendererCallLog::m_nLiveSwapChains), m_pDevice(pDevice),
+ public:
+  CSwapChainDouble(StatePtr pState, ID3D11Device* pDevice,
+                   const DXGI_SWAP_CHAIN_DESC1& desc) noexcept
+      : CDouble(std::move(pState), &RendererCallLog::m_nLiveSwapChains),
+        m_pDevice(pDevice),
         m_desc(desc) {
     m_pDevice->AddRef();
   }
@@ -134,7 +136,9 @@ public:
                       riid, ppv);
   }
 
-  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, UINT, const void*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, UINT, const void*) override {
+    return E_NOTIMPL;
+  }
   HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID, const IUnknown*) override {
     return E_NOTIMPL;
   }
@@ -236,7 +240,7 @@ public:
   HRESULT STDMETHODCALLTYPE SetRotation(DXGI_MODE_ROTATION) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetRotation(DXGI_MODE_ROTATION*) override { return E_NOTIMPL; }
 
-private:
+ private:
   friend class CDouble<CSwapChainDouble, IDXGISwapChain1>;
   ~CSwapChainDouble() {
     for (ID3D11Texture2D*& pBuffer : m_buffers) {
@@ -255,7 +259,7 @@ private:
 // root, a device that counts commits.
 
 class CVisualDouble final : public CDouble<CVisualDouble, IDCompositionVisual> {
-public:
+ public:
   explicit CVisualDouble(StatePtr pState) noexcept
       : CDouble(std::move(pState), &RendererCallLog::m_nLiveVisuals) {}
 
@@ -271,7 +275,8 @@ public:
   HRESULT STDMETHODCALLTYPE SetTransform(IDCompositionTransform*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE SetTransformParent(IDCompositionVisual*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE SetEffect(IDCompositionEffect*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetBitmapInterpolationMode(DCOMPOSITION_BITMAP_INTERPOLATION_MODE) override {
+  HRESULT STDMETHODCALLTYPE
+  SetBitmapInterpolationMode(DCOMPOSITION_BITMAP_INTERPOLATION_MODE) override {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE SetBorderMode(DCOMPOSITION_BORDER_MODE) override { return E_NOTIMPL; }
@@ -305,17 +310,15 @@ public:
     return E_NOTIMPL;
   }
 
-private:
+ private:
   friend class CDouble<CVisualDouble, IDCompositionVisual>;
-  ~CVisualDouble() {
-    EmptySlot(m_pContent);
-  }
+  ~CVisualDouble() { EmptySlot(m_pContent); }
 
   IUnknown* m_pContent = nullptr;
 };
 
 class CTargetDouble final : public CDouble<CTargetDouble, IDCompositionTarget> {
-public:
+ public:
   explicit CTargetDouble(StatePtr pState) noexcept
       : CDouble(std::move(pState), &RendererCallLog::m_nLiveTargets) {}
 
@@ -336,17 +339,16 @@ public:
     return S_OK;
   }
 
-private:
+ private:
   friend class CDouble<CTargetDouble, IDCompositionTarget>;
-  ~CTargetDouble() {
-    EmptySlot(m_pRoot);
-  }
+  ~CTargetDouble() { EmptySlot(m_pRoot); }
 
   IDCompositionVisual* m_pRoot = nullptr;
 };
 
-class CCompositionDeviceDouble final : public CDouble<CCompositionDeviceDouble, IDCompositionDevice> {
-public:
+class CCompositionDeviceDouble final
+    : public CDouble<CCompositionDeviceDouble, IDCompositionDevice> {
+ public:
   CCompositionDeviceDouble(StatePtr pState, IDXGIDevice* pDxgiDevice) noexcept
       : CDouble(std::move(pState), &RendererCallLog::m_nLiveCompositionDevices),
         m_pDxgiDevice(pDxgiDevice) {
@@ -422,7 +424,8 @@ public:
                                                  IDCompositionTransform**) override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE CreateTranslateTransform3D(IDCompositionTranslateTransform3D**) override {
+  HRESULT STDMETHODCALLTYPE
+  CreateTranslateTransform3D(IDCompositionTranslateTransform3D**) override {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE CreateScaleTransform3D(IDCompositionScaleTransform3D**) override {
@@ -450,11 +453,9 @@ public:
     return S_OK;
   }
 
-private:
+ private:
   friend class CDouble<CCompositionDeviceDouble, IDCompositionDevice>;
-  ~CCompositionDeviceDouble() {
-    EmptySlot(m_pDxgiDevice);
-  }
+  ~CCompositionDeviceDouble() { EmptySlot(m_pDxgiDevice); }
 
   IDXGIDevice* m_pDxgiDevice;
 };
@@ -464,7 +465,7 @@ private:
 // swap chain (the DXGI side, its adapter, the adapter's factory) can fail.
 
 class CAdapterWrapper final : public CWrapper<CAdapterWrapper, IDXGIAdapter> {
-public:
+ public:
   using CWrapper::CWrapper;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -483,14 +484,16 @@ public:
   HRESULT STDMETHODCALLTYPE EnumOutputs(UINT n, IDXGIOutput** ppOutput) override {
     return m_pReal->EnumOutputs(n, ppOutput);
   }
-  HRESULT STDMETHODCALLTYPE GetDesc(DXGI_ADAPTER_DESC* pDesc) override { return m_pReal->GetDesc(pDesc); }
+  HRESULT STDMETHODCALLTYPE GetDesc(DXGI_ADAPTER_DESC* pDesc) override {
+    return m_pReal->GetDesc(pDesc);
+  }
   HRESULT STDMETHODCALLTYPE CheckInterfaceSupport(REFGUID guid, LARGE_INTEGER* pVersion) override {
     return m_pReal->CheckInterfaceSupport(guid, pVersion);
   }
 };
 
 class CDxgiDeviceWrapper final : public CWrapper<CDxgiDeviceWrapper, IDXGIDevice> {
-public:
+ public:
   using CWrapper::CWrapper;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -533,7 +536,7 @@ public:
 };
 
 class CDeviceWrapper final : public CWrapper<CDeviceWrapper, ID3D11Device> {
-public:
+ public:
   using CWrapper::CWrapper;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -556,42 +559,174 @@ public:
     return m_pReal->QueryInterface(riid, ppv);
   }
 
-  HRESULT STDMETHODCALLTYPE CreateBuffer(const D3D11_BUFFER_DESC *pDesc, const D3D11_SUBRESOURCE_DATA *pInitialData, ID3D11Buffer **ppBuffer) override { return m_pReal->CreateBuffer(pDesc, pInitialData, ppBuffer); }
-  HRESULT STDMETHODCALLTYPE CreateTexture1D(const D3D11_TEXTURE1D_DESC *pDesc, const D3D11_SUBRESOURCE_DATA *pInitialData, ID3D11Texture1D **ppTexture1D) override { return m_pReal->CreateTexture1D(pDesc, pInitialData, ppTexture1D); }
-  HRESULT STDMETHODCALLTYPE CreateTexture2D(const D3D11_TEXTURE2D_DESC *pDesc, const D3D11_SUBRESOURCE_DATA *pInitialData, ID3D11Texture2D **ppTexture2D) override { return m_pReal->CreateTexture2D(pDesc, pInitialData, ppTexture2D); }
-  HRESULT STDMETHODCALLTYPE CreateTexture3D(const D3D11_TEXTURE3D_DESC *pDesc, const D3D11_SUBRESOURCE_DATA *pInitialData, ID3D11Texture3D **ppTexture3D) override { return m_pReal->CreateTexture3D(pDesc, pInitialData, ppTexture3D); }
-  HRESULT STDMETHODCALLTYPE CreateShaderResourceView(ID3D11Resource *pResource, const D3D11_SHADER_RESOURCE_VIEW_DESC *pDesc, ID3D11ShaderResourceView **ppSRView) override { return m_pReal->CreateShaderResourceView(pResource, pDesc, ppSRView); }
-  HRESULT STDMETHODCALLTYPE CreateUnorderedAccessView(ID3D11Resource *pResource, const D3D11_UNORDERED_ACCESS_VIEW_DESC *pDesc, ID3D11UnorderedAccessView **ppUAView) override { return m_pReal->CreateUnorderedAccessView(pResource, pDesc, ppUAView); }
-  HRESULT STDMETHODCALLTYPE CreateRenderTargetView(ID3D11Resource *pResource, const D3D11_RENDER_TARGET_VIEW_DESC *pDesc, ID3D11RenderTargetView **ppRTView) override { return m_pReal->CreateRenderTargetView(pResource, pDesc, ppRTView); }
-  HRESULT STDMETHODCALLTYPE CreateDepthStencilView(ID3D11Resource *pResource, const D3D11_DEPTH_STENCIL_VIEW_DESC *pDesc, ID3D11DepthStencilView **ppDepthStencilView) override { return m_pReal->CreateDepthStencilView(pResource, pDesc, ppDepthStencilView); }
-  HRESULT STDMETHODCALLTYPE CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC *pInputElementDescs, UINT NumElements, const void *pShaderBytecodeWithInputSignature, SIZE_T BytecodeLength, ID3D11InputLayout **ppInputLayout) override { return m_pReal->CreateInputLayout(pInputElementDescs, NumElements, pShaderBytecodeWithInputSignature, BytecodeLength, ppInputLayout); }
-  HRESULT STDMETHODCALLTYPE CreateVertexShader(const void *pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage *pClassLinkage, ID3D11VertexShader **ppVertexShader) override { return m_pReal->CreateVertexShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppVertexShader); }
-  HRESULT STDMETHODCALLTYPE CreateGeometryShader(const void *pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage *pClassLinkage, ID3D11GeometryShader **ppGeometryShader) override { return m_pReal->CreateGeometryShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppGeometryShader); }
-  HRESULT STDMETHODCALLTYPE CreateGeometryShaderWithStreamOutput(const void *pShaderBytecode, SIZE_T BytecodeLength, const D3D11_SO_DECLARATION_ENTRY *pSODeclaration, UINT NumEntries, const UINT *pBufferStrides, UINT NumStrides, UINT RasterizedStream, ID3D11ClassLinkage *pClassLinkage, ID3D11GeometryShader **ppGeometryShader) override { return m_pReal->CreateGeometryShaderWithStreamOutput(pShaderBytecode, BytecodeLength, pSODeclaration, NumEntries, pBufferStrides, NumStrides, RasterizedStream, pClassLinkage, ppGeometryShader); }
-  HRESULT STDMETHODCALLTYPE CreatePixelShader(const void *pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage *pClassLinkage, ID3D11PixelShader **ppPixelShader) override { return m_pReal->CreatePixelShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppPixelShader); }
-  HRESULT STDMETHODCALLTYPE CreateHullShader(const void *pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage *pClassLinkage, ID3D11HullShader **ppHullShader) override { return m_pReal->CreateHullShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppHullShader); }
-  HRESULT STDMETHODCALLTYPE CreateDomainShader(const void *pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage *pClassLinkage, ID3D11DomainShader **ppDomainShader) override { return m_pReal->CreateDomainShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppDomainShader); }
-  HRESULT STDMETHODCALLTYPE CreateComputeShader(const void *pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage *pClassLinkage, ID3D11ComputeShader **ppComputeShader) override { return m_pReal->CreateComputeShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppComputeShader); }
-  HRESULT STDMETHODCALLTYPE CreateClassLinkage(ID3D11ClassLinkage **ppLinkage) override { return m_pReal->CreateClassLinkage(ppLinkage); }
-  HRESULT STDMETHODCALLTYPE CreateBlendState(const D3D11_BLEND_DESC *pBlendStateDesc, ID3D11BlendState **ppBlendState) override { return m_pReal->CreateBlendState(pBlendStateDesc, ppBlendState); }
-  HRESULT STDMETHODCALLTYPE CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC *pDepthStencilDesc, ID3D11DepthStencilState **ppDepthStencilState) override { return m_pReal->CreateDepthStencilState(pDepthStencilDesc, ppDepthStencilState); }
-  HRESULT STDMETHODCALLTYPE CreateRasterizerState(const D3D11_RASTERIZER_DESC *pRasterizerDesc, ID3D11RasterizerState **ppRasterizerState) override { return m_pReal->CreateRasterizerState(pRasterizerDesc, ppRasterizerState); }
-  HRESULT STDMETHODCALLTYPE CreateSamplerState(const D3D11_SAMPLER_DESC *pSamplerDesc, ID3D11SamplerState **ppSamplerState) override { return m_pReal->CreateSamplerState(pSamplerDesc, ppSamplerState); }
-  HRESULT STDMETHODCALLTYPE CreateQuery(const D3D11_QUERY_DESC *pQueryDesc, ID3D11Query **ppQuery) override { return m_pReal->CreateQuery(pQueryDesc, ppQuery); }
-  HRESULT STDMETHODCALLTYPE CreatePredicate(const D3D11_QUERY_DESC *pPredicateDesc, ID3D11Predicate **ppPredicate) override { return m_pReal->CreatePredicate(pPredicateDesc, ppPredicate); }
-  HRESULT STDMETHODCALLTYPE CreateCounter(const D3D11_COUNTER_DESC *pCounterDesc, ID3D11Counter **ppCounter) override { return m_pReal->CreateCounter(pCounterDesc, ppCounter); }
-  HRESULT STDMETHODCALLTYPE CreateDeferredContext(UINT ContextFlags, ID3D11DeviceContext **ppDeferredContext) override { return m_pReal->CreateDeferredContext(ContextFlags, ppDeferredContext); }
-  HRESULT STDMETHODCALLTYPE OpenSharedResource(HANDLE hResource, REFIID ReturnedInterface, void **ppResource) override { return m_pReal->OpenSharedResource(hResource, ReturnedInterface, ppResource); }
-  HRESULT STDMETHODCALLTYPE CheckFormatSupport(DXGI_FORMAT Format, UINT *pFormatSupport) override { return m_pReal->CheckFormatSupport(Format, pFormatSupport); }
-  HRESULT STDMETHODCALLTYPE CheckMultisampleQualityLevels(DXGI_FORMAT Format, UINT SampleCount, UINT *pNumQualityLevels) override { return m_pReal->CheckMultisampleQualityLevels(Format, SampleCount, pNumQualityLevels); }
-  void STDMETHODCALLTYPE CheckCounterInfo(D3D11_COUNTER_INFO *pCounterInfo) override { m_pReal->CheckCounterInfo(pCounterInfo); }
-  HRESULT STDMETHODCALLTYPE CheckCounter(const D3D11_COUNTER_DESC *pDesc, D3D11_COUNTER_TYPE *pType, UINT *pActiveCounters, LPSTR szName, UINT *pNameLength, LPSTR szUnits, UINT *pUnitsLength, LPSTR szDescription, UINT *pDescriptionLength) override { return m_pReal->CheckCounter(pDesc, pType, pActiveCounters, szName, pNameLength, szUnits, pUnitsLength, szDescription, pDescriptionLength); }
-  HRESULT STDMETHODCALLTYPE CheckFeatureSupport(D3D11_FEATURE Feature, void *pFeatureSupportData, UINT FeatureSupportDataSize) override { return m_pReal->CheckFeatureSupport(Feature, pFeatureSupportData, FeatureSupportDataSize); }
-  D3D_FEATURE_LEVEL STDMETHODCALLTYPE GetFeatureLevel() override { return m_pReal->GetFeatureLevel(); }
+  HRESULT STDMETHODCALLTYPE CreateBuffer(const D3D11_BUFFER_DESC* pDesc,
+                                         const D3D11_SUBRESOURCE_DATA* pInitialData,
+                                         ID3D11Buffer** ppBuffer) override {
+    return m_pReal->CreateBuffer(pDesc, pInitialData, ppBuffer);
+  }
+  HRESULT STDMETHODCALLTYPE CreateTexture1D(const D3D11_TEXTURE1D_DESC* pDesc,
+                                            const D3D11_SUBRESOURCE_DATA* pInitialData,
+                                            ID3D11Texture1D** ppTexture1D) override {
+    return m_pReal->CreateTexture1D(pDesc, pInitialData, ppTexture1D);
+  }
+  HRESULT STDMETHODCALLTYPE CreateTexture2D(const D3D11_TEXTURE2D_DESC* pDesc,
+                                            const D3D11_SUBRESOURCE_DATA* pInitialData,
+                                            ID3D11Texture2D** ppTexture2D) override {
+    return m_pReal->CreateTexture2D(pDesc, pInitialData, ppTexture2D);
+  }
+  HRESULT STDMETHODCALLTYPE CreateTexture3D(const D3D11_TEXTURE3D_DESC* pDesc,
+                                            const D3D11_SUBRESOURCE_DATA* pInitialData,
+                                            ID3D11Texture3D** ppTexture3D) override {
+    return m_pReal->CreateTexture3D(pDesc, pInitialData, ppTexture3D);
+  }
+  HRESULT STDMETHODCALLTYPE CreateShaderResourceView(ID3D11Resource* pResource,
+                                                     const D3D11_SHADER_RESOURCE_VIEW_DESC* pDesc,
+                                                     ID3D11ShaderResourceView** ppSRView) override {
+    return m_pReal->CreateShaderResourceView(pResource, pDesc, ppSRView);
+  }
+  HRESULT STDMETHODCALLTYPE CreateUnorderedAccessView(
+      ID3D11Resource* pResource, const D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc,
+      ID3D11UnorderedAccessView** ppUAView) override {
+    return m_pReal->CreateUnorderedAccessView(pResource, pDesc, ppUAView);
+  }
+  HRESULT STDMETHODCALLTYPE CreateRenderTargetView(ID3D11Resource* pResource,
+                                                   const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
+                                                   ID3D11RenderTargetView** ppRTView) override {
+    return m_pReal->CreateRenderTargetView(pResource, pDesc, ppRTView);
+  }
+  HRESULT STDMETHODCALLTYPE
+  CreateDepthStencilView(ID3D11Resource* pResource, const D3D11_DEPTH_STENCIL_VIEW_DESC* pDesc,
+                         ID3D11DepthStencilView** ppDepthStencilView) override {
+    return m_pReal->CreateDepthStencilView(pResource, pDesc, ppDepthStencilView);
+  }
+  HRESULT STDMETHODCALLTYPE CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* pInputElementDescs,
+                                              UINT NumElements,
+                                              const void* pShaderBytecodeWithInputSignature,
+                                              SIZE_T BytecodeLength,
+                                              ID3D11InputLayout** ppInputLayout) override {
+    return m_pReal->CreateInputLayout(pInputElementDescs, NumElements,
+                                      pShaderBytecodeWithInputSignature, BytecodeLength,
+                                      ppInputLayout);
+  }
+  HRESULT STDMETHODCALLTYPE CreateVertexShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
+                                               ID3D11ClassLinkage* pClassLinkage,
+                                               ID3D11VertexShader** ppVertexShader) override {
+    return m_pReal->CreateVertexShader(pShaderBytecode, BytecodeLength, pClassLinkage,
+                                       ppVertexShader);
+  }
+  HRESULT STDMETHODCALLTYPE CreateGeometryShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
+                                                 ID3D11ClassLinkage* pClassLinkage,
+                                                 ID3D11GeometryShader** ppGeometryShader) override {
+    return m_pReal->CreateGeometryShader(pShaderBytecode, BytecodeLength, pClassLinkage,
+                                         ppGeometryShader);
+  }
+  HRESULT STDMETHODCALLTYPE CreateGeometryShaderWithStreamOutput(
+      const void* pShaderBytecode, SIZE_T BytecodeLength,
+      const D3D11_SO_DECLARATION_ENTRY* pSODeclaration, UINT NumEntries, const UINT* pBufferStrides,
+      UINT NumStrides, UINT RasterizedStream, ID3D11ClassLinkage* pClassLinkage,
+      ID3D11GeometryShader** ppGeometryShader) override {
+    return m_pReal->CreateGeometryShaderWithStreamOutput(
+        pShaderBytecode, BytecodeLength, pSODeclaration, NumEntries, pBufferStrides, NumStrides,
+        RasterizedStream, pClassLinkage, ppGeometryShader);
+  }
+  HRESULT STDMETHODCALLTYPE CreatePixelShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
+                                              ID3D11ClassLinkage* pClassLinkage,
+                                              ID3D11PixelShader** ppPixelShader) override {
+    return m_pReal->CreatePixelShader(pShaderBytecode, BytecodeLength, pClassLinkage,
+                                      ppPixelShader);
+  }
+  HRESULT STDMETHODCALLTYPE CreateHullShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
+                                             ID3D11ClassLinkage* pClassLinkage,
+                                             ID3D11HullShader** ppHullShader) override {
+    return m_pReal->CreateHullShader(pShaderBytecode, BytecodeLength, pClassLinkage, ppHullShader);
+  }
+  HRESULT STDMETHODCALLTYPE CreateDomainShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
+                                               ID3D11ClassLinkage* pClassLinkage,
+                                               ID3D11DomainShader** ppDomainShader) override {
+    return m_pReal->CreateDomainShader(pShaderBytecode, BytecodeLength, pClassLinkage,
+                                       ppDomainShader);
+  }
+  HRESULT STDMETHODCALLTYPE CreateComputeShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
+                                                ID3D11ClassLinkage* pClassLinkage,
+                                                ID3D11ComputeShader** ppComputeShader) override {
+    return m_pReal->CreateComputeShader(pShaderBytecode, BytecodeLength, pClassLinkage,
+                                        ppComputeShader);
+  }
+  HRESULT STDMETHODCALLTYPE CreateClassLinkage(ID3D11ClassLinkage** ppLinkage) override {
+    return m_pReal->CreateClassLinkage(ppLinkage);
+  }
+  HRESULT STDMETHODCALLTYPE CreateBlendState(const D3D11_BLEND_DESC* pBlendStateDesc,
+                                             ID3D11BlendState** ppBlendState) override {
+    return m_pReal->CreateBlendState(pBlendStateDesc, ppBlendState);
+  }
+  HRESULT STDMETHODCALLTYPE
+  CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC* pDepthStencilDesc,
+                          ID3D11DepthStencilState** ppDepthStencilState) override {
+    return m_pReal->CreateDepthStencilState(pDepthStencilDesc, ppDepthStencilState);
+  }
+  HRESULT STDMETHODCALLTYPE
+  CreateRasterizerState(const D3D11_RASTERIZER_DESC* pRasterizerDesc,
+                        ID3D11RasterizerState** ppRasterizerState) override {
+    return m_pReal->CreateRasterizerState(pRasterizerDesc, ppRasterizerState);
+  }
+  HRESULT STDMETHODCALLTYPE CreateSamplerState(const D3D11_SAMPLER_DESC* pSamplerDesc,
+                                               ID3D11SamplerState** ppSamplerState) override {
+    return m_pReal->CreateSamplerState(pSamplerDesc, ppSamplerState);
+  }
+  HRESULT STDMETHODCALLTYPE CreateQuery(const D3D11_QUERY_DESC* pQueryDesc,
+                                        ID3D11Query** ppQuery) override {
+    return m_pReal->CreateQuery(pQueryDesc, ppQuery);
+  }
+  HRESULT STDMETHODCALLTYPE CreatePredicate(const D3D11_QUERY_DESC* pPredicateDesc,
+                                            ID3D11Predicate** ppPredicate) override {
+    return m_pReal->CreatePredicate(pPredicateDesc, ppPredicate);
+  }
+  HRESULT STDMETHODCALLTYPE CreateCounter(const D3D11_COUNTER_DESC* pCounterDesc,
+                                          ID3D11Counter** ppCounter) override {
+    return m_pReal->CreateCounter(pCounterDesc, ppCounter);
+  }
+  HRESULT STDMETHODCALLTYPE
+  CreateDeferredContext(UINT ContextFlags, ID3D11DeviceContext** ppDeferredContext) override {
+    return m_pReal->CreateDeferredContext(ContextFlags, ppDeferredContext);
+  }
+  HRESULT STDMETHODCALLTYPE OpenSharedResource(HANDLE hResource, REFIID ReturnedInterface,
+                                               void** ppResource) override {
+    return m_pReal->OpenSharedResource(hResource, ReturnedInterface, ppResource);
+  }
+  HRESULT STDMETHODCALLTYPE CheckFormatSupport(DXGI_FORMAT Format, UINT* pFormatSupport) override {
+    return m_pReal->CheckFormatSupport(Format, pFormatSupport);
+  }
+  HRESULT STDMETHODCALLTYPE CheckMultisampleQualityLevels(DXGI_FORMAT Format, UINT SampleCount,
+                                                          UINT* pNumQualityLevels) override {
+    return m_pReal->CheckMultisampleQualityLevels(Format, SampleCount, pNumQualityLevels);
+  }
+  void STDMETHODCALLTYPE CheckCounterInfo(D3D11_COUNTER_INFO* pCounterInfo) override {
+    m_pReal->CheckCounterInfo(pCounterInfo);
+  }
+  HRESULT STDMETHODCALLTYPE CheckCounter(const D3D11_COUNTER_DESC* pDesc, D3D11_COUNTER_TYPE* pType,
+                                         UINT* pActiveCounters, LPSTR szName, UINT* pNameLength,
+                                         LPSTR szUnits, UINT* pUnitsLength, LPSTR szDescription,
+                                         UINT* pDescriptionLength) override {
+    return m_pReal->CheckCounter(pDesc, pType, pActiveCounters, szName, pNameLength, szUnits,
+                                 pUnitsLength, szDescription, pDescriptionLength);
+  }
+  HRESULT STDMETHODCALLTYPE CheckFeatureSupport(D3D11_FEATURE Feature, void* pFeatureSupportData,
+                                                UINT FeatureSupportDataSize) override {
+    return m_pReal->CheckFeatureSupport(Feature, pFeatureSupportData, FeatureSupportDataSize);
+  }
+  D3D_FEATURE_LEVEL STDMETHODCALLTYPE GetFeatureLevel() override {
+    return m_pReal->GetFeatureLevel();
+  }
   UINT STDMETHODCALLTYPE GetCreationFlags() override { return m_pReal->GetCreationFlags(); }
-  HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() override { return m_pReal->GetDeviceRemovedReason(); }
-  void STDMETHODCALLTYPE GetImmediateContext(ID3D11DeviceContext **ppImmediateContext) override { m_pReal->GetImmediateContext(ppImmediateContext); }
-  HRESULT STDMETHODCALLTYPE SetExceptionMode(UINT RaiseFlags) override { return m_pReal->SetExceptionMode(RaiseFlags); }
+  HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() override {
+    return m_pReal->GetDeviceRemovedReason();
+  }
+  void STDMETHODCALLTYPE GetImmediateContext(ID3D11DeviceContext** ppImmediateContext) override {
+    m_pReal->GetImmediateContext(ppImmediateContext);
+  }
+  HRESULT STDMETHODCALLTYPE SetExceptionMode(UINT RaiseFlags) override {
+    return m_pReal->SetExceptionMode(RaiseFlags);
+  }
   UINT STDMETHODCALLTYPE GetExceptionMode() override { return m_pReal->GetExceptionMode(); }
 };
 
@@ -631,9 +766,9 @@ HRESULT CreateDevice(void* pContext, IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE dri
     }
     return hrFail;
   }
-  const HRESULT hr = D3D11CreateDevice(pAdapter, driverType, hSoftware, nFlags, pFeatureLevels,
-                                       nFeatureLevels, nSdkVersion, ppDevice, pFeatureLevel,
-                                       ppContext);
+  const HRESULT hr =
+      D3D11CreateDevice(pAdapter, driverType, hSoftware, nFlags, pFeatureLevels, nFeatureLevels,
+                        nSdkVersion, ppDevice, pFeatureLevel, ppContext);
   const RendererFailures& fail = state.m_fail;
   if (SUCCEEDED(hr) && (FAILED(fail.m_hrQueryDxgiDevice) || FAILED(fail.m_hrGetAdapter) ||
                         FAILED(fail.m_hrGetFactory))) {
@@ -653,7 +788,8 @@ HRESULT CreateSwapChain(void* pContext, IDXGIFactory2*, IUnknown* pDevice,
   ++log.m_nCalls;
   ++log.m_nSwapChainCreations;
   log.m_swapChainDesc = *pDesc;
-  log.m_bSwapChainOnDevice = (pDevice != nullptr && pDevice == pState->m_pLastDevice) ? TRUE : FALSE;
+  log.m_bSwapChainOnDevice =
+      (pDevice != nullptr && pDevice == pState->m_pLastDevice) ? TRUE : FALSE;
   log.m_bRestrictedToOutput = pRestrictToOutput != nullptr ? TRUE : FALSE;
   *ppSwapChain = nullptr;
   if (FAILED(pState->m_fail.m_hrCreateSwapChain)) {
@@ -696,7 +832,7 @@ HRESULT CreateCompositionDevice(void* pContext, IDXGIDevice* pDxgiDevice, REFIID
   return hr;
 }
 
-} // namespace
+}  // namespace
 
 CRendererDoubles::CRendererDoubles() : m_pState(std::make_shared<RendererDoublesState>()) {
   m_platform.m_pContext = &m_pState;
@@ -737,7 +873,8 @@ BOOL ReadBackPixels(const CCompositionRenderer& renderer, PixelImage& image) noe
   for (UINT y = 0; y < desc.Height; ++y) {
     const auto* pRow = static_cast<const std::uint32_t*>(mapped.pData) +
                        static_cast<std::size_t>(y) * (mapped.RowPitch / 4);
-    std::copy(pRow, pRow + desc.Width, image.m_pixels.begin() + static_cast<std::ptrdiff_t>(y) * desc.Width);
+    std::copy(pRow, pRow + desc.Width,
+              image.m_pixels.begin() + static_cast<std::ptrdiff_t>(y) * desc.Width);
   }
   context->Unmap(staging.Get(), 0);
   return TRUE;
@@ -763,7 +900,7 @@ void RegisterHostClass() noexcept {
   (void)s_atom;
 }
 
-} // namespace
+}  // namespace
 
 CHostWindow::CHostWindow(int cx, int cy) noexcept {
   RegisterHostClass();

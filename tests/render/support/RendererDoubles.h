@@ -39,7 +39,7 @@ struct RendererFailures {
   // Any of these three puts the real device behind wrappers that can fail.
   HRESULT m_hrQueryDxgiDevice = S_OK;
   HRESULT m_hrGetAdapter = S_OK;
-  HRESULT m_hrGetFactory = S_OK; // the adapter's parent
+  HRESULT m_hrGetFactory = S_OK;  // the adapter's parent
   HRESULT m_hrCreateSwapChain = S_OK;
   HRESULT m_hrCreateCompositionDevice = S_OK;
   HRESULT m_hrCreateTarget = S_OK;
@@ -53,9 +53,9 @@ struct RendererFailures {
 };
 
 struct RendererCallLog {
-  int m_nCalls = 0; // every call that reached the table or a double
+  int m_nCalls = 0;  // every call that reached the table or a double
 
-  std::vector<D3D_DRIVER_TYPE> m_driverTypes; // each device creation, in order
+  std::vector<D3D_DRIVER_TYPE> m_driverTypes;  // each device creation, in order
   BOOL m_bDefaultAdapter = FALSE;
   HMODULE m_hSoftware = nullptr;
   UINT m_nDeviceFlags = 0;
@@ -66,7 +66,7 @@ struct RendererCallLog {
 
   int m_nSwapChainCreations = 0;
   DXGI_SWAP_CHAIN_DESC1 m_swapChainDesc{};
-  BOOL m_bSwapChainOnDevice = FALSE; // created for the device the renderer made
+  BOOL m_bSwapChainOnDevice = FALSE;  // created for the device the renderer made
   BOOL m_bRestrictedToOutput = FALSE;
 
   int m_nCompositionDevices = 0;
@@ -104,11 +104,11 @@ struct RendererCallLog {
 struct RendererDoublesState {
   RendererFailures m_fail;
   RendererCallLog m_log;
-  IUnknown* m_pLastDevice = nullptr; // not owned; only compared
+  IUnknown* m_pLastDevice = nullptr;  // not owned; only compared
 };
 
 class CRendererDoubles {
-public:
+ public:
   CRendererDoubles();
   CRendererDoubles(const CRendererDoubles&) = delete;
   CRendererDoubles& operator=(const CRendererDoubles&) = delete;
@@ -117,7 +117,7 @@ public:
   [[nodiscard]] RendererFailures& Fail() noexcept { return m_pState->m_fail; }
   [[nodiscard]] const RendererCallLog& Log() const noexcept { return m_pState->m_log; }
 
-private:
+ private:
   std::shared_ptr<RendererDoublesState> m_pState;
   RendererPlatform m_platform{};
 };
@@ -138,7 +138,7 @@ struct PixelImage {
 
 // A hidden popup window whose client area is exactly cx by cy.
 class CHostWindow {
-public:
+ public:
   CHostWindow(int cx, int cy) noexcept;
   CHostWindow(const CHostWindow&) = delete;
   CHostWindow& operator=(const CHostWindow&) = delete;
@@ -147,7 +147,7 @@ public:
   [[nodiscard]] HWND Handle() const noexcept { return m_hWnd; }
   void SetClientSize(int cx, int cy) noexcept;
 
-private:
+ private:
   HWND m_hWnd = nullptr;
 };
 
