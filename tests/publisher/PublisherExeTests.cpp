@@ -26,10 +26,25 @@ bool WaitForSection(const std::wstring& strName, DWORD dwMs) {
   return false;
 }
 
-TEST(PublisherExe, DemoIsReadByTheBandsPollAsAStreamOfNewRecords) {
+// Both executables run one program body: every case here holds for each.
+class PublisherExe : public ::testing::TestWithParam<PublisherVariant> {
+ protected:
+  static ChildResult Run(const std::wstring& strArguments) {
+    return RunPublisher(strArguments, 10000, GetParam());
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Variants, PublisherExe,
+                         ::testing::Values(PublisherVariant::Console, PublisherVariant::Windowless),
+                         [](const auto& info) {
+                           return info.param == PublisherVariant::Console ? "Console"
+                                                                          : "Windowless";
+                         });
+
+TEST_P(PublisherExe, DemoIsReadByTheBandsPollAsAStreamOfNewRecords) {
   const std::wstring strName = UniqueSectionName(L"ExeDemo");
   CChildProcess child;
-  ASSERT_TRUE(child.Start(SectionArg(strName) + L"--interval 100 --seed 7"));
+  ASSERT_TRUE(child.Start(SectionArg(strName) + L"--interval 100 --seed 7", GetParam()));
   ASSERT_TRUE(WaitForSection(strName, 10000));
 
   TrafficState state;
@@ -51,7 +66,7 @@ TEST(PublisherExe, DemoIsReadByTheBandsPollAsAStreamOfNewRecords) {
   // even on a machine too busy to keep either clock exact.
   EXPECT_GE(nRepaints, 10);
 
-  const ChildResult stop = RunPublisher(SectionArg(strName) + L"--stop", 10000);
+  const ChildResult stop = Run(SectionArg(strName) + L"--stop");
   EXPECT_EQ(stop.m_dwExitCode, 0u);
   EXPECT_EQ(stop.m_strOut, "nimbrel-publisher: the running publisher has stopped\r\n");
   const ChildResult result = child.Finish(5000);
@@ -62,11 +77,11 @@ TEST(PublisherExe, DemoIsReadByTheBandsPollAsAStreamOfNewRecords) {
   EXPECT_FALSE(state.m_bHasData);
 }
 
-TEST(PublisherExe, SameSeedPublishesTheSameFigures) {
+TEST_P(PublisherExe, SameSeedPublishesTheSameFigures) {
   const std::wstring strName = UniqueSectionName(L"ExeSeed");
-  const ChildResult first = RunPublisher(SectionArg(strName) + L"--once --seed 42", 10000);
-  const ChildResult second = RunPublisher(SectionArg(strName) + L"--once --seed 42", 10000);
-  const ChildResult other = RunPublisher(SectionArg(strName) + L"--once --seed 43", 10000);
+  const ChildResult first = Run(SectionArg(strName) + L"--once --seed 42");
+  const ChildResult second = Run(SectionArg(strName) + L"--once --seed 42");
+  const ChildResult other = Run(SectionArg(strName) + L"--once --seed 43");
   ASSERT_TRUE(first.m_bExited);
   EXPECT_EQ(first.m_dwExitCode, 0u);
   const auto Figures = [](const std::string& line) { return line.substr(line.find(" down=")); };
@@ -79,12 +94,11 @@ TEST(PublisherExe, SameSeedPublishesTheSameFigures) {
       << first.m_strOut;
 }
 
-TEST(PublisherExe, OptionsShapeThePublishedRecord) {
+TEST_P(PublisherExe, OptionsShapeThePublishedRecord) {
   const std::wstring strName = UniqueSectionName(L"ExeOptions");
-  const ChildResult result = RunPublisher(SectionArg(strName) +
-                                              L"--once --bits --down-on-upper --color-down 112233 "
-                                              L"--color-up 445566 --max-down 0 --max-up 777",
-                                          10000);
+  const ChildResult result = Run(SectionArg(strName) +
+                                 L"--once --bits --down-on-upper --color-down 112233 "
+                                 L"--color-up 445566 --max-down 0 --max-up 777");
   ASSERT_TRUE(result.m_bExited);
   EXPECT_EQ(result.m_dwExitCode, 0u);
   EXPECT_NE(result.m_strOut.find(
@@ -93,13 +107,13 @@ TEST(PublisherExe, OptionsShapeThePublishedRecord) {
       << result.m_strOut;
 }
 
-TEST(PublisherExe, SecondPublisherRefusesWithAClearLine) {
+TEST_P(PublisherExe, SecondPublisherRefusesWithAClearLine) {
   const std::wstring strName = UniqueSectionName(L"ExeSecond");
   CChildProcess first;
-  ASSERT_TRUE(first.Start(SectionArg(strName) + L"--interval 100"));
+  ASSERT_TRUE(first.Start(SectionArg(strName) + L"--interval 100", GetParam()));
   ASSERT_TRUE(WaitForSection(strName, 10000));
 
-  const ChildResult second = RunPublisher(SectionArg(strName), 10000);
+  const ChildResult second = Run(SectionArg(strName));
   EXPECT_TRUE(second.m_bExited);
   EXPECT_EQ(second.m_dwExitCode, 4u);
   EXPECT_NE(second.m_strErr.find("another publisher is already running"), std::string::npos)
@@ -109,14 +123,14 @@ TEST(PublisherExe, SecondPublisherRefusesWithAClearLine) {
   Sleep(300);
   EXPECT_NE(ReadSection(strName)->Sequence, nBefore);
 
-  EXPECT_EQ(RunPublisher(SectionArg(strName) + L"--stop", 10000).m_dwExitCode, 0u);
+  EXPECT_EQ(Run(SectionArg(strName) + L"--stop").m_dwExitCode, 0u);
   EXPECT_TRUE(first.Finish(5000).m_bExited);
-  const ChildResult again = RunPublisher(SectionArg(strName) + L"--stop", 10000);
+  const ChildResult again = Run(SectionArg(strName) + L"--stop");
   EXPECT_EQ(again.m_dwExitCode, 6u);
   EXPECT_EQ(again.m_strErr, "nimbrel-publisher: no publisher is running\r\n");
 }
 
-TEST(PublisherExe, BadOptionGivesOneLineAndExitCodeTwo) {
+TEST_P(PublisherExe, BadOptionGivesOneLineAndExitCodeTwo) {
   static constexpr std::pair<const wchar_t*, const char*> kCases[] = {
       {L"--interval 5",
        "nimbrel-publisher: --interval needs milliseconds from 100 to 60000, not '5'\r\n"},
@@ -126,7 +140,7 @@ TEST(PublisherExe, BadOptionGivesOneLineAndExitCodeTwo) {
        "nimbrel-publisher: unknown option '--colour-up'; run with --help for the list\r\n"},
   };
   for (const auto& [pszArgs, pszLine] : kCases) {
-    const ChildResult result = RunPublisher(pszArgs, 10000);
+    const ChildResult result = Run(pszArgs);
     EXPECT_TRUE(result.m_bExited);
     EXPECT_EQ(result.m_dwExitCode, 2u);
     EXPECT_EQ(result.m_strErr, pszLine);
@@ -134,9 +148,9 @@ TEST(PublisherExe, BadOptionGivesOneLineAndExitCodeTwo) {
   }
 }
 
-TEST(PublisherExe, HelpPrintsUsageAndPublishesNothing) {
+TEST_P(PublisherExe, HelpPrintsUsageAndPublishesNothing) {
   const std::wstring strName = UniqueSectionName(L"ExeHelp");
-  const ChildResult result = RunPublisher(L"--help " + SectionArg(strName), 10000);
+  const ChildResult result = Run(L"--help " + SectionArg(strName));
   EXPECT_TRUE(result.m_bExited);
   EXPECT_EQ(result.m_dwExitCode, 0u);
   EXPECT_EQ(result.m_strOut.rfind("Usage: nimbrel-publisher", 0), 0u) << result.m_strOut;

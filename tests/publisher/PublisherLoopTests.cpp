@@ -7,6 +7,7 @@
 
 #include "PublisherLoop.h"
 #include "feed/TrafficDecode.h"
+#include "support/RecordingSink.h"
 #include "support/SectionReader.h"
 
 namespace {
@@ -38,12 +39,14 @@ struct LoopRun {
   ITrafficSource* pSource;
   CTrafficSectionWriter* pWriter;
   HANDLE hStop;
+  CRecordingSink output;
   int nExit = -1;
 };
 
 DWORD WINAPI RunLoop(void* pParam) {
   auto* pRun = static_cast<LoopRun*>(pParam);
-  pRun->nExit = RunPublisherLoop(pRun->options, *pRun->pSource, *pRun->pWriter, pRun->hStop);
+  pRun->nExit =
+      RunPublisherLoop(pRun->options, *pRun->pSource, *pRun->pWriter, pRun->hStop, pRun->output);
   return 0;
 }
 
@@ -136,6 +139,26 @@ TEST_F(PublisherLoop, FailingSourcePublishesNoDataOnceWithANewSequenceThenBacksO
   // Reads at 0, 100, then retries after 100, 200, 400 ms: about five in a second, not ten.
   EXPECT_LE(source.Reads(), 6);
   EXPECT_GE(source.Reads(), 3);
+}
+
+TEST_F(PublisherLoop, TroubleIsReportedOncePerKindAndTheRecoveryOnce) {
+  CScriptedSource source({SampleReading({1, 2, 3, 4}), FailedReading(L"router: HTTP 500"),
+                          FailedReading(L"router: HTTP 500"), FailedReading(L"router: timed out"),
+                          SampleReading({1, 2, 3, 4})});
+  Start(source, 100);
+  const ULONGLONG nEnd = GetTickCount64() + 10'000;
+  while (source.Reads() < 6 && GetTickCount64() < nEnd) {
+    Sleep(10);
+  }
+  Stop();
+  const std::vector<RecordedLine> expected = {
+      {OutputStream::Err,
+       L"nimbrel-publisher: router: HTTP 500; showing No Data and retrying in 1 s"},
+      {OutputStream::Err,
+       L"nimbrel-publisher: router: timed out; showing No Data and retrying in 1 s"},
+      {OutputStream::Err, L"nimbrel-publisher: the source works again"},
+  };
+  EXPECT_EQ(m_run.output.m_lines, expected);
 }
 
 TEST_F(PublisherLoop, SkippedReadingsPublishNothing) {

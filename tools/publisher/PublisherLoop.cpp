@@ -1,7 +1,6 @@
 #include "PublisherLoop.h"
 
 #include "Backoff.h"
-#include "ConsoleText.h"
 #include "TrafficRecord.h"
 
 std::uint64_t MonotonicMs() noexcept {
@@ -25,7 +24,7 @@ std::uint64_t WallClockTicks() noexcept {
 }  // namespace
 
 int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source,
-                     CTrafficSectionWriter& writer, HANDLE hStop) noexcept {
+                     CTrafficSectionWriter& writer, HANDLE hStop, COutputSink& output) noexcept {
   std::uint64_t nSequence = 0;
   unsigned nFailures = 0;
   DWORD dwDelayMs = 0;
@@ -42,11 +41,11 @@ int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source,
     nSequence = nSequence == 0 ? FirstSequence(WallClockTicks()) : NextSequence(nSequence);
     const SharedTrafficRecord record = BuildTrafficRecord(reading.m_sample, options, nSequence);
     writer.Publish(record);
-    if (options.m_bVerbose || options.m_bOnce) PrintLine(FormatTrafficRecord(record));
+    if (options.m_bVerbose || options.m_bOnce) output.Line(FormatTrafficRecord(record));
 
     if (reading.m_kind == SourceReading::Kind::Sample) {
       if (nFailures != 0 && !options.m_bOnce)
-        PrintError(L"nimbrel-publisher: the source works again");
+        output.Error(L"nimbrel-publisher: the source works again");
       nFailures = 0;
       strLastError.clear();
       if (options.m_bOnce) return kExitOk;
@@ -57,14 +56,14 @@ int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source,
     ++nFailures;
     dwDelayMs = BackoffDelayMs(options.m_nIntervalMs, nFailures);
     if (options.m_bOnce) {
-      PrintError(L"nimbrel-publisher: " + reading.m_strError);
+      output.Error(L"nimbrel-publisher: " + reading.m_strError);
       return kExitSourceFailed;
     }
     // One line per kind of trouble, not one per retry.
     if (reading.m_strError != strLastError || options.m_bVerbose) {
-      PrintError(L"nimbrel-publisher: " + reading.m_strError +
-                 L"; showing No Data and retrying in " + std::to_wstring((dwDelayMs + 999) / 1000) +
-                 L" s");
+      output.Error(L"nimbrel-publisher: " + reading.m_strError +
+                   L"; showing No Data and retrying in " +
+                   std::to_wstring((dwDelayMs + 999) / 1000) + L" s");
       strLastError = reading.m_strError;
     }
   }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "PublisherOptions.h"
+#include "PublisherOutput.h"
 #include "TrafficSectionWriter.h"
 #include "TrafficSource.h"
 
@@ -21,4 +22,5 @@ enum PublisherExit : int {
 [[nodiscard]] std::uint64_t MonotonicMs() noexcept;
 
 [[nodiscard]] int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source,
-                                   CTrafficSectionWriter& writer, HANDLE hStop) noexcept;
+                                   CTrafficSectionWriter& writer, HANDLE hStop,
+                                   COutputSink& output) noexcept;

@@ -1,5 +1,4 @@
-// nimbrel-publisher: keeps the figures the Nimbrel band shows in the shared
-// section, until Ctrl+C or the console closes.
+#include "PublisherMain.h"
 
 #include <windows.h>
 
@@ -8,7 +7,6 @@
 #include <vector>
 
 #include "AdapterSource.h"
-#include "ConsoleText.h"
 #include "DemoSource.h"
 #include "PublisherLoop.h"
 #include "PublisherNames.h"
@@ -57,11 +55,11 @@ std::wstring SystemMessage(DWORD dwError) {
 
 // Signals the running publisher's stop event and waits until it has let go
 // of the section, so that a script can rely on it being gone.
-int StopRunningPublisher(const std::wstring& strSectionName) {
+int StopRunningPublisher(const std::wstring& strSectionName, COutputSink& output) {
   HANDLE hStop =
       OpenEventW(EVENT_MODIFY_STATE, FALSE, PublisherStopEventName(strSectionName).c_str());
   if (hStop == nullptr) {
-    PrintError(L"nimbrel-publisher: no publisher is running");
+    output.Error(L"nimbrel-publisher: no publisher is running");
     return kExitNotRunning;
   }
   SetEvent(hStop);
@@ -70,33 +68,31 @@ int StopRunningPublisher(const std::wstring& strSectionName) {
   for (int nWait = 0; nWait < 100; ++nWait) {
     HANDLE hMutex = OpenMutexW(SYNCHRONIZE, FALSE, strMutex.c_str());
     if (hMutex == nullptr) {
-      PrintLine(L"nimbrel-publisher: the running publisher has stopped");
+      output.Line(L"nimbrel-publisher: the running publisher has stopped");
       return kExitOk;
     }
     CloseHandle(hMutex);
     Sleep(50);
   }
-  PrintError(L"nimbrel-publisher: asked the running publisher to stop, but it is still running");
+  output.Error(L"nimbrel-publisher: asked the running publisher to stop, but it is still running");
   return kExitSourceFailed;
 }
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
-  std::vector<std::wstring_view> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+int PublisherMain(const std::vector<std::wstring_view>& args, COutputSink& output) noexcept {
   const ParseResult parsed = ParsePublisherOptions(args);
   if (!parsed.m_bOk) {
-    PrintError(L"nimbrel-publisher: " + parsed.m_strError);
+    output.Error(L"nimbrel-publisher: " + parsed.m_strError);
     return kExitUsage;
   }
   const PublisherOptions& options = parsed.m_options;
   if (options.m_bHelp) {
-    PrintLine(PublisherUsage());
+    output.Line(PublisherUsage());
     return kExitOk;
   }
 
-  if (options.m_bStop) return StopRunningPublisher(options.m_strSectionName);
+  if (options.m_bStop) return StopRunningPublisher(options.m_strSectionName, output);
 
   std::unique_ptr<ITrafficSource> pSource = MakeSource(options);
 
@@ -105,19 +101,19 @@ int wmain(int argc, wchar_t** argv) {
     case SectionOpenResult::Opened:
       break;
     case SectionOpenResult::AlreadyPublished:
-      PrintError(
+      output.Error(
           L"nimbrel-publisher: another publisher is already running for the Nimbrel band; "
           L"close it first (only one may publish at a time)");
       return kExitAlreadyRunning;
     case SectionOpenResult::Failed:
-      PrintError(L"nimbrel-publisher: cannot create the shared section '" +
-                 options.m_strSectionName + L"' (" + SystemMessage(writer.LastError()) + L")");
+      output.Error(L"nimbrel-publisher: cannot create the shared section '" +
+                   options.m_strSectionName + L"' (" + SystemMessage(writer.LastError()) + L")");
       return kExitSectionFailed;
   }
 
   const std::wstring strSetupError = pSource->Start();
   if (!strSetupError.empty()) {
-    PrintError(L"nimbrel-publisher: " + strSetupError);
+    output.Error(L"nimbrel-publisher: " + strSetupError);
     return kExitSourceSetup;
   }
 
@@ -125,9 +121,9 @@ int wmain(int argc, wchar_t** argv) {
       CreateEventW(nullptr, TRUE, FALSE, PublisherStopEventName(options.m_strSectionName).c_str());
   if (g_hStopEvent == nullptr) return kExitSectionFailed;
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-  if (options.m_bVerbose) PrintLine(L"nimbrel-publisher: publishing; press Ctrl+C to stop");
+  if (options.m_bVerbose) output.Line(L"nimbrel-publisher: publishing; press Ctrl+C to stop");
 
-  const int nExit = RunPublisherLoop(options, *pSource, writer, g_hStopEvent);
+  const int nExit = RunPublisherLoop(options, *pSource, writer, g_hStopEvent, output);
   writer.Close();
   SetConsoleCtrlHandler(OnConsoleControl, FALSE);
   CloseHandle(g_hStopEvent);

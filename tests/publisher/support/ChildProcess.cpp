@@ -29,12 +29,14 @@ bool MakePipe(HANDLE& hRead, HANDLE& hWrite) {
 
 }  // namespace
 
-std::wstring PublisherExePath() {
+std::wstring PublisherExePath(PublisherVariant variant) {
   wchar_t szPath[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, szPath, MAX_PATH);
   std::wstring path(szPath);
   path.resize(path.rfind(L'\\') + 1);
-  path += NIMBREL_PUBLISHER_RELPATH;
+  path += NIMBREL_PUBLISHER_RELDIR;
+  path +=
+      variant == PublisherVariant::Console ? L"nimbrel-publisher.exe" : L"nimbrel-publisherw.exe";
   return path;
 }
 
@@ -42,7 +44,7 @@ CChildProcess::~CChildProcess() {
   if (m_pi.hProcess != nullptr) (void)Finish(0);
 }
 
-bool CChildProcess::Start(const std::wstring& strArguments) {
+bool CChildProcess::Start(const std::wstring& strArguments, PublisherVariant variant) {
   HANDLE hOutWrite = nullptr;
   HANDLE hErrWrite = nullptr;
   if (!MakePipe(m_hOutRead, hOutWrite) || !MakePipe(m_hErrRead, hErrWrite)) return false;
@@ -53,7 +55,7 @@ bool CChildProcess::Start(const std::wstring& strArguments) {
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   si.hStdOutput = hOutWrite;
   si.hStdError = hErrWrite;
-  std::wstring commandLine = L"\"" + PublisherExePath() + L"\" " + strArguments;
+  std::wstring commandLine = L"\"" + PublisherExePath(variant) + L"\" " + strArguments;
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(L'\0');
   const BOOL bStarted = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr,
@@ -99,8 +101,9 @@ ChildResult CChildProcess::Finish(DWORD dwTimeoutMs) {
   return result;
 }
 
-ChildResult RunPublisher(const std::wstring& strArguments, DWORD dwTimeoutMs) {
+ChildResult RunPublisher(const std::wstring& strArguments, DWORD dwTimeoutMs,
+                         PublisherVariant variant) {
   CChildProcess child;
-  if (!child.Start(strArguments)) return {};
+  if (!child.Start(strArguments, variant)) return {};
   return child.Finish(dwTimeoutMs);
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Runs nimbrel-publisher.exe (built next to the tests) with its output
-// captured, so tests see exactly what a user's console would.
+// Runs nimbrel-publisher.exe or nimbrel-publisherw.exe (built next to the
+// tests) with its output captured, so tests see exactly what a user's console
+// (or a script redirecting the windowless one) would.
 
 #include <windows.h>
 
@@ -14,8 +15,10 @@ struct ChildResult {
   std::string m_strErr;
 };
 
+enum class PublisherVariant { Console, Windowless };
+
 // The publisher's full path, found relative to the running test.
-[[nodiscard]] std::wstring PublisherExePath();
+[[nodiscard]] std::wstring PublisherExePath(PublisherVariant variant = PublisherVariant::Console);
 
 class CChildProcess {
  public:
@@ -24,7 +27,8 @@ class CChildProcess {
   CChildProcess(const CChildProcess&) = delete;
   CChildProcess& operator=(const CChildProcess&) = delete;
 
-  [[nodiscard]] bool Start(const std::wstring& strArguments);
+  [[nodiscard]] bool Start(const std::wstring& strArguments,
+                           PublisherVariant variant = PublisherVariant::Console);
   // Waits for the exit (or kills after dwTimeoutMs) and collects the output.
   [[nodiscard]] ChildResult Finish(DWORD dwTimeoutMs);
 
@@ -39,4 +43,5 @@ class CChildProcess {
 };
 
 // Start, wait for the exit, return what it printed.
-[[nodiscard]] ChildResult RunPublisher(const std::wstring& strArguments, DWORD dwTimeoutMs);
+[[nodiscard]] ChildResult RunPublisher(const std::wstring& strArguments, DWORD dwTimeoutMs,
+                                       PublisherVariant variant = PublisherVariant::Console);

@@ -1,0 +1,30 @@
+#include "PublisherOutput.h"
+
+#include "ConsoleText.h"
+
+void COutputSink::Emit(OutputStream stream, std::wstring_view text) noexcept {
+  // A final line break ends the last line; it does not start an empty one.
+  if (!text.empty() && text.back() == L'\n') {
+    text.remove_suffix(1);
+  }
+  for (;;) {
+    const std::size_t nBreak = text.find(L'\n');
+    std::wstring_view line = text.substr(0, nBreak);
+    if (!line.empty() && line.back() == L'\r') {
+      line.remove_suffix(1);
+    }
+    Write(stream, line);
+    if (nBreak == std::wstring_view::npos) {
+      return;
+    }
+    text.remove_prefix(nBreak + 1);
+  }
+}
+
+HANDLE StandardHandle(OutputStream stream) noexcept {
+  return GetStdHandle(stream == OutputStream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+void CConsoleSink::Write(OutputStream stream, std::wstring_view line) noexcept {
+  WriteLine(StandardHandle(stream), line);
+}

@@ -1,0 +1,39 @@
+#pragma once
+// Where the publisher's lines go. The console program prints them; the
+// windowless one sends them to the debugger output and its log file. Every
+// line of every variant passes through COutputSink, so whatever is done to
+// make text safe to show is done once, for every destination.
+
+#include <windows.h>
+
+#include <string_view>
+
+enum class OutputStream { Out, Err };
+
+class COutputSink {
+ public:
+  COutputSink() noexcept = default;
+  COutputSink(const COutputSink&) = delete;
+  COutputSink& operator=(const COutputSink&) = delete;
+  virtual ~COutputSink() = default;
+
+  // text may hold several lines, separated by '\n'.
+  void Line(std::wstring_view text) noexcept { Emit(OutputStream::Out, text); }
+  void Error(std::wstring_view text) noexcept { Emit(OutputStream::Err, text); }
+
+ protected:
+  // One line, without its line break.
+  virtual void Write(OutputStream stream, std::wstring_view line) noexcept = 0;
+
+ private:
+  void Emit(OutputStream stream, std::wstring_view text) noexcept;
+};
+
+// Standard output and standard error, as the console program always printed.
+class CConsoleSink final : public COutputSink {
+ protected:
+  void Write(OutputStream stream, std::wstring_view line) noexcept override;
+};
+
+// The handle a stream goes to; null or INVALID_HANDLE_VALUE when there is none.
+[[nodiscard]] HANDLE StandardHandle(OutputStream stream) noexcept;
