@@ -142,6 +142,54 @@ TEST_F(RouterSource, ControlUrlMayBeRelativeBaseRelativeOrAbsolute) {
   }
 }
 
+TEST_F(RouterSource, StartRefusesAControlUrlOrUrlBaseOnAnotherHostOrScheme) {
+  Serve();
+  struct Case {
+    std::string control;
+    std::string base;  // empty: no URL base
+    std::string refused;
+    const char* what;
+    const char* why;
+  };
+  // localhost is this very fake under another name: a request that got out would show.
+  const std::string elsewhere = "http://localhost:" + PortText();
+  const char* kElsewhere = "; refused: requests go only to the host the description came from";
+  const Case kCases[] = {
+      {elsewhere + "/upnp/control/wancic", "", elsewhere + "/upnp/control/wancic",
+       " for its actions", kElsewhere},
+      {"//localhost:" + PortText() + "/upnp/control/wancic", "", elsewhere + "/upnp/control/wancic",
+       " for its actions", kElsewhere},
+      {"upnp/control/wancic", elsewhere + "/", elsewhere + "/", " as its URL base", kElsewhere},
+      {"https://127.0.0.1:" + PortText() + "/upnp/control/wancic", "",
+       "https://127.0.0.1:" + PortText() + "/upnp/control/wancic", " for its actions",
+       "; refused: only http:// addresses are asked"},
+  };
+  for (const Case& c : kCases) {
+    m_gateway.m_strDescription =
+        IgdDescriptionXml(c.control.c_str(), c.base.empty() ? nullptr : c.base.c_str());
+    CRouterSource source(DescriptionUrl(), 2000);
+    EXPECT_EQ(Narrow(source.Start()), "the router's description at " + Narrow(DescriptionUrl()) +
+                                          " names " + c.refused + c.what + c.why);
+  }
+  for (const FakeRequest& request : m_igd.Requests()) {
+    EXPECT_EQ(request.m_strMethod, "GET") << request.m_strPath;
+  }
+}
+
+TEST_F(RouterSource, RatesAtOrAbove2To63ClampInsteadOfShrinking) {
+  m_gateway.m_overrides = {
+      {"GetAddonInfos",
+       {200, SoapAnswer("GetAddonInfos", {{"NewByteSendRate", "18446744073709551621"},
+                                          {"NewByteReceiveRate", "9223372036854775813"}})}}};
+  Serve();
+  CRouterSource source(DescriptionUrl(), 2000);
+  ASSERT_EQ(source.Start(), L"");
+  const SourceReading reading = source.Read(1000);
+  ASSERT_EQ(reading.m_kind, SourceReading::Kind::Sample) << Narrow(reading.m_strError);
+  EXPECT_EQ(reading.m_sample.m_nRateDown, INT64_MAX);
+  EXPECT_EQ(reading.m_sample.m_nRateUp, INT64_MAX);
+}
+
 TEST_F(RouterSource, WithoutGetAddonInfosRatesComeFromTheTotals) {
   m_gateway.m_bAddon = false;
   m_gateway.m_sent = {1000, 3000, 6000};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -7,9 +8,23 @@
 
 namespace {
 
+constexpr const wchar_t* kService = L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1";
+
+// Service types a description could carry that must reach neither a header nor the envelope.
+constexpr const wchar_t* kHostileServiceTypes[] = {
+    L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1\r\nX-Evil: 1",
+    L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1\nX-Evil: 1",
+    L"urn:x\"><u:Evil/><x a=\"",
+    L"urn:a&b",
+    L"urn:a<b",
+    L"urn:a b",
+    L"urn:a\x00e9",
+    L"notaurn:x",
+    L"",
+};
+
 TEST(BuildSoapRequest, NamesTheActionInItsServiceNamespace) {
-  EXPECT_EQ(BuildSoapRequest(L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1",
-                             L"GetTotalBytesSent"),
+  EXPECT_EQ(BuildSoapRequest(kService, L"GetTotalBytesSent"),
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
             "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
             "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\">"
@@ -20,26 +35,66 @@ TEST(BuildSoapRequest, NamesTheActionInItsServiceNamespace) {
 
 TEST(SoapActionHeader, QuotesServiceAndAction) {
   EXPECT_EQ(
-      SoapActionHeader(L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1",
-                       L"GetAddonInfos"),
+      SoapActionHeader(kService, L"GetAddonInfos"),
       L"SOAPAction: \"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1#GetAddonInfos\"");
+  EXPECT_TRUE(IsSafeHeaderLine(SoapActionHeader(kService, L"GetAddonInfos")));
 }
 
-TEST(ParseUpnpUnsigned, ReadsDecimalCountersOfAnyWidth) {
-  static constexpr std::pair<const wchar_t*, std::optional<std::uint64_t>> kCases[] = {
+TEST(SoapText, NothingIsBuiltOfAServiceTypeOrActionThatNeedsEscaping) {
+  for (const wchar_t* pszType : kHostileServiceTypes) {
+    EXPECT_EQ(SoapActionHeader(pszType, L"GetAddonInfos"), L"") << std::wstring(pszType).size();
+    EXPECT_EQ(BuildSoapRequest(pszType, L"GetAddonInfos"), "") << std::wstring(pszType).size();
+  }
+  for (const wchar_t* pszAction : {L"Get#x", L"Get\"", L"A B", L"", L"1st", L"a\r\nb"}) {
+    EXPECT_EQ(SoapActionHeader(kService, pszAction), L"");
+    EXPECT_EQ(BuildSoapRequest(kService, pszAction), "");
+  }
+  EXPECT_EQ(SoapActionHeader(L"urn:" + std::wstring(300, L'a'), L"Get"), L"");
+}
+
+TEST(IsSafeHeaderLine, RefusesAnythingThatEndsTheLineOrIsNoHeader) {
+  static constexpr std::pair<const wchar_t*, bool> kCases[] = {
+      {L"SOAPAction: \"urn:x#y\"", true},
+      {L"Content-Type: text/xml; charset=\"utf-8\"", true},
+      {L"X:", true},
+      {L"SOAPAction: a\r\nHost: evil", false},
+      {L"SOAPAction: a\nb", false},
+      {L"SOAPAction: a\rb", false},
+      {L"SOAPAction: a\tb", false},
+      {L"SOAPAction: \x00e9", false},
+      {L"SOAPAction: a\x7f", false},
+      {L"No colon", false},
+      {L": no name", false},
+      {L"Bad name: x", false},
+  };
+  for (const auto& [pszLine, bSafe] : kCases) {
+    EXPECT_EQ(IsSafeHeaderLine(pszLine), bSafe) << std::wstring(pszLine).size();
+  }
+  EXPECT_FALSE(IsSafeHeaderLine(std::wstring(L"X: a\0b", 6)));
+}
+
+TEST(ParseUpnpUnsigned, ReadsDecimalCountersAndClampsAtTheLargestSignedValue) {
+  static constexpr std::pair<const wchar_t*, std::optional<std::int64_t>> kCases[] = {
       {L"0", 0},
-      {L"4294967295", 4294967295ull},
-      {L"4294967296", 4294967296ull},
-      {L"18446744073709551615", 18446744073709551615ull},
+      {L"4294967295", 4294967295ll},
+      {L"4294967296", 4294967296ll},
+      {L"9223372036854775806", INT64_MAX - 1},
+      {L"9223372036854775807", INT64_MAX},
+      {L"9223372036854775808", INT64_MAX},
+      {L"9223372036854775813", INT64_MAX},
+      {L"18446744073709551615", INT64_MAX},
+      {L"18446744073709551616", INT64_MAX},
+      {L"99999999999999999999999999999999", INT64_MAX},
+      {L"000000000000000000000000000000042", 42},
       {L" \n 1234 \t", 1234},
-      {L"18446744073709551616", std::nullopt},
-      {L"99999999999999999999", std::nullopt},
       {L"", std::nullopt},
       {L"  ", std::nullopt},
       {L"-1", std::nullopt},
+      {L"+1", std::nullopt},
       {L"12a", std::nullopt},
       {L"1 2", std::nullopt},
       {L"0x10", std::nullopt},
+      {L"\x0661", std::nullopt},
   };
   for (const auto& [pszText, expected] : kCases) {
     EXPECT_EQ(ParseUpnpUnsigned(pszText), expected) << std::wstring(pszText).size();
@@ -47,11 +102,24 @@ TEST(ParseUpnpUnsigned, ReadsDecimalCountersOfAnyWidth) {
 }
 
 TEST(IsCommonInterfaceService, MatchesEveryVersionOfTheServiceOnly) {
-  EXPECT_TRUE(IsCommonInterfaceService(L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1"));
-  EXPECT_TRUE(IsCommonInterfaceService(L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:2"));
-  EXPECT_FALSE(IsCommonInterfaceService(L"urn:schemas-upnp-org:service:WANIPConnection:1"));
-  EXPECT_FALSE(IsCommonInterfaceService(L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig"));
-  EXPECT_FALSE(IsCommonInterfaceService(L""));
+  static constexpr std::pair<const wchar_t*, bool> kCases[] = {
+      {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1", true},
+      {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:2", true},
+      {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:123456789", true},
+      {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1234567890", false},
+      {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:", false},
+      {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig", false},
+      {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1 ", false},
+      {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1a", false},
+      {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1\r\nX: y", false},
+      {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1\"#", false},
+      {L"urn:schemas-upnp-org:service:WANIPConnection:1", false},
+      {L"URN:schemas-upnp-org:service:WANCommonInterfaceConfig:1", false},
+      {L"", false},
+  };
+  for (const auto& [pszType, bMatch] : kCases) {
+    EXPECT_EQ(IsCommonInterfaceService(pszType), bMatch) << std::wstring(pszType).size();
+  }
 }
 
 }  // namespace

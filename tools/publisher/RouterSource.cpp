@@ -1,7 +1,6 @@
 #include "RouterSource.h"
 
 #include "SoapText.h"
-#include "SsdpDiscovery.h"
 #include "UrlResolve.h"
 
 namespace {
@@ -21,16 +20,35 @@ std::wstring FaultText(const SoapReply& reply) {
   return text;
 }
 
+std::wstring RefusedControlUrl(const std::wstring& strDescriptionUrl,
+                               const std::wstring& strControlUrl, const ControlUrlResult& control) {
+  const std::wstring strAt = L"the router's description at " + strDescriptionUrl;
+  const std::wstring strWhat = control.m_bFromUrlBase ? L" as its URL base" : L" for its actions";
+  switch (control.m_verdict) {
+    case ControlUrlVerdict::Ok:
+    case ControlUrlVerdict::Unusable:
+      break;
+    case ControlUrlVerdict::NotHttp:
+      return strAt + L" names " + control.m_strUrl + strWhat +
+             L"; refused: only http:// addresses are asked";
+    case ControlUrlVerdict::OtherHost:
+      return strAt + L" names " + control.m_strUrl + strWhat +
+             L"; refused: requests go only to the host the description came from";
+  }
+  return strAt + L" gives an unusable control URL '" + strControlUrl + L"'";
+}
+
 }  // namespace
 
-CRouterSource::CRouterSource(std::wstring strRouter, DWORD dwTimeoutMs)
-    : m_http(dwTimeoutMs), m_strRouter(std::move(strRouter)) {}
+CRouterSource::CRouterSource(std::wstring strRouter, DWORD dwTimeoutMs, HANDLE hCancel,
+                             SsdpTarget ssdp)
+    : m_http(dwTimeoutMs), m_hCancel(hCancel), m_ssdp(ssdp), m_strRouter(std::move(strRouter)) {}
 
 std::wstring CRouterSource::Start() {
   m_strDescriptionUrl = m_strRouter;
   if (m_strRouter == L"auto") {
     std::wstring strError;
-    m_strDescriptionUrl = DiscoverGatewayDescription(kRouterTimeoutMs, strError);
+    m_strDescriptionUrl = DiscoverGatewayDescription(m_ssdp, kDiscoveryWaitMs, m_hCancel, strError);
     if (m_strDescriptionUrl.empty()) return strError;
   }
 
@@ -57,21 +75,26 @@ std::wstring CRouterSource::Start() {
            L"or use --source adapter";
   }
   m_strServiceType = igd.m_strServiceType;
-  m_strControlUrl = ResolveControlUrl(m_strDescriptionUrl, igd.m_strUrlBase, igd.m_strControlUrl);
-  if (m_strControlUrl.empty()) {
-    return L"the router's description at " + m_strDescriptionUrl +
-           L" gives an unusable control URL '" + igd.m_strControlUrl + L"'";
+  const ControlUrlResult control =
+      ResolveControlUrl(m_strDescriptionUrl, igd.m_strUrlBase, igd.m_strControlUrl);
+  if (control.m_verdict != ControlUrlVerdict::Ok) {
+    return RefusedControlUrl(m_strDescriptionUrl, igd.m_strControlUrl, control);
   }
+  m_strControlUrl = control.m_strUrl;
   ReadLinkProperties(0);
   return {};
 }
 
 CRouterSource::ActionResult CRouterSource::Call(const wchar_t* pszAction) {
   ActionResult result;
-  const HttpResult answer =
-      m_http.PostSoap(m_strControlUrl, SoapActionHeader(m_strServiceType, pszAction),
-                      BuildSoapRequest(m_strServiceType, pszAction));
   const std::wstring strWhat = std::wstring(L"router: ") + pszAction;
+  const std::wstring strHeader = SoapActionHeader(m_strServiceType, pszAction);
+  const std::string strBody = BuildSoapRequest(m_strServiceType, pszAction);
+  if (strHeader.empty() || strBody.empty()) {
+    result.m_strError = strWhat + L" cannot be asked of service " + m_strServiceType;
+    return result;
+  }
+  const HttpResult answer = m_http.PostSoap(m_strControlUrl, strHeader, strBody);
   if (answer.m_dwError != ERROR_SUCCESS) {
     result.m_strError = strWhat + L" " + DescribeHttpError(answer.m_dwError);
     return result;
@@ -104,8 +127,8 @@ void CRouterSource::ReadLinkProperties(std::uint64_t nNowMs) {
   const auto nUpBits = pUp ? ParseUpnpUnsigned(*pUp) : std::nullopt;
   const auto nDownBits = pDown ? ParseUpnpUnsigned(*pDown) : std::nullopt;
   if (!nUpBits || !nDownBits) return;
-  m_nMaxUp = static_cast<std::int64_t>(*nUpBits / 8);
-  m_nMaxDown = static_cast<std::int64_t>(*nDownBits / 8);
+  m_nMaxUp = *nUpBits / 8;
+  m_nMaxDown = *nDownBits / 8;
   m_bLinkKnown = true;
 }
 
@@ -122,8 +145,8 @@ SourceReading CRouterSource::Read(std::uint64_t nNowMs) {
       if (nSend && nReceive) {
         m_addon = Addon::Present;
         TrafficSample sample;
-        sample.m_nRateDown = static_cast<std::int64_t>(*nReceive & INT64_MAX);
-        sample.m_nRateUp = static_cast<std::int64_t>(*nSend & INT64_MAX);
+        sample.m_nRateDown = *nReceive;
+        sample.m_nRateUp = *nSend;
         sample.m_nMaxDown = m_nMaxDown;
         sample.m_nMaxUp = m_nMaxUp;
         return SampleReading(sample);
@@ -152,8 +175,10 @@ SourceReading CRouterSource::ReadTotals(std::uint64_t nNowMs) {
   if (!nSent || !nReceived)
     return FailedReading(L"router: the byte totals are missing from its answer");
 
-  const auto nUp = m_sent.Add(*nSent, nNowMs, static_cast<std::uint64_t>(m_nMaxUp));
-  const auto nDown = m_received.Add(*nReceived, nNowMs, static_cast<std::uint64_t>(m_nMaxDown));
+  const auto nUp =
+      m_sent.Add(static_cast<std::uint64_t>(*nSent), nNowMs, static_cast<std::uint64_t>(m_nMaxUp));
+  const auto nDown = m_received.Add(static_cast<std::uint64_t>(*nReceived), nNowMs,
+                                    static_cast<std::uint64_t>(m_nMaxDown));
   if (!nUp || !nDown) return {};
   TrafficSample sample;
   sample.m_nRateDown = *nDown;

@@ -12,14 +12,18 @@
 #include "CounterDelta.h"
 #include "HttpClient.h"
 #include "RouterXml.h"
+#include "SsdpDiscovery.h"
 #include "TrafficSource.h"
 
 inline constexpr DWORD kRouterTimeoutMs = 3000;
+inline constexpr DWORD kDiscoveryWaitMs = 3000;
 
 class CRouterSource final : public ITrafficSource {
  public:
-  // strRouter: the device description's URL, or "auto" to search the LAN.
-  explicit CRouterSource(std::wstring strRouter, DWORD dwTimeoutMs = kRouterTimeoutMs);
+  // strRouter: the device description's URL, or "auto" to search for it at
+  // ssdp. hCancel (may be null) ends a search or an exchange under way.
+  explicit CRouterSource(std::wstring strRouter, DWORD dwTimeoutMs = kRouterTimeoutMs,
+                         HANDLE hCancel = nullptr, SsdpTarget ssdp = kSsdpMulticast);
 
   [[nodiscard]] std::wstring Start() override;
   [[nodiscard]] SourceReading Read(std::uint64_t nNowMs) override;
@@ -41,6 +45,8 @@ class CRouterSource final : public ITrafficSource {
   [[nodiscard]] SourceReading ReadTotals(std::uint64_t nNowMs);
 
   CHttpClient m_http;
+  HANDLE m_hCancel;
+  SsdpTarget m_ssdp;
   std::wstring m_strRouter;
   std::wstring m_strDescriptionUrl;
   std::wstring m_strServiceType;

@@ -12,7 +12,9 @@ class CWinsock {
  public:
   CWinsock() noexcept { m_bStarted = WSAStartup(MAKEWORD(2, 2), &m_data) == 0; }
   ~CWinsock() {
-    if (m_bStarted) WSACleanup();
+    if (m_bStarted) {
+      WSACleanup();
+    }
   }
   CWinsock(const CWinsock&) = delete;
   CWinsock& operator=(const CWinsock&) = delete;
@@ -27,7 +29,9 @@ class CSocket {
  public:
   explicit CSocket(SOCKET s) noexcept : m_socket(s) {}
   ~CSocket() {
-    if (m_socket != INVALID_SOCKET) closesocket(m_socket);
+    if (m_socket != INVALID_SOCKET) {
+      closesocket(m_socket);
+    }
   }
   CSocket(const CSocket&) = delete;
   CSocket& operator=(const CSocket&) = delete;
@@ -37,47 +41,114 @@ class CSocket {
   SOCKET m_socket;
 };
 
+class CSocketEvent {
+ public:
+  CSocketEvent() noexcept : m_hEvent(WSACreateEvent()) {}
+  ~CSocketEvent() {
+    if (m_hEvent != WSA_INVALID_EVENT) {
+      WSACloseEvent(m_hEvent);
+    }
+  }
+  CSocketEvent(const CSocketEvent&) = delete;
+  CSocketEvent& operator=(const CSocketEvent&) = delete;
+  [[nodiscard]] WSAEVENT Get() const noexcept { return m_hEvent; }
+
+ private:
+  WSAEVENT m_hEvent;
+};
+
+// A flood of answers must not keep the search from its deadline.
+constexpr int kAnswersPerWake = 64;
+
+std::string HostPort(const SsdpTarget& target) {
+  const std::uint32_t n = target.m_nIpv4;
+  return std::to_string(n >> 24) + "." + std::to_string((n >> 16) & 0xFF) + "." +
+         std::to_string((n >> 8) & 0xFF) + "." + std::to_string(n & 0xFF) + ":" +
+         std::to_string(target.m_nPort);
+}
+
+// The first answer waiting that a gateway gave for itself, if any.
+std::wstring TakeAnswers(SOCKET udp) {
+  char buffer[2048];
+  for (int i = 0; i < kAnswersPerWake; ++i) {
+    sockaddr_in from{};
+    int cbFrom = sizeof(from);
+    const int cb =
+        recvfrom(udp, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &cbFrom);
+    if (cb < 0) {
+      // Too long a datagram, or a port that said it is closed: look at the next one.
+      const int nError = WSAGetLastError();
+      if (nError == WSAEMSGSIZE || nError == WSAECONNRESET) {
+        continue;
+      }
+      break;
+    }
+    if (from.sin_family != AF_INET) {
+      continue;
+    }
+    std::wstring location = SsdpGatewayLocation(
+        std::string_view(buffer, static_cast<std::size_t>(cb)), ntohl(from.sin_addr.s_addr));
+    if (!location.empty()) {
+      return location;
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
-std::wstring DiscoverGatewayDescription(DWORD dwWaitMs, std::wstring& strError) {
-  strError = L"no router answered the UPnP search within " + std::to_wstring(dwWaitMs / 1000) +
+std::wstring DiscoverGatewayDescription(const SsdpTarget& target, DWORD dwWaitMs, HANDLE hCancel,
+                                        std::wstring& strError) {
+  strError = L"no router answered the UPnP search within " +
+             std::to_wstring((dwWaitMs + 999) / 1000) +
              L" s; turn on UPnP in the router, or give its description with --router URL";
   const CWinsock winsock;
-  if (!winsock.Started()) return {};
+  if (!winsock.Started()) {
+    return {};
+  }
   const CSocket udp(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-  if (udp.Get() == INVALID_SOCKET) return {};
+  const CSocketEvent readable;
+  if (udp.Get() == INVALID_SOCKET || readable.Get() == WSA_INVALID_EVENT ||
+      WSAEventSelect(udp.Get(), readable.Get(), FD_READ) != 0) {
+    return {};
+  }
   const DWORD dwTtl = 2;
   setsockopt(udp.Get(), IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&dwTtl),
              sizeof(dwTtl));
 
-  sockaddr_in group{};
-  group.sin_family = AF_INET;
-  group.sin_port = htons(1900);
-  inet_pton(AF_INET, "239.255.255.250", &group.sin_addr);
-  const std::string request = BuildSsdpSearch(
-      kIgdSearchTarget, static_cast<int>(dwWaitMs / 1000 > 0 ? dwWaitMs / 1000 : 1));
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(target.m_nPort);
+  to.sin_addr.s_addr = htonl(target.m_nIpv4);
+  const std::string request =
+      BuildSsdpSearch(HostPort(target), kIgdSearchTarget,
+                      static_cast<int>(dwWaitMs / 1000 > 0 ? dwWaitMs / 1000 : 1));
   // UDP may drop one; a second copy costs nothing.
   for (int i = 0; i < 2; ++i) {
     sendto(udp.Get(), request.data(), static_cast<int>(request.size()), 0,
-           reinterpret_cast<const sockaddr*>(&group), sizeof(group));
+           reinterpret_cast<const sockaddr*>(&to), sizeof(to));
   }
 
+  const HANDLE waitFor[] = {readable.Get(), hCancel};
+  const DWORD nWaitFor = hCancel != nullptr ? 2 : 1;
   const ULONGLONG nEnd = GetTickCount64() + dwWaitMs;
-  char buffer[2048];
   for (ULONGLONG nNow = GetTickCount64(); nNow < nEnd; nNow = GetTickCount64()) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(udp.Get(), &readable);
-    const ULONGLONG nLeft = nEnd - nNow;
-    timeval wait{static_cast<long>(nLeft / 1000), static_cast<long>(nLeft % 1000 * 1000)};
-    if (select(0, &readable, nullptr, nullptr, &wait) <= 0) break;
-    const int cb = recv(udp.Get(), buffer, sizeof(buffer), 0);
-    if (cb <= 0) continue;
-    const std::string location =
-        SsdpLocation(std::string_view(buffer, static_cast<std::size_t>(cb)));
-    if (location.substr(0, 7) != "http://") continue;
-    strError.clear();
-    return std::wstring(location.begin(), location.end());
+    const DWORD dwWait =
+        WaitForMultipleObjects(nWaitFor, waitFor, FALSE, static_cast<DWORD>(nEnd - nNow));
+    if (dwWait == WAIT_OBJECT_0 + 1) {
+      strError = L"stopped while searching for the router";
+      return {};
+    }
+    if (dwWait != WAIT_OBJECT_0) {
+      break;
+    }
+    WSANETWORKEVENTS events{};
+    WSAEnumNetworkEvents(udp.Get(), readable.Get(), &events);
+    std::wstring location = TakeAnswers(udp.Get());
+    if (!location.empty()) {
+      strError.clear();
+      return location;
+    }
   }
   return {};
 }

@@ -21,23 +21,36 @@ std::string HeaderValue(const std::string& head, const char* pszName) {
   }
 }
 
+// A socket on a free port of a loopback address; INVALID_SOCKET when none.
+SOCKET BindLoopback(int nType, u_long nAddress, int& nPort) {
+  const SOCKET s = socket(AF_INET, nType, nType == SOCK_STREAM ? IPPROTO_TCP : IPPROTO_UDP);
+  if (s == INVALID_SOCKET) {
+    return s;
+  }
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(nAddress);
+  int cbAddress = sizeof(address);
+  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+      getsockname(s, reinterpret_cast<sockaddr*>(&address), &cbAddress) != 0) {
+    closesocket(s);
+    return INVALID_SOCKET;
+  }
+  nPort = ntohs(address.sin_port);
+  return s;
+}
+
 }  // namespace
 
-bool CFakeIgd::Start(Handler handler) {
+bool CFakeIgd::Start(Handler handler, SsdpHandler ssdp) {
   WSADATA data;
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
   m_handler = std::move(handler);
-  m_listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (m_listener == INVALID_SOCKET) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) return false;
-  if (listen(m_listener, 8) != 0) return false;
-  int cbAddress = sizeof(address);
-  getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &cbAddress);
-  m_nPort = ntohs(address.sin_port);
+  m_ssdpHandler = std::move(ssdp);
+  m_listener = BindLoopback(SOCK_STREAM, INADDR_LOOPBACK, m_nPort);
+  if (m_listener == INVALID_SOCKET || listen(m_listener, 8) != 0) return false;
+  m_ssdp = BindLoopback(SOCK_DGRAM, INADDR_LOOPBACK, m_nSsdpPort);
+  if (m_ssdp == INVALID_SOCKET) return false;
   m_hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   m_hThread = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
   return m_hThread != nullptr;
@@ -53,6 +66,10 @@ void CFakeIgd::Stop() {
   if (m_hStop != nullptr) {
     CloseHandle(m_hStop);
     m_hStop = nullptr;
+  }
+  if (m_ssdp != INVALID_SOCKET) {
+    closesocket(m_ssdp);
+    m_ssdp = INVALID_SOCKET;
   }
   if (m_listener != INVALID_SOCKET) {
     closesocket(m_listener);
@@ -71,6 +88,11 @@ std::vector<FakeRequest> CFakeIgd::Requests() {
   return m_requests;
 }
 
+std::vector<std::string> CFakeIgd::SsdpSearches() {
+  std::lock_guard guard(m_lock);
+  return m_searches;
+}
+
 DWORD WINAPI CFakeIgd::ThreadMain(void* pParam) {
   static_cast<CFakeIgd*>(pParam)->Serve();
   return 0;
@@ -81,8 +103,11 @@ void CFakeIgd::Serve() {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(m_listener, &readable);
+    FD_SET(m_ssdp, &readable);
     timeval wait{0, 20'000};
     if (select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
+    if (FD_ISSET(m_ssdp, &readable)) AnswerSearch();
+    if (!FD_ISSET(m_listener, &readable)) continue;
     const SOCKET client = accept(m_listener, nullptr, nullptr);
     if (client == INVALID_SOCKET) continue;
     Answer(client);
@@ -126,13 +151,44 @@ void CFakeIgd::Answer(SOCKET client) {
     WaitForSingleObject(m_hStop, 3000);
     return;
   }
-  const std::string answer = "HTTP/1.1 " + std::to_string(response.m_nStatus) +
-                             (response.m_nStatus == 200 ? " OK" : " Error") +
-                             "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
-                             std::to_string(response.m_strBody.size()) +
-                             "\r\nConnection: close\r\n\r\n" + response.m_strBody;
-  send(client, answer.data(), static_cast<int>(answer.size()), 0);
-  shutdown(client, SD_SEND);
+  std::string answer = "HTTP/1.1 " + std::to_string(response.m_nStatus) +
+                       (response.m_nStatus == 200 ? " OK" : " Error") +
+                       "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
+                       std::to_string(response.m_strBody.size()) + "\r\nConnection: close\r\n";
+  for (const auto& [name, value] : response.m_headers) answer += name + ": " + value + "\r\n";
+  answer += "\r\n" + response.m_strBody;
+  if (SendAll(client, answer, response.m_dwDripMs)) shutdown(client, SD_SEND);
+}
+
+bool CFakeIgd::SendAll(SOCKET client, const std::string& text, DWORD dwDripMs) {
+  if (dwDripMs == 0) {
+    return send(client, text.data(), static_cast<int>(text.size()), 0) ==
+           static_cast<int>(text.size());
+  }
+  for (char ch : text) {
+    if (send(client, &ch, 1, 0) != 1) return false;
+    if (WaitForSingleObject(m_hStop, dwDripMs) != WAIT_TIMEOUT) return false;
+  }
+  return true;
+}
+
+void CFakeIgd::AnswerSearch() {
+  char buffer[2048];
+  sockaddr_in from{};
+  int cbFrom = sizeof(from);
+  const int cb =
+      recvfrom(m_ssdp, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &cbFrom);
+  if (cb < 0) return;
+  const std::string search(buffer, static_cast<std::size_t>(cb));
+  {
+    std::lock_guard guard(m_lock);
+    m_searches.push_back(search);
+  }
+  if (!m_ssdpHandler) return;
+  for (const std::string& answer : m_ssdpHandler(search)) {
+    sendto(m_ssdp, answer.data(), static_cast<int>(answer.size()), 0,
+           reinterpret_cast<const sockaddr*>(&from), cbFrom);
+  }
 }
 
 std::string SoapAnswer(const char* pszAction,

@@ -1,0 +1,115 @@
+// Winsock's headers (through the fake gateway) must come before <windows.h>.
+#include "support/FakeIgd.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "SsdpDiscovery.h"
+#include "SsdpText.h"
+
+namespace {
+
+constexpr std::uint32_t kLoopback = 0x7F000001;  // 127.0.0.1
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+std::string OkAnswer(const std::string& location) {
+  return "HTTP/1.1 200 OK\r\nCACHE-CONTROL: max-age=120\r\n"
+         "ST: urn:schemas-upnp-org:device:InternetGatewayDevice:1\r\nLOCATION: " +
+         location + "\r\n\r\n";
+}
+
+// The fake answers every search with the same datagrams, in order; they are
+// made once the fake knows its port.
+class SsdpDiscovery : public ::testing::Test {
+ protected:
+  void Answer(std::function<std::vector<std::string>()> answers) {
+    ASSERT_TRUE(m_fake.Start(
+        [](const FakeRequest&) {
+          return FakeResponse{404, ""};
+        },
+        [answers](const std::string&) { return answers(); }));
+  }
+  SsdpTarget Target() const { return {kLoopback, static_cast<std::uint16_t>(m_fake.SsdpPort())}; }
+  std::string At(const char* pszHost, const char* pszPath) const {
+    return std::string("http://") + pszHost + ":" + std::to_string(m_fake.Port()) + pszPath;
+  }
+  // Answers that must not count: errors, a notice, and 127.0.0.1 speaking for other machines.
+  std::vector<std::string> FalseAnswers() const {
+    return {
+        "HTTP/1.1 404 Not Found\r\nLOCATION: " + At("127.0.0.1", "/404.xml") + "\r\n\r\n",
+        "HTTP/1.1 404 x 200\r\nLOCATION: " + At("127.0.0.1", "/status.xml") + "\r\n\r\n",
+        "NOTIFY * HTTP/1.1\r\nLOCATION: " + At("127.0.0.1", "/notify.xml") + "\r\n\r\n",
+        OkAnswer(At("127.0.0.2", "/spoofed.xml")),
+        OkAnswer(At("localhost", "/by-name.xml")),
+        OkAnswer(At("127.0.0.1", "/\xe9.xml")),
+    };
+  }
+
+  CFakeIgd m_fake;
+};
+
+TEST_F(SsdpDiscovery, SearchesForTheGatewayAtTheTargetGivenAndTakesTheFirstTrueAnswer) {
+  Answer([this] {
+    std::vector<std::string> answers = FalseAnswers();
+    answers.push_back(OkAnswer(At("127.0.0.1", "/igddesc.xml")));
+    answers.push_back(OkAnswer(At("127.0.0.1", "/second.xml")));
+    return answers;
+  });
+  std::wstring strError;
+  const std::wstring strFound = DiscoverGatewayDescription(Target(), 2000, nullptr, strError);
+  EXPECT_EQ(Narrow(strFound), At("127.0.0.1", "/igddesc.xml"));
+  EXPECT_EQ(strError, L"");
+
+  const std::vector<std::string> searches = m_fake.SsdpSearches();
+  ASSERT_FALSE(searches.empty());
+  for (const std::string& search : searches) {
+    EXPECT_EQ(search,
+              "M-SEARCH * HTTP/1.1\r\nHOST: 127.0.0.1:" + std::to_string(m_fake.SsdpPort()) +
+                  "\r\nMAN: \"ssdp:discover\"\r\nMX: 2\r\n"
+                  "ST: urn:schemas-upnp-org:device:InternetGatewayDevice:1\r\n\r\n");
+  }
+}
+
+TEST_F(SsdpDiscovery, FalseAnswersFindNothingAndSayWhatToDoAfterTheWait) {
+  Answer([this] { return FalseAnswers(); });
+  std::wstring strError;
+  const ULONGLONG nStart = GetTickCount64();
+  EXPECT_EQ(DiscoverGatewayDescription(Target(), 700, nullptr, strError), L"");
+  const ULONGLONG nElapsed = GetTickCount64() - nStart;
+  EXPECT_EQ(strError,
+            L"no router answered the UPnP search within 1 s; turn on UPnP in the router, or give "
+            L"its description with --router URL");
+  EXPECT_GE(nElapsed, 650u);
+  EXPECT_LT(nElapsed, 5000u);
+  EXPECT_FALSE(m_fake.SsdpSearches().empty());
+}
+
+TEST_F(SsdpDiscovery, SilenceEndsAfterTheWait) {
+  Answer([] { return std::vector<std::string>{}; });
+  std::wstring strError;
+  const ULONGLONG nStart = GetTickCount64();
+  EXPECT_EQ(DiscoverGatewayDescription(Target(), 700, nullptr, strError), L"");
+  const ULONGLONG nElapsed = GetTickCount64() - nStart;
+  EXPECT_NE(strError, L"");
+  EXPECT_GE(nElapsed, 650u);
+  EXPECT_LT(nElapsed, 5000u);
+}
+
+TEST_F(SsdpDiscovery, TheCancelEventEndsTheSearchAtOnce) {
+  Answer([] { return std::vector<std::string>{}; });
+  const HANDLE hCancel = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  std::wstring strError;
+  const ULONGLONG nStart = GetTickCount64();
+  EXPECT_EQ(DiscoverGatewayDescription(Target(), 30'000, hCancel, strError), L"");
+  EXPECT_LT(GetTickCount64() - nStart, 5000u);
+  EXPECT_EQ(strError, L"stopped while searching for the router");
+  CloseHandle(hCancel);
+}
+
+}  // namespace
