@@ -1,8 +1,8 @@
 // nimbrel-preview DIR: draws real band frames with the band's own drawing code
 // and writes them as PNG files into DIR, each at its true 95 x 38 pixels (with
 // the transparency the taskbar shows through) and four times enlarged over a
-// dark taskbar colour. Needs no composition: the frames go into the offscreen
-// swap chain of the renderer doubles and are read back from there.
+// dark taskbar colour. Needs no composition: the frames go into an off-screen
+// swap chain and are read back from there.
 //
 // nimbrel-preview --live SECONDS DIR: the band's tick without its window. Polls
 // the publisher's section every 100 ms with the band's own poll, draws a frame
@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "RendererDoubles.h"
 #include "band/TrafficSection.h"
 #include "feed/FormatRate.h"
 #include "render/BandFrame.h"
 #include "render/ComSlot.h"
+#include "render/offscreen/OffscreenComposition.h"
 
 namespace {
 
@@ -156,7 +156,7 @@ Sheet ComposeSheet(const std::vector<PixelImage>& images) {
          SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
 }
 
-// A band-sized Direct2D surface on the doubles' offscreen swap chain, and the
+// A band-sized Direct2D surface on an off-screen swap chain, and the
 // imaging factory that writes its frames out.
 class CPreviewSurface {
  public:
@@ -167,7 +167,7 @@ class CPreviewSurface {
       std::fprintf(stderr, "nimbrel-preview: no imaging component\n");
       return false;
     }
-    m_renderer.UsePlatform(&m_doubles.Platform());
+    m_renderer.UsePlatform(&OffscreenRendererPlatform());
     if (!m_renderer.Initialize(m_window.Handle())) {
       std::fprintf(stderr, "nimbrel-preview: no Direct2D surface\n");
       return false;
@@ -177,7 +177,6 @@ class CPreviewSurface {
 
   CLocalRef<IWICImagingFactory> m_factory;
   CHostWindow m_window{kBandWidth, kBandHeight};
-  CRendererDoubles m_doubles;
   CCompositionRenderer m_renderer;
 };
 

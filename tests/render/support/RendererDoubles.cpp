@@ -1,82 +1,22 @@
 #include "RendererDoubles.h"
 
-#include <algorithm>
-#include <initializer_list>
-#include <iterator>
 #include <utility>
 
 #include "render/ComSlot.h"
+#include "render/offscreen/ComObject.h"
 
 namespace {
 
 using StatePtr = std::shared_ptr<RendererDoublesState>;
 
-// Spelled out: not every SDK's headers attach these to the interfaces.
-constexpr IID kIidCompositionVisual = {
-    0x4d93059d, 0x097b, 0x4651, {0x9a, 0x60, 0xf0, 0xf2, 0x51, 0x16, 0xe2, 0xf3}};
-constexpr IID kIidCompositionTarget = {
-    0xeacdd04c, 0x117e, 0x4e17, {0x88, 0xf4, 0xd1, 0xb1, 0x2b, 0x0e, 0x3d, 0x89}};
-
-// Reference and live counting shared by the doubles; Derived is final.
-template <class Derived, class Interface>
-class CDouble : public Interface {
- public:
-  CDouble(StatePtr pState, int RendererCallLog::*pnLive) noexcept
-      : m_pState(std::move(pState)), m_pnLive(pnLive) {
-    ++(Log().*m_pnLive);
-  }
-
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nRefs; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG nRefs = --m_nRefs;
-    if (nRefs == 0) {
-      delete static_cast<Derived*>(this);
-    }
-    return nRefs;
-  }
-
- protected:
-  ~CDouble() { --(Log().*m_pnLive); }
-
-  // Hands out this object when riid is one of iids.
-  [[nodiscard]] bool Answers(std::initializer_list<IID> iids, REFIID riid, void** ppv) noexcept {
-    if (std::find(iids.begin(), iids.end(), riid) == iids.end()) {
-      return false;
-    }
-    *ppv = static_cast<Interface*>(this);
-    AddRef();
-    return true;
-  }
-  HRESULT AnswerOnly(std::initializer_list<IID> iids, REFIID riid, void** ppv) noexcept {
-    if (Answers(iids, riid, ppv)) {
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-
-  // Counts a call that may fail on request; the failure asked for, or S_OK.
-  HRESULT Enter(HRESULT RendererFailures::*phrFail) noexcept {
-    ++Log().m_nCalls;
-    return Fail().*phrFail;
-  }
-
-  RendererCallLog& Log() noexcept { return m_pState->m_log; }
-  RendererFailures& Fail() noexcept { return m_pState->m_fail; }
-
-  StatePtr m_pState;
-  int RendererCallLog::*m_pnLive;
-  ULONG m_nRefs = 1;
-};
-
 // A real object seen through a double, so that chosen steps of it can fail.
 template <class Derived, class Interface>
-class CWrapper : public CDouble<Derived, Interface> {
+class CWrapper : public TComObject<Derived, Interface> {
  public:
   CWrapper(StatePtr pState, Interface* pReal) noexcept
-      : CDouble<Derived, Interface>(std::move(pState), &RendererCallLog::m_nLiveWrappers),
-        m_pReal(pReal) {
+      : m_pState(std::move(pState)), m_pReal(pReal) {
     m_pReal->AddRef();
+    ++m_pState->m_log.m_nLiveWrappers;
   }
 
   HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT cb, const void* p) override {
@@ -90,374 +30,14 @@ class CWrapper : public CDouble<Derived, Interface> {
   }
 
  protected:
-  ~CWrapper() { EmptySlot(m_pReal); }
+  ~CWrapper() {
+    EmptySlot(m_pReal);
+    --m_pState->m_log.m_nLiveWrappers;
+  }
+  HRESULT Enter(HRESULT RendererFailures::*phrFail) noexcept { return m_pState->Enter(phrFail); }
 
+  StatePtr m_pState;
   Interface* m_pReal;
-};
-
-// ---------------------------------------------------------------------------
-// Composition swap chain over two real textures.
-
-class CSwapChainDouble final : public CDouble<CSwapChainDouble, IDXGISwapChain1> {
- public:
-  CSwapChainDouble(StatePtr pState, ID3D11Device* pDevice,
-                   const DXGI_SWAP_CHAIN_DESC1& desc) noexcept
-      : CDouble(std::move(pState), &RendererCallLog::m_nLiveSwapChains),
-        m_pDevice(pDevice),
-        m_desc(desc) {
-    m_pDevice->AddRef();
-  }
-
-  [[nodiscard]] HRESULT CreateBuffers() noexcept {
-    for (ID3D11Texture2D*& pBuffer : m_buffers) {
-      EmptySlot(pBuffer);
-    }
-    D3D11_TEXTURE2D_DESC textureDesc{};
-    textureDesc.Width = m_desc.Width;
-    textureDesc.Height = m_desc.Height;
-    textureDesc.MipLevels = 1;
-    textureDesc.ArraySize = 1;
-    textureDesc.Format = m_desc.Format;
-    textureDesc.SampleDesc = m_desc.SampleDesc;
-    textureDesc.Usage = D3D11_USAGE_DEFAULT;
-    textureDesc.BindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;
-    for (ID3D11Texture2D*& pBuffer : m_buffers) {
-      const HRESULT hr = m_pDevice->CreateTexture2D(&textureDesc, nullptr, &pBuffer);
-      if (FAILED(hr)) {
-        return hr;
-      }
-    }
-    return S_OK;
-  }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    return AnswerOnly({__uuidof(IUnknown), __uuidof(IDXGIObject), __uuidof(IDXGIDeviceSubObject),
-                       __uuidof(IDXGISwapChain), __uuidof(IDXGISwapChain1)},
-                      riid, ppv);
-  }
-
-  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, UINT, const void*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID, const IUnknown*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID, UINT*, void*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetParent(REFIID, void** ppv) override {
-    *ppv = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetDevice(REFIID riid, void** ppv) override {
-    return m_pDevice->QueryInterface(riid, ppv);
-  }
-
-  HRESULT STDMETHODCALLTYPE Present(UINT, UINT) override { return E_NOTIMPL; }
-
-  HRESULT STDMETHODCALLTYPE GetBuffer(UINT nBuffer, REFIID riid, void** ppv) override {
-    ++Log().m_nGetBuffers;
-    *ppv = nullptr;
-    if (const HRESULT hr = Enter(&RendererFailures::m_hrGetBuffer); FAILED(hr)) {
-      return hr;
-    }
-    if (nBuffer >= std::size(m_buffers) || m_buffers[nBuffer] == nullptr) {
-      return DXGI_ERROR_INVALID_CALL;
-    }
-    return m_buffers[nBuffer]->QueryInterface(riid, ppv);
-  }
-
-  HRESULT STDMETHODCALLTYPE SetFullscreenState(BOOL, IDXGIOutput*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetFullscreenState(BOOL*, IDXGIOutput**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetDesc(DXGI_SWAP_CHAIN_DESC*) override { return E_NOTIMPL; }
-
-  HRESULT STDMETHODCALLTYPE ResizeBuffers(UINT nCount, UINT nWidth, UINT nHeight,
-                                          DXGI_FORMAT format, UINT nFlags) override {
-    ++Log().m_nResizeBuffers;
-    Log().m_nResizeCount = nCount;
-    Log().m_resizeFormat = format;
-    Log().m_nResizeFlags = nFlags;
-    if (const HRESULT hr = Enter(&RendererFailures::m_hrResizeBuffers); FAILED(hr)) {
-      return hr;
-    }
-    // Like the real one: no resize while anyone else holds a buffer.
-    for (ID3D11Texture2D* pBuffer : m_buffers) {
-      pBuffer->AddRef();
-      if (pBuffer->Release() > 1) {
-        return DXGI_ERROR_INVALID_CALL;
-      }
-    }
-    m_desc.Width = nWidth;
-    m_desc.Height = nHeight;
-    return CreateBuffers();
-  }
-
-  HRESULT STDMETHODCALLTYPE ResizeTarget(const DXGI_MODE_DESC*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetContainingOutput(IDXGIOutput** ppOutput) override {
-    *ppOutput = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetFrameStatistics(DXGI_FRAME_STATISTICS*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetLastPresentCount(UINT*) override { return E_NOTIMPL; }
-
-  HRESULT STDMETHODCALLTYPE GetDesc1(DXGI_SWAP_CHAIN_DESC1* pDesc) override {
-    *pDesc = m_desc;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetFullscreenDesc(DXGI_SWAP_CHAIN_FULLSCREEN_DESC*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetHwnd(HWND* phWnd) override {
-    *phWnd = nullptr;
-    return DXGI_ERROR_INVALID_CALL;
-  }
-  HRESULT STDMETHODCALLTYPE GetCoreWindow(REFIID, void** ppv) override {
-    *ppv = nullptr;
-    return DXGI_ERROR_INVALID_CALL;
-  }
-
-  HRESULT STDMETHODCALLTYPE Present1(UINT nSyncInterval, UINT nFlags,
-                                     const DXGI_PRESENT_PARAMETERS* pParameters) override {
-    ++Log().m_nPresents;
-    Log().m_nSyncInterval = nSyncInterval;
-    Log().m_nPresentFlags = nFlags;
-    Log().m_bPresentParametersEmpty =
-        (pParameters != nullptr && pParameters->DirtyRectsCount == 0 &&
-         pParameters->pDirtyRects == nullptr && pParameters->pScrollRect == nullptr &&
-         pParameters->pScrollOffset == nullptr)
-            ? TRUE
-            : FALSE;
-    return Enter(&RendererFailures::m_hrPresent);
-  }
-
-  BOOL STDMETHODCALLTYPE IsTemporaryMonoSupported() override { return FALSE; }
-  HRESULT STDMETHODCALLTYPE GetRestrictToOutput(IDXGIOutput** ppOutput) override {
-    *ppOutput = nullptr;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE SetBackgroundColor(const DXGI_RGBA*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetBackgroundColor(DXGI_RGBA*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetRotation(DXGI_MODE_ROTATION) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetRotation(DXGI_MODE_ROTATION*) override { return E_NOTIMPL; }
-
- private:
-  friend class CDouble<CSwapChainDouble, IDXGISwapChain1>;
-  ~CSwapChainDouble() {
-    for (ID3D11Texture2D*& pBuffer : m_buffers) {
-      EmptySlot(pBuffer);
-    }
-    EmptySlot(m_pDevice);
-  }
-
-  ID3D11Device* m_pDevice;
-  DXGI_SWAP_CHAIN_DESC1 m_desc;
-  ID3D11Texture2D* m_buffers[2] = {};
-};
-
-// ---------------------------------------------------------------------------
-// DirectComposition: a visual that holds its content, a target that holds its
-// root, a device that counts commits.
-
-class CVisualDouble final : public CDouble<CVisualDouble, IDCompositionVisual> {
- public:
-  explicit CVisualDouble(StatePtr pState) noexcept
-      : CDouble(std::move(pState), &RendererCallLog::m_nLiveVisuals) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    return AnswerOnly({__uuidof(IUnknown), kIidCompositionVisual}, riid, ppv);
-  }
-
-  HRESULT STDMETHODCALLTYPE SetOffsetX(float) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetOffsetX(IDCompositionAnimation*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetOffsetY(float) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetOffsetY(IDCompositionAnimation*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetTransform(const D2D_MATRIX_3X2_F&) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetTransform(IDCompositionTransform*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetTransformParent(IDCompositionVisual*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetEffect(IDCompositionEffect*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE
-  SetBitmapInterpolationMode(DCOMPOSITION_BITMAP_INTERPOLATION_MODE) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SetBorderMode(DCOMPOSITION_BORDER_MODE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetClip(const D2D_RECT_F&) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetClip(IDCompositionClip*) override { return E_NOTIMPL; }
-
-  HRESULT STDMETHODCALLTYPE SetContent(IUnknown* pContent) override {
-    if (const HRESULT hr = Enter(&RendererFailures::m_hrSetContent); FAILED(hr)) {
-      return hr;
-    }
-    IDXGISwapChain1* pSwapChain = nullptr;
-    Log().m_bContentIsSwapChain =
-        (pContent != nullptr && SUCCEEDED(pContent->QueryInterface(IID_PPV_ARGS(&pSwapChain))))
-            ? TRUE
-            : FALSE;
-    EmptySlot(pSwapChain);
-    if (pContent != nullptr) {
-      pContent->AddRef();
-    }
-    EmptySlot(m_pContent);
-    m_pContent = pContent;
-    return S_OK;
-  }
-
-  HRESULT STDMETHODCALLTYPE AddVisual(IDCompositionVisual*, BOOL, IDCompositionVisual*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE RemoveVisual(IDCompositionVisual*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE RemoveAllVisuals() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetCompositeMode(DCOMPOSITION_COMPOSITE_MODE) override {
-    return E_NOTIMPL;
-  }
-
- private:
-  friend class CDouble<CVisualDouble, IDCompositionVisual>;
-  ~CVisualDouble() { EmptySlot(m_pContent); }
-
-  IUnknown* m_pContent = nullptr;
-};
-
-class CTargetDouble final : public CDouble<CTargetDouble, IDCompositionTarget> {
- public:
-  explicit CTargetDouble(StatePtr pState) noexcept
-      : CDouble(std::move(pState), &RendererCallLog::m_nLiveTargets) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    return AnswerOnly({__uuidof(IUnknown), kIidCompositionTarget}, riid, ppv);
-  }
-
-  HRESULT STDMETHODCALLTYPE SetRoot(IDCompositionVisual* pVisual) override {
-    if (const HRESULT hr = Enter(&RendererFailures::m_hrSetRoot); FAILED(hr)) {
-      return hr;
-    }
-    Log().m_bRootIsVisual = pVisual != nullptr ? TRUE : FALSE;
-    if (pVisual != nullptr) {
-      pVisual->AddRef();
-    }
-    EmptySlot(m_pRoot);
-    m_pRoot = pVisual;
-    return S_OK;
-  }
-
- private:
-  friend class CDouble<CTargetDouble, IDCompositionTarget>;
-  ~CTargetDouble() { EmptySlot(m_pRoot); }
-
-  IDCompositionVisual* m_pRoot = nullptr;
-};
-
-class CCompositionDeviceDouble final
-    : public CDouble<CCompositionDeviceDouble, IDCompositionDevice> {
- public:
-  CCompositionDeviceDouble(StatePtr pState, IDXGIDevice* pDxgiDevice) noexcept
-      : CDouble(std::move(pState), &RendererCallLog::m_nLiveCompositionDevices),
-        m_pDxgiDevice(pDxgiDevice) {
-    if (m_pDxgiDevice != nullptr) {
-      m_pDxgiDevice->AddRef();
-    }
-  }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    return AnswerOnly({__uuidof(IUnknown), __uuidof(IDCompositionDevice)}, riid, ppv);
-  }
-
-  HRESULT STDMETHODCALLTYPE Commit() override {
-    ++Log().m_nCommits;
-    return Enter(&RendererFailures::m_hrCommit);
-  }
-  HRESULT STDMETHODCALLTYPE WaitForCommitCompletion() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetFrameStatistics(DCOMPOSITION_FRAME_STATISTICS*) override {
-    return E_NOTIMPL;
-  }
-
-  HRESULT STDMETHODCALLTYPE CreateTargetForHwnd(HWND hWnd, BOOL bTopmost,
-                                                IDCompositionTarget** ppTarget) override {
-    ++Log().m_nTargets;
-    Log().m_hTargetWnd = hWnd;
-    Log().m_bTopmost = bTopmost;
-    *ppTarget = nullptr;
-    if (const HRESULT hr = Enter(&RendererFailures::m_hrCreateTarget); FAILED(hr)) {
-      return hr;
-    }
-    *ppTarget = new CTargetDouble(m_pState);
-    return S_OK;
-  }
-
-  HRESULT STDMETHODCALLTYPE CreateVisual(IDCompositionVisual** ppVisual) override {
-    ++Log().m_nVisuals;
-    *ppVisual = nullptr;
-    if (const HRESULT hr = Enter(&RendererFailures::m_hrCreateVisual); FAILED(hr)) {
-      return hr;
-    }
-    *ppVisual = new CVisualDouble(m_pState);
-    return S_OK;
-  }
-
-  HRESULT STDMETHODCALLTYPE CreateSurface(UINT, UINT, DXGI_FORMAT, DXGI_ALPHA_MODE,
-                                          IDCompositionSurface**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateVirtualSurface(UINT, UINT, DXGI_FORMAT, DXGI_ALPHA_MODE,
-                                                 IDCompositionVirtualSurface**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateSurfaceFromHandle(HANDLE, IUnknown**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateSurfaceFromHwnd(HWND, IUnknown**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CreateTranslateTransform(IDCompositionTranslateTransform**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateScaleTransform(IDCompositionScaleTransform**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateRotateTransform(IDCompositionRotateTransform**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateSkewTransform(IDCompositionSkewTransform**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateMatrixTransform(IDCompositionMatrixTransform**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateTransformGroup(IDCompositionTransform**, UINT,
-                                                 IDCompositionTransform**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE
-  CreateTranslateTransform3D(IDCompositionTranslateTransform3D**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateScaleTransform3D(IDCompositionScaleTransform3D**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateRotateTransform3D(IDCompositionRotateTransform3D**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateMatrixTransform3D(IDCompositionMatrixTransform3D**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateTransform3DGroup(IDCompositionTransform3D**, UINT,
-                                                   IDCompositionTransform3D**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateEffectGroup(IDCompositionEffectGroup**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateRectangleClip(IDCompositionRectangleClip**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateAnimation(IDCompositionAnimation**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CheckDeviceState(BOOL* pbValid) override {
-    *pbValid = TRUE;
-    return S_OK;
-  }
-
- private:
-  friend class CDouble<CCompositionDeviceDouble, IDCompositionDevice>;
-  ~CCompositionDeviceDouble() { EmptySlot(m_pDxgiDevice); }
-
-  IDXGIDevice* m_pDxgiDevice;
 };
 
 // ---------------------------------------------------------------------------
@@ -795,19 +375,7 @@ HRESULT CreateSwapChain(void* pContext, IDXGIFactory2*, IUnknown* pDevice,
   if (FAILED(pState->m_fail.m_hrCreateSwapChain)) {
     return pState->m_fail.m_hrCreateSwapChain;
   }
-
-  CLocalRef<ID3D11Device> device;
-  if (FAILED(pDevice->QueryInterface(__uuidof(ID3D11Device), device.PutVoid()))) {
-    return DXGI_ERROR_INVALID_CALL;
-  }
-  auto* pSwapChain = new CSwapChainDouble(pState, device.Get(), *pDesc);
-  const HRESULT hr = pSwapChain->CreateBuffers();
-  if (FAILED(hr)) {
-    pSwapChain->Release();
-    return hr;
-  }
-  *ppSwapChain = pSwapChain;
-  return S_OK;
+  return CreateOffscreenSwapChain(pDevice, pDesc, pState, ppSwapChain);
 }
 
 HRESULT CreateCompositionDevice(void* pContext, IDXGIDevice* pDxgiDevice, REFIID riid,
@@ -826,10 +394,7 @@ HRESULT CreateCompositionDevice(void* pContext, IDXGIDevice* pDxgiDevice, REFIID
   if (FAILED(pState->m_fail.m_hrCreateCompositionDevice)) {
     return pState->m_fail.m_hrCreateCompositionDevice;
   }
-  auto* pDevice = new CCompositionDeviceDouble(pState, pDxgiDevice);
-  const HRESULT hr = pDevice->QueryInterface(riid, ppDevice);
-  pDevice->Release();
-  return hr;
+  return CreateOffscreenCompositionDevice(pDxgiDevice, riid, pState, ppDevice);
 }
 
 }  // namespace
@@ -841,79 +406,87 @@ CRendererDoubles::CRendererDoubles() : m_pState(std::make_shared<RendererDoubles
   m_platform.m_pfnDCompositionCreateDevice = &CreateCompositionDevice;
 }
 
-BOOL ReadBackPixels(const CCompositionRenderer& renderer, PixelImage& image) noexcept {
-  image = PixelImage{};
-  if (renderer.m_pSwapChain == nullptr || renderer.m_pD3DDevice == nullptr) {
-    return FALSE;
+int& RendererDoublesState::LiveCount(OffscreenObject kind) noexcept {
+  switch (kind) {
+    case OffscreenObject::SwapChain:
+      return m_log.m_nLiveSwapChains;
+    case OffscreenObject::CompositionDevice:
+      return m_log.m_nLiveCompositionDevices;
+    case OffscreenObject::Target:
+      return m_log.m_nLiveTargets;
+    case OffscreenObject::Visual:
+      break;
   }
-  CLocalRef<ID3D11Texture2D> buffer;
-  if (FAILED(renderer.m_pSwapChain->GetBuffer(0, __uuidof(ID3D11Texture2D), buffer.PutVoid()))) {
-    return FALSE;
-  }
-  D3D11_TEXTURE2D_DESC desc{};
-  buffer->GetDesc(&desc);
-  desc.Usage = D3D11_USAGE_STAGING;
-  desc.BindFlags = 0;
-  desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-  desc.MiscFlags = 0;
-  CLocalRef<ID3D11Texture2D> staging;
-  if (FAILED(renderer.m_pD3DDevice->CreateTexture2D(&desc, nullptr, staging.Put()))) {
-    return FALSE;
-  }
-  CLocalRef<ID3D11DeviceContext> context;
-  renderer.m_pD3DDevice->GetImmediateContext(context.Put());
-  context->CopyResource(staging.Get(), buffer.Get());
-  D3D11_MAPPED_SUBRESOURCE mapped{};
-  if (FAILED(context->Map(staging.Get(), 0, D3D11_MAP_READ, 0, &mapped))) {
-    return FALSE;
-  }
-  image.m_nWidth = desc.Width;
-  image.m_nHeight = desc.Height;
-  image.m_pixels.resize(static_cast<std::size_t>(desc.Width) * desc.Height);
-  for (UINT y = 0; y < desc.Height; ++y) {
-    const auto* pRow = static_cast<const std::uint32_t*>(mapped.pData) +
-                       static_cast<std::size_t>(y) * (mapped.RowPitch / 4);
-    std::copy(pRow, pRow + desc.Width,
-              image.m_pixels.begin() + static_cast<std::ptrdiff_t>(y) * desc.Width);
-  }
-  context->Unmap(staging.Get(), 0);
-  return TRUE;
+  return m_log.m_nLiveVisuals;
 }
 
-namespace {
-
-constexpr wchar_t kHostWindowClass[] = L"NimbrelRenderTestHost";
-
-LRESULT CALLBACK HostWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+HRESULT RendererDoublesState::Enter(HRESULT RendererFailures::*phrFail) noexcept {
+  ++m_log.m_nCalls;
+  return m_fail.*phrFail;
 }
 
-void RegisterHostClass() noexcept {
-  static const ATOM s_atom = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &HostWindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kHostWindowClass;
-    return RegisterClassExW(&wc);
-  }();
-  (void)s_atom;
+HRESULT RendererDoublesState::GetBuffer(UINT) noexcept {
+  ++m_log.m_nGetBuffers;
+  return Enter(&RendererFailures::m_hrGetBuffer);
 }
 
-}  // namespace
-
-CHostWindow::CHostWindow(int cx, int cy) noexcept {
-  RegisterHostClass();
-  m_hWnd = CreateWindowExW(WS_EX_NOREDIRECTIONBITMAP, kHostWindowClass, L"", WS_POPUP, 0, 0, cx, cy,
-                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+HRESULT RendererDoublesState::ResizeBuffers(UINT nCount, UINT, UINT, DXGI_FORMAT format,
+                                            UINT nFlags) noexcept {
+  ++m_log.m_nResizeBuffers;
+  m_log.m_nResizeCount = nCount;
+  m_log.m_resizeFormat = format;
+  m_log.m_nResizeFlags = nFlags;
+  return Enter(&RendererFailures::m_hrResizeBuffers);
 }
 
-CHostWindow::~CHostWindow() {
-  if (m_hWnd != nullptr) {
-    DestroyWindow(m_hWnd);
+HRESULT RendererDoublesState::Present1(UINT nSyncInterval, UINT nFlags,
+                                       const DXGI_PRESENT_PARAMETERS* pParameters) noexcept {
+  ++m_log.m_nPresents;
+  m_log.m_nSyncInterval = nSyncInterval;
+  m_log.m_nPresentFlags = nFlags;
+  m_log.m_bPresentParametersEmpty =
+      (pParameters != nullptr && pParameters->DirtyRectsCount == 0 &&
+       pParameters->pDirtyRects == nullptr && pParameters->pScrollRect == nullptr &&
+       pParameters->pScrollOffset == nullptr)
+          ? TRUE
+          : FALSE;
+  return Enter(&RendererFailures::m_hrPresent);
+}
+
+HRESULT RendererDoublesState::Commit() noexcept {
+  ++m_log.m_nCommits;
+  return Enter(&RendererFailures::m_hrCommit);
+}
+
+HRESULT RendererDoublesState::CreateTargetForHwnd(HWND hWnd, BOOL bTopmost) noexcept {
+  ++m_log.m_nTargets;
+  m_log.m_hTargetWnd = hWnd;
+  m_log.m_bTopmost = bTopmost;
+  return Enter(&RendererFailures::m_hrCreateTarget);
+}
+
+HRESULT RendererDoublesState::CreateVisual() noexcept {
+  ++m_log.m_nVisuals;
+  return Enter(&RendererFailures::m_hrCreateVisual);
+}
+
+HRESULT RendererDoublesState::SetContent(IUnknown* pContent) noexcept {
+  const HRESULT hr = Enter(&RendererFailures::m_hrSetContent);
+  if (SUCCEEDED(hr)) {
+    CLocalRef<IDXGISwapChain1> swapChain;
+    m_log.m_bContentIsSwapChain =
+        (pContent != nullptr &&
+         SUCCEEDED(pContent->QueryInterface(__uuidof(IDXGISwapChain1), swapChain.PutVoid())))
+            ? TRUE
+            : FALSE;
   }
+  return hr;
 }
 
-void CHostWindow::SetClientSize(int cx, int cy) noexcept {
-  SetWindowPos(m_hWnd, nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+HRESULT RendererDoublesState::SetRoot(IDCompositionVisual* pVisual) noexcept {
+  const HRESULT hr = Enter(&RendererFailures::m_hrSetRoot);
+  if (SUCCEEDED(hr)) {
+    m_log.m_bRootIsVisual = pVisual != nullptr ? TRUE : FALSE;
+  }
+  return hr;
 }

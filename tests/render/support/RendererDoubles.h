@@ -1,12 +1,12 @@
 #pragma once
-// Stand-ins for the platform pieces Wine 8 lacks, for tests and the preview
-// tool. Never linked into the program.
+// The renderer's platform table for tests: the off-screen composition pieces
+// (render/offscreen) with every call counted and any step made to fail on
+// request. Never linked into the program.
 //
 // The Direct3D device is real (created through D3D11CreateDevice unless a
-// failure is asked for). The composition swap chain is a double whose two
-// buffers are real Direct3D 11 textures, so Direct2D and DirectWrite draw real
-// pixels into buffer 0, which ReadBackPixels returns. The DirectComposition
-// device, target and visual only record what they are asked.
+// failure is asked for); the swap chain's buffers are real Direct3D 11
+// textures, so Direct2D and DirectWrite draw real pixels into buffer 0, which
+// ReadBackPixels returns.
 //
 // Use, with any CCompositionRenderer (also one inside a band window):
 //
@@ -25,12 +25,12 @@
 #include <dcomp.h>
 #include <dxgi1_2.h>
 
-#include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "render/CompositionRenderer.h"
 #include "render/RendererPlatform.h"
+#include "render/offscreen/OffscreenComposition.h"
 
 // A negative value makes that call fail with it; everything starts at S_OK.
 struct RendererFailures {
@@ -101,10 +101,27 @@ struct RendererCallLog {
   }
 };
 
-struct RendererDoublesState {
+// Counts and fails the off-screen objects' calls.
+struct RendererDoublesState final : COffscreenObserver {
   RendererFailures m_fail;
   RendererCallLog m_log;
   IUnknown* m_pLastDevice = nullptr;  // not owned; only compared
+
+  void ObjectCreated(OffscreenObject kind) noexcept override { ++LiveCount(kind); }
+  void ObjectDestroyed(OffscreenObject kind) noexcept override { --LiveCount(kind); }
+  HRESULT GetBuffer(UINT) noexcept override;
+  HRESULT ResizeBuffers(UINT nCount, UINT, UINT, DXGI_FORMAT format, UINT nFlags) noexcept override;
+  HRESULT Present1(UINT nSyncInterval, UINT nFlags,
+                   const DXGI_PRESENT_PARAMETERS* pParameters) noexcept override;
+  HRESULT Commit() noexcept override;
+  HRESULT CreateTargetForHwnd(HWND hWnd, BOOL bTopmost) noexcept override;
+  HRESULT CreateVisual() noexcept override;
+  HRESULT SetContent(IUnknown* pContent) noexcept override;
+  HRESULT SetRoot(IDCompositionVisual* pVisual) noexcept override;
+
+  [[nodiscard]] int& LiveCount(OffscreenObject kind) noexcept;
+  // Counts a call that may fail on request; the failure asked for, or S_OK.
+  [[nodiscard]] HRESULT Enter(HRESULT RendererFailures::*phrFail) noexcept;
 };
 
 class CRendererDoubles {
@@ -120,35 +137,6 @@ class CRendererDoubles {
  private:
   std::shared_ptr<RendererDoublesState> m_pState;
   RendererPlatform m_platform{};
-};
-
-// Buffer 0 of the renderer's swap chain, copied out. Premultiplied BGRA, one
-// 32-bit value per pixel (blue in the low byte), row after row.
-struct PixelImage {
-  UINT m_nWidth = 0;
-  UINT m_nHeight = 0;
-  std::vector<std::uint32_t> m_pixels;
-
-  [[nodiscard]] std::uint32_t At(UINT x, UINT y) const noexcept {
-    return m_pixels[static_cast<std::size_t>(y) * m_nWidth + x];
-  }
-};
-
-[[nodiscard]] BOOL ReadBackPixels(const CCompositionRenderer& renderer, PixelImage& image) noexcept;
-
-// A hidden popup window whose client area is exactly cx by cy.
-class CHostWindow {
- public:
-  CHostWindow(int cx, int cy) noexcept;
-  CHostWindow(const CHostWindow&) = delete;
-  CHostWindow& operator=(const CHostWindow&) = delete;
-  ~CHostWindow();
-
-  [[nodiscard]] HWND Handle() const noexcept { return m_hWnd; }
-  void SetClientSize(int cx, int cy) noexcept;
-
- private:
-  HWND m_hWnd = nullptr;
 };
 
 // A renderer on doubles, for a hidden window of cx by cy; not yet initialized.
