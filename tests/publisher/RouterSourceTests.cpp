@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <map>
 #include <string>
@@ -38,6 +39,9 @@ struct FakeGateway {
 
   FakeResponse Answer(const FakeRequest& request) {
     if (request.m_strMethod == "GET") {
+      if (const auto it = m_overrides.find("GET " + request.m_strPath); it != m_overrides.end()) {
+        return it->second;
+      }
       if (request.m_strPath != "/igddesc.xml") return {404, ""};
       return {m_nDescriptionStatus, m_strDescription};
     }
@@ -309,6 +313,123 @@ TEST_F(RouterSource, ARouterThatDoesNotAnswerTimesOut) {
   EXPECT_LT(nElapsed, 2500u);
 }
 
+// The whole answer one byte every 200 ms: far longer than the deadline.
+FakeResponse Dripping(bool bBodyOnly) {
+  FakeResponse response{200, SoapAnswer("GetAddonInfos", {{"NewByteSendRate", "89012"},
+                                                          {"NewByteReceiveRate", "1234567"}})};
+  response.m_dwDripMs = 200;
+  response.m_bDripBodyOnly = bBodyOnly;
+  return response;
+}
+
+TEST_F(RouterSource, ARouterDripFeedingItsAnswerFailsTheReadingByTheDeadline) {
+  m_gateway.m_overrides = {{"GetAddonInfos", Dripping(false)}};
+  Serve();
+  CRouterSource source(DescriptionUrl(), 2000);
+  ASSERT_EQ(source.Start(), L"");
+  const ULONGLONG nStart = GetTickCount64();
+  const SourceReading reading = source.Read(1000);
+  const ULONGLONG nElapsed = GetTickCount64() - nStart;
+  EXPECT_EQ(reading.m_kind, SourceReading::Kind::Failed);
+  EXPECT_EQ(reading.m_strError, L"router: GetAddonInfos timed out");
+  EXPECT_GE(nElapsed, 1800u);
+  EXPECT_LT(nElapsed, 15'000u);
+}
+
+TEST_F(RouterSource, ARouterDripFeedingItsBodyFailsTheReadingByTheDeadline) {
+  m_gateway.m_overrides = {{"GetAddonInfos", Dripping(true)}};
+  Serve();
+  CRouterSource source(DescriptionUrl(), 2000);
+  ASSERT_EQ(source.Start(), L"");
+  const ULONGLONG nStart = GetTickCount64();
+  const SourceReading reading = source.Read(1000);
+  const ULONGLONG nElapsed = GetTickCount64() - nStart;
+  EXPECT_EQ(reading.m_kind, SourceReading::Kind::Failed);
+  EXPECT_EQ(reading.m_strError, L"router: GetAddonInfos timed out");
+  EXPECT_GE(nElapsed, 1800u);
+  EXPECT_LT(nElapsed, 15'000u);
+}
+
+DWORD WINAPI SetAfter300Ms(void* hEvent) {
+  Sleep(300);
+  SetEvent(static_cast<HANDLE>(hEvent));
+  return 0;
+}
+
+TEST_F(RouterSource, TheCancelEventEndsAnExchangeUnderWay) {
+  m_gateway.m_overrides = {{"GetAddonInfos", Dripping(false)}};
+  Serve();
+  const HANDLE hCancel = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  CRouterSource source(DescriptionUrl(), 60'000, hCancel);
+  ASSERT_EQ(source.Start(), L"");
+  const HANDLE hThread = CreateThread(nullptr, 0, SetAfter300Ms, hCancel, 0, nullptr);
+  const ULONGLONG nStart = GetTickCount64();
+  const SourceReading reading = source.Read(1000);
+  const ULONGLONG nElapsed = GetTickCount64() - nStart;
+  EXPECT_EQ(reading.m_kind, SourceReading::Kind::Failed);
+  EXPECT_EQ(reading.m_strError, L"router: GetAddonInfos stopped");
+  EXPECT_LT(nElapsed, 5000u);
+  WaitForSingleObject(hThread, INFINITE);
+  CloseHandle(hThread);
+  CloseHandle(hCancel);
+}
+
+TEST_F(RouterSource, RedirectsAreNotFollowedAndSaySo) {
+  Serve();
+  const std::string real = "http://127.0.0.1:" + PortText() + "/real.xml";
+  const std::string elsewhere = "http://localhost:" + PortText() + "/upnp/control/wancic";
+  FakeResponse moved{302, ""};
+  moved.m_headers = {{"Location", real}};
+  m_gateway.m_overrides = {{"GET /igddesc.xml", moved},
+                           {"GET /real.xml", {200, m_gateway.m_strDescription}}};
+  CRouterSource redirected(DescriptionUrl(), 2000);
+  EXPECT_EQ(Narrow(redirected.Start()),
+            "the router at " + Narrow(DescriptionUrl()) + " answered HTTP 302, a redirect to " +
+                real +
+                ", to the description request; redirects are not followed: give the description's "
+                "own address with --router");
+  EXPECT_EQ(Actions(), (std::vector<std::string>{"GET /igddesc.xml"}));
+
+  FakeResponse temporary{307, ""};
+  temporary.m_headers = {{"Location", elsewhere}};
+  m_gateway.m_overrides = {{"GetAddonInfos", temporary}};
+  CRouterSource source(DescriptionUrl(), 2000);
+  ASSERT_EQ(source.Start(), L"");
+  const SourceReading reading = source.Read(1000);
+  EXPECT_EQ(reading.m_kind, SourceReading::Kind::Failed);
+  EXPECT_EQ(Narrow(reading.m_strError), "router: GetAddonInfos answered HTTP 307, a redirect to " +
+                                            elsewhere + ", which is not followed");
+  int nAddonCalls = 0;
+  for (const std::string& action : Actions()) nAddonCalls += action == "GetAddonInfos";
+  EXPECT_EQ(nAddonCalls, 1);
+}
+
+// The process's commit charge (Wine reports no PrivateUsage).
+std::size_t CommittedBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+  return counters.PagefileUsage;
+}
+
+// What an exchange shares with WinHTTP's callbacks is freed only when both
+// let go; a reference too many would keep about 16 KB per exchange.
+TEST_F(RouterSource, ExchangesLeaveNothingBehind) {
+  Serve();
+  CRouterSource source(DescriptionUrl(), 2000);
+  ASSERT_EQ(source.Start(), L"");
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_EQ(source.Read(1000 + i).m_kind, SourceReading::Kind::Sample);
+  }
+  const std::size_t cbBefore = CommittedBytes();
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_EQ(source.Read(2000 + i).m_kind, SourceReading::Kind::Sample);
+  }
+  Sleep(200);
+  const std::size_t cbAfter = CommittedBytes();
+  EXPECT_LT(cbAfter, cbBefore + 1'500'000);
+}
+
 TEST_F(RouterSource, StartRefusesWhatIsNotAUsableGatewayAndSaysWhatToDo) {
   struct Case {
     const char* name;
@@ -366,6 +487,24 @@ TEST_F(RouterSource, ProgramPublishesTheRoutersRates) {
             std::string::npos)
       << result.m_strOut;
   EXPECT_NE(result.m_strOut.find("units=bits"), std::string::npos);
+}
+
+TEST_F(RouterSource, ProgramPrintsTheRoutersWordsInOneLineWithoutControlCharacters) {
+  const std::string description =
+      "Action\x1b[2J Failed\x07\r\nnimbrel-publisher: all is well " + std::string(2000, 'x');
+  m_gateway.m_overrides = {{"GetAddonInfos", {500, SoapFault(501, description.c_str())}}};
+  Serve();
+  const ChildResult result =
+      RunPublisher(L"--section-name \"" + UniqueSectionName(L"ExeRouterText") +
+                       L"\" --source router --router " + DescriptionUrl() + L" --once",
+                   20000);
+  ASSERT_TRUE(result.m_bExited);
+  EXPECT_EQ(result.m_dwExitCode, 1u);
+  // XML reads the line break as one LF.
+  const std::string words = "Action?[2J Failed??nimbrel-publisher: all is well ";
+  EXPECT_EQ(result.m_strErr,
+            "nimbrel-publisher: router: GetAddonInfos failed with UPnP error 501 (" + words +
+                std::string(197 - words.size(), 'x') + "...)\r\n");
 }
 
 TEST_F(RouterSource, ProgramRefusesAMalformedRouterWithExitCodeThree) {

@@ -1,5 +1,6 @@
 #include "RouterSource.h"
 
+#include "ConsoleLine.h"
 #include "SoapText.h"
 #include "UrlResolve.h"
 
@@ -13,10 +14,19 @@ bool IsUnknownActionCode(const std::wstring& strCode) {
   return strCode == L"401" || strCode == L"602";
 }
 
+// The router's own words inside one of our lines: no line break or other
+// control character of theirs may split or steer it, and they take only part of it.
+constexpr std::size_t kMaxShownWords = 200;
+std::wstring Shown(std::wstring_view words) { return SanitizeConsoleLine(words, kMaxShownWords); }
+
 std::wstring FaultText(const SoapReply& reply) {
   std::wstring text = L"UPnP error";
-  if (!reply.m_strErrorCode.empty()) text += L" " + reply.m_strErrorCode;
-  if (!reply.m_strErrorDescription.empty()) text += L" (" + reply.m_strErrorDescription + L")";
+  if (!reply.m_strErrorCode.empty()) {
+    text += L" " + Shown(reply.m_strErrorCode);
+  }
+  if (!reply.m_strErrorDescription.empty()) {
+    text += L" (" + Shown(reply.m_strErrorDescription) + L")";
+  }
   return text;
 }
 
@@ -29,20 +39,36 @@ std::wstring RefusedControlUrl(const std::wstring& strDescriptionUrl,
     case ControlUrlVerdict::Unusable:
       break;
     case ControlUrlVerdict::NotHttp:
-      return strAt + L" names " + control.m_strUrl + strWhat +
+      return strAt + L" names " + Shown(control.m_strUrl) + strWhat +
              L"; refused: only http:// addresses are asked";
     case ControlUrlVerdict::OtherHost:
-      return strAt + L" names " + control.m_strUrl + strWhat +
+      return strAt + L" names " + Shown(control.m_strUrl) + strWhat +
              L"; refused: requests go only to the host the description came from";
   }
-  return strAt + L" gives an unusable control URL '" + strControlUrl + L"'";
+  return strAt + L" gives an unusable control URL '" + Shown(strControlUrl) + L"'";
+}
+
+// "HTTP 302, a redirect to http://..." (or without the target when it gave none).
+std::wstring RedirectText(const HttpResult& answer) {
+  std::wstring text = L"HTTP " + std::to_wstring(answer.m_dwStatus) + L", a redirect";
+  if (!answer.m_strLocation.empty()) {
+    text += L" to " + Shown(answer.m_strLocation);
+  }
+  return text;
+}
+
+bool IsRedirect(const HttpResult& answer) noexcept {
+  return answer.m_dwStatus >= 300 && answer.m_dwStatus < 400;
 }
 
 }  // namespace
 
-CRouterSource::CRouterSource(std::wstring strRouter, DWORD dwTimeoutMs, HANDLE hCancel,
+CRouterSource::CRouterSource(std::wstring strRouter, DWORD dwDeadlineMs, HANDLE hCancel,
                              SsdpTarget ssdp)
-    : m_http(dwTimeoutMs), m_hCancel(hCancel), m_ssdp(ssdp), m_strRouter(std::move(strRouter)) {}
+    : m_http(dwDeadlineMs, hCancel),
+      m_hCancel(hCancel),
+      m_ssdp(ssdp),
+      m_strRouter(std::move(strRouter)) {}
 
 std::wstring CRouterSource::Start() {
   m_strDescriptionUrl = m_strRouter;
@@ -57,6 +83,11 @@ std::wstring CRouterSource::Start() {
     return L"cannot reach the router at " + m_strDescriptionUrl + L" (" +
            DescribeHttpError(description.m_dwError) +
            L"); check the address and that UPnP is turned on in the router";
+  }
+  if (IsRedirect(description)) {
+    return L"the router at " + m_strDescriptionUrl + L" answered " + RedirectText(description) +
+           L", to the description request; redirects are not followed: give the description's "
+           L"own address with --router";
   }
   if (description.m_dwStatus != 200) {
     return L"the router at " + m_strDescriptionUrl + L" answered HTTP " +
@@ -81,7 +112,7 @@ std::wstring CRouterSource::Start() {
     return RefusedControlUrl(m_strDescriptionUrl, igd.m_strControlUrl, control);
   }
   m_strControlUrl = control.m_strUrl;
-  ReadLinkProperties(0);
+  (void)ReadLinkProperties(0);
   return {};
 }
 
@@ -91,12 +122,17 @@ CRouterSource::ActionResult CRouterSource::Call(const wchar_t* pszAction) {
   const std::wstring strHeader = SoapActionHeader(m_strServiceType, pszAction);
   const std::string strBody = BuildSoapRequest(m_strServiceType, pszAction);
   if (strHeader.empty() || strBody.empty()) {
-    result.m_strError = strWhat + L" cannot be asked of service " + m_strServiceType;
+    result.m_strError = strWhat + L" cannot be asked of service " + Shown(m_strServiceType);
     return result;
   }
   const HttpResult answer = m_http.PostSoap(m_strControlUrl, strHeader, strBody);
   if (answer.m_dwError != ERROR_SUCCESS) {
+    result.m_bNoAnswer = true;
     result.m_strError = strWhat + L" " + DescribeHttpError(answer.m_dwError);
+    return result;
+  }
+  if (IsRedirect(answer)) {
+    result.m_strError = strWhat + L" answered " + RedirectText(answer) + L", which is not followed";
     return result;
   }
   const bool bParsed = ParseSoapReply(answer.m_strBody, result.m_reply) >= 0;
@@ -118,22 +154,31 @@ CRouterSource::ActionResult CRouterSource::Call(const wchar_t* pszAction) {
   return result;
 }
 
-void CRouterSource::ReadLinkProperties(std::uint64_t nNowMs) {
+std::wstring CRouterSource::ReadLinkProperties(std::uint64_t nNowMs) {
   m_nLinkRetryMs = nNowMs + kLinkRetryMs;
   const ActionResult link = Call(L"GetCommonLinkProperties");
-  if (!link.m_bOk) return;
+  if (!link.m_bOk) {
+    return link.m_bNoAnswer ? link.m_strError : std::wstring();
+  }
   const std::wstring* pUp = link.m_reply.Find(L"NewLayer1UpstreamMaxBitRate");
   const std::wstring* pDown = link.m_reply.Find(L"NewLayer1DownstreamMaxBitRate");
   const auto nUpBits = pUp ? ParseUpnpUnsigned(*pUp) : std::nullopt;
   const auto nDownBits = pDown ? ParseUpnpUnsigned(*pDown) : std::nullopt;
-  if (!nUpBits || !nDownBits) return;
+  if (!nUpBits || !nDownBits) return {};
   m_nMaxUp = *nUpBits / 8;
   m_nMaxDown = *nDownBits / 8;
   m_bLinkKnown = true;
+  return {};
 }
 
 SourceReading CRouterSource::Read(std::uint64_t nNowMs) {
-  if (!m_bLinkKnown && nNowMs >= m_nLinkRetryMs) ReadLinkProperties(nNowMs);
+  if (!m_bLinkKnown && nNowMs >= m_nLinkRetryMs) {
+    // A router that did not answer this exchange would most likely not answer the next.
+    std::wstring strNoAnswer = ReadLinkProperties(nNowMs);
+    if (!strNoAnswer.empty()) {
+      return FailedReading(std::move(strNoAnswer));
+    }
+  }
 
   if (m_addon != Addon::Absent) {
     const ActionResult addon = Call(L"GetAddonInfos");

@@ -15,14 +15,14 @@
 #include "SsdpDiscovery.h"
 #include "TrafficSource.h"
 
-inline constexpr DWORD kRouterTimeoutMs = 3000;
 inline constexpr DWORD kDiscoveryWaitMs = 3000;
 
 class CRouterSource final : public ITrafficSource {
  public:
   // strRouter: the device description's URL, or "auto" to search for it at
-  // ssdp. hCancel (may be null) ends a search or an exchange under way.
-  explicit CRouterSource(std::wstring strRouter, DWORD dwTimeoutMs = kRouterTimeoutMs,
+  // ssdp. Each exchange with the router ends by dwDeadlineMs; hCancel (may
+  // be null) ends a search or an exchange under way.
+  explicit CRouterSource(std::wstring strRouter, DWORD dwDeadlineMs = kHttpDeadlineMs,
                          HANDLE hCancel = nullptr, SsdpTarget ssdp = kSsdpMulticast);
 
   [[nodiscard]] std::wstring Start() override;
@@ -36,12 +36,14 @@ class CRouterSource final : public ITrafficSource {
   struct ActionResult {
     bool m_bOk = false;
     bool m_bUnknownAction = false;  // the router does not offer this action
+    bool m_bNoAnswer = false;       // the exchange itself failed: timed out, refused, stopped
     std::wstring m_strError;
     SoapReply m_reply;
   };
 
   [[nodiscard]] ActionResult Call(const wchar_t* pszAction);
-  void ReadLinkProperties(std::uint64_t nNowMs);
+  // Empty when the router answered, whatever it said; else what went wrong.
+  [[nodiscard]] std::wstring ReadLinkProperties(std::uint64_t nNowMs);
   [[nodiscard]] SourceReading ReadTotals(std::uint64_t nNowMs);
 
   CHttpClient m_http;

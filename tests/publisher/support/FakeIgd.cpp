@@ -156,8 +156,14 @@ void CFakeIgd::Answer(SOCKET client) {
                        "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
                        std::to_string(response.m_strBody.size()) + "\r\nConnection: close\r\n";
   for (const auto& [name, value] : response.m_headers) answer += name + ": " + value + "\r\n";
-  answer += "\r\n" + response.m_strBody;
-  if (SendAll(client, answer, response.m_dwDripMs)) shutdown(client, SD_SEND);
+  answer += "\r\n";
+  bool bSent = true;
+  if (response.m_bDripBodyOnly) {
+    bSent = SendAll(client, answer, 0) && SendAll(client, response.m_strBody, response.m_dwDripMs);
+  } else {
+    bSent = SendAll(client, answer + response.m_strBody, response.m_dwDripMs);
+  }
+  if (bSent) shutdown(client, SD_SEND);
 }
 
 bool CFakeIgd::SendAll(SOCKET client, const std::string& text, DWORD dwDripMs) {

@@ -22,7 +22,8 @@ struct FakeResponse {
   std::string m_strBody;
   bool m_bHang = false;  // accept, read, and never answer
   std::vector<std::pair<std::string, std::string>> m_headers = {};  // more header lines
-  DWORD m_dwDripMs = 0;  // nonzero: the whole answer one byte at a time, this far apart
+  DWORD m_dwDripMs = 0;          // nonzero: the whole answer one byte at a time, this far apart
+  bool m_bDripBodyOnly = false;  // with m_dwDripMs: the head at once, then the body drips
 };
 
 class CFakeIgd {
