@@ -8,13 +8,8 @@
 
 #include <string>
 
+#include "ProcessBox.h"
 #include "ProgramPath.h"
-
-struct ProgramBox {
-  HWND m_hWnd = nullptr;
-  std::wstring m_caption;
-  std::wstring m_text;
-};
 
 class CProgramRun {
  public:

@@ -6,7 +6,10 @@
 #include <string>
 
 #include "feed/TrafficDecode.h"
+#include "NimbrelVersion.h"
+#include "e2e/ProcessBox.h"
 #include "support/ChildProcess.h"
+#include "support/ScratchFolder.h"
 #include "support/SectionReader.h"
 
 namespace {
@@ -29,9 +32,18 @@ bool WaitForSection(const std::wstring& strName, DWORD dwMs) {
 // Both executables run one program body: every case here holds for each.
 class PublisherExe : public ::testing::TestWithParam<PublisherVariant> {
  protected:
-  static ChildResult Run(const std::wstring& strArguments) {
-    return RunPublisher(strArguments, 10000, GetParam());
+  // The windowless publisher logs into a scratch folder, never the user's.
+  [[nodiscard]] std::wstring Args(const std::wstring& strArguments) const {
+    if (GetParam() == PublisherVariant::Console) {
+      return strArguments;
+    }
+    return L"--log-folder \"" + m_logs.Path() + L"\" " + strArguments;
   }
+  [[nodiscard]] ChildResult Run(const std::wstring& strArguments) const {
+    return RunPublisher(Args(strArguments), 10000, GetParam());
+  }
+
+  CScratchFolder m_logs;
 };
 
 INSTANTIATE_TEST_SUITE_P(Variants, PublisherExe,
@@ -44,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(Variants, PublisherExe,
 TEST_P(PublisherExe, DemoIsReadByTheBandsPollAsAStreamOfNewRecords) {
   const std::wstring strName = UniqueSectionName(L"ExeDemo");
   CChildProcess child;
-  ASSERT_TRUE(child.Start(SectionArg(strName) + L"--interval 100 --seed 7", GetParam()));
+  ASSERT_TRUE(child.Start(Args(SectionArg(strName) + L"--interval 100 --seed 7"), GetParam()));
   ASSERT_TRUE(WaitForSection(strName, 10000));
 
   TrafficState state;
@@ -110,7 +122,7 @@ TEST_P(PublisherExe, OptionsShapeThePublishedRecord) {
 TEST_P(PublisherExe, SecondPublisherRefusesWithAClearLine) {
   const std::wstring strName = UniqueSectionName(L"ExeSecond");
   CChildProcess first;
-  ASSERT_TRUE(first.Start(SectionArg(strName) + L"--interval 100", GetParam()));
+  ASSERT_TRUE(first.Start(Args(SectionArg(strName) + L"--interval 100"), GetParam()));
   ASSERT_TRUE(WaitForSection(strName, 10000));
 
   const ChildResult second = Run(SectionArg(strName));
@@ -155,6 +167,65 @@ TEST_P(PublisherExe, HelpPrintsUsageAndPublishesNothing) {
   EXPECT_EQ(result.m_dwExitCode, 0u);
   EXPECT_EQ(result.m_strOut.rfind("Usage: nimbrel-publisher", 0), 0u) << result.m_strOut;
   EXPECT_FALSE(ReadSection(strName));
+}
+
+TEST_P(PublisherExe, VersionPrintsTheOneVersion) {
+  const ChildResult result = Run(L"--version");
+  EXPECT_TRUE(result.m_bExited);
+  EXPECT_EQ(result.m_dwExitCode, 0u);
+  EXPECT_EQ(result.m_strOut, "nimbrel-publisher " NIMBREL_VERSION_TEXT "\r\n");
+  EXPECT_EQ(result.m_strErr, "");
+}
+
+TEST(WindowlessPublisherExe, ItsLogSaysWhyItCannotPublishWhereTheConsoleOneWouldPrintIt) {
+  const CScratchFolder logs;
+  const ChildResult result =
+      RunPublisher(L"--log-folder \"" + logs.Path() +
+                       L"\" --source adapter --adapter \"Token Ring 3\" --interval 5",
+                   10000, PublisherVariant::Windowless);
+  EXPECT_EQ(result.m_dwExitCode, 2u);
+  const ChildResult missing = RunPublisher(
+      L"--log-folder \"" + logs.Path() + L"\" --source adapter --adapter \"Token Ring 3\"", 10000,
+      PublisherVariant::Windowless);
+  EXPECT_EQ(missing.m_dwExitCode, 3u);
+  const ChildResult help = RunPublisher(L"--log-folder \"" + logs.Path() + L"\" --help", 10000,
+                                        PublisherVariant::Windowless);
+  EXPECT_EQ(help.m_strOut.rfind("Usage:", 0), 0u);
+  const std::string log = logs.Read(L"publisher.log");
+  const std::size_t nUsage =
+      log.find("  nimbrel-publisher: --interval needs milliseconds from 100 to 60000, not '5'\r\n");
+  const std::size_t nSetup =
+      log.find("  nimbrel-publisher: no network adapter is called 'Token Ring 3'");
+  EXPECT_NE(nUsage, std::string::npos) << log;
+  EXPECT_NE(nSetup, std::string::npos) << log;
+  EXPECT_LT(nUsage, nSetup) << log;
+  // The same lines as on standard error.
+  EXPECT_NE(log.find(missing.m_strErr.substr(0, missing.m_strErr.size() - 2)), std::string::npos);
+  EXPECT_EQ(log.find("Usage:"), std::string::npos) << "what was asked for is not a diagnostic";
+}
+
+TEST(WindowlessPublisherExe, WithNowhereToPrintVersionShowsABoxAndOtherAnswersGoToTheLog) {
+  const CScratchFolder logs;
+  const std::wstring strStart = L"\"" + PublisherExePath(PublisherVariant::Windowless) +
+                                L"\" --log-folder \"" + logs.Path() + L"\" --section-name \"" +
+                                UniqueSectionName(L"ExeNoHandles") + L"\" ";
+  CChildProcess version;
+  ASSERT_TRUE(version.StartCommandLine(strStart + L"--version", false));
+  const ProgramBox box = WaitForProcessBox(version.ProcessId(), version.Process(), 10000);
+  EXPECT_EQ(box.m_caption, L"Nimbrel publisher");
+  EXPECT_EQ(box.m_text, std::wstring(L"nimbrel-publisher ") + kNimbrelVersionText);
+  DismissBox(box);
+  const ChildResult shown = version.Finish(5000);
+  EXPECT_TRUE(shown.m_bExited);
+  EXPECT_EQ(shown.m_dwExitCode, 0u);
+
+  CChildProcess stop;
+  ASSERT_TRUE(stop.StartCommandLine(strStart + L"--stop", false));
+  const ChildResult stopped = stop.Finish(10000);
+  EXPECT_TRUE(stopped.m_bExited);
+  EXPECT_EQ(stopped.m_dwExitCode, 6u);
+  EXPECT_NE(logs.Read(L"publisher.log").find("  nimbrel-publisher: no publisher is running\r\n"),
+            std::string::npos);
 }
 
 }  // namespace

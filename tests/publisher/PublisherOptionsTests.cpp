@@ -108,6 +108,16 @@ const BadCase kBadCases[] = {
     {{L"--max-up"}, L"'--max-up' needs a value"},
     {{L"--section-name", L""}, L"'--section-name' needs a value"},
     {{L"--interval", L"\u0661\u0660\u0660"}, L"--interval needs milliseconds"},
+    {{L"--log-folder"}, L"'--log-folder' needs a value"},
+    // --autostart on checks the options it would register.
+    {{L"--autostart", L"on", L"--source", L"router"}, L"--router URL"},
+    {{L"--autostart", L"on", L"--interval", L"5"}, L"--interval needs milliseconds"},
+    {{L"--autostart", L"on", L"--once"}, L"not --once, --stop or --version"},
+    {{L"--stop", L"--autostart", L"on"}, L"not --once, --stop or --version"},
+    {{L"--autostart", L"on", L"--version"}, L"not --once, --stop or --version"},
+    {{L"--autostart", L"off", L"--bits"}, L"only --autostart on takes other options"},
+    {{L"--source", L"adapter", L"--autostart"}, L"only --autostart on takes other options"},
+    {{L"--autostart", L"on", L"--autostart", L"off"}, L"--autostart is given twice"},
 };
 
 TEST(PublisherOptions, MistakesGiveOneLineSayingWhatAndWhatToDo) {
@@ -120,15 +130,56 @@ TEST(PublisherOptions, MistakesGiveOneLineSayingWhatAndWhatToDo) {
   }
 }
 
-TEST(PublisherOptions, UsageListsEveryUserOptionButNotTheSectionName) {
+TEST(PublisherOptions, UsageListsEveryUserOptionButNotTheTestOnes) {
   const std::wstring_view usage = PublisherUsage();
   for (std::wstring_view option :
        {L"--source", L"--seed", L"--adapter", L"--router", L"--bits", L"--down-on-upper",
         L"--color-down", L"--color-up", L"--interval", L"--max-down", L"--max-up", L"--once",
-        L"--verbose", L"--stop", L"--help"}) {
+        L"--verbose", L"--stop", L"--autostart on", L"--autostart off", L"--version", L"--help"}) {
     EXPECT_NE(usage.find(option), std::wstring_view::npos);
   }
   EXPECT_EQ(usage.find(L"--section-name"), std::wstring_view::npos);
+  EXPECT_EQ(usage.find(L"--log-folder"), std::wstring_view::npos);
+}
+
+TEST(PublisherOptions, AutostartOnKeepsExactlyTheOtherArgumentsInTheirOrder) {
+  struct Case {
+    std::vector<std::wstring_view> args;
+    AutostartAction action;
+    std::vector<std::wstring> kept;
+  };
+  const Case kCases[] = {
+      {{L"--autostart"}, AutostartAction::Show, {}},
+      {{L"--autostart", L"off"}, AutostartAction::Off, {}},
+      {{L"--autostart", L"on"}, AutostartAction::On, {}},
+      {{L"--autostart", L"on", L"--source", L"router", L"--router", L"auto"},
+       AutostartAction::On,
+       {L"--source", L"router", L"--router", L"auto"}},
+      // Anywhere on the line; a value that reads "on" stays a value.
+      {{L"--source", L"adapter", L"--autostart", L"on", L"--adapter", L"on", L"--bits"},
+       AutostartAction::On,
+       {L"--source", L"adapter", L"--adapter", L"on", L"--bits"}},
+      {{L"--color-up", L"00FF00", L"--autostart", L"on", L"--section-name", L"S"},
+       AutostartAction::On,
+       {L"--color-up", L"00FF00", L"--section-name", L"S"}},
+  };
+  for (const Case& c : kCases) {
+    const ParseResult result = Parse(c.args);
+    ASSERT_TRUE(result.m_bOk) << std::string(result.m_strError.begin(), result.m_strError.end());
+    EXPECT_EQ(result.m_options.m_autostart, c.action);
+    EXPECT_EQ(result.m_options.m_autostartArgs, c.kept);
+  }
+}
+
+TEST(PublisherOptions, VersionAndTheTestsLogFolder) {
+  EXPECT_TRUE(Parse({L"--version", L"--source", L"router"}).m_options.m_bVersion);
+  EXPECT_TRUE(Parse({L"--version"}).m_bOk);
+  EXPECT_EQ(Parse({L"--log-folder", L"C:\\t"}).m_options.m_strLogFolder, L"C:\\t");
+  // A mistake keeps what came before it: the windowless publisher logs the
+  // mistake where it was told to.
+  const ParseResult bad = Parse({L"--log-folder", L"C:\\t", L"--interval", L"5"});
+  EXPECT_FALSE(bad.m_bOk);
+  EXPECT_EQ(bad.m_options.m_strLogFolder, L"C:\\t");
 }
 
 }  // namespace

@@ -12,5 +12,5 @@ int wmain(int argc, wchar_t** argv) {
     args.emplace_back(argv[i]);
   }
   CConsoleSink output;
-  return PublisherMain(args, output);
+  return PublisherMain(ParsePublisherOptions(args), output);
 }

@@ -7,11 +7,14 @@
 #include <vector>
 
 #include "AdapterSource.h"
+#include "Autostart.h"
+#include "NimbrelVersion.h"
 #include "DemoSource.h"
 #include "PublisherLoop.h"
 #include "PublisherNames.h"
 #include "PublisherOptions.h"
 #include "RouterSource.h"
+#include "SystemMessage.h"
 #include "TrafficSectionWriter.h"
 
 namespace {
@@ -29,6 +32,25 @@ BOOL WINAPI OnConsoleControl(DWORD dwCtrlType) noexcept {
   return TRUE;
 }
 
+// The folder of the running executable, with its final backslash.
+std::wstring ModuleDirectory() {
+  std::wstring strPath(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD cch =
+        GetModuleFileNameW(nullptr, strPath.data(), static_cast<DWORD>(strPath.size()));
+    if (cch == 0) {
+      return {};
+    }
+    if (cch < strPath.size()) {
+      strPath.resize(cch);
+      break;
+    }
+    strPath.resize(strPath.size() * 2);
+  }
+  strPath.resize(strPath.rfind(L'\\') + 1);
+  return strPath;
+}
+
 std::unique_ptr<ITrafficSource> MakeSource(const PublisherOptions& options) {
   switch (options.m_source) {
     case SourceKind::Demo:
@@ -39,18 +61,6 @@ std::unique_ptr<ITrafficSource> MakeSource(const PublisherOptions& options) {
       return std::make_unique<CRouterSource>(options.m_strRouter);
   }
   return std::make_unique<CDemoSource>(options.m_nSeed);
-}
-
-std::wstring SystemMessage(DWORD dwError) {
-  wchar_t szText[256] = {};
-  const DWORD cch =
-      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError,
-                     0, szText, static_cast<DWORD>(std::size(szText)), nullptr);
-  std::wstring text(szText, cch);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
-                           text.back() == L'.'))
-    text.pop_back();
-  return L"error " + std::to_wstring(dwError) + (text.empty() ? L"" : L": " + text);
 }
 
 // Signals the running publisher's stop event and waits until it has let go
@@ -80,16 +90,22 @@ int StopRunningPublisher(const std::wstring& strSectionName, COutputSink& output
 
 }  // namespace
 
-int PublisherMain(const std::vector<std::wstring_view>& args, COutputSink& output) noexcept {
-  const ParseResult parsed = ParsePublisherOptions(args);
+int PublisherMain(const ParseResult& parsed, COutputSink& output) noexcept {
   if (!parsed.m_bOk) {
     output.Error(L"nimbrel-publisher: " + parsed.m_strError);
     return kExitUsage;
   }
   const PublisherOptions& options = parsed.m_options;
   if (options.m_bHelp) {
-    output.Line(PublisherUsage());
+    output.Show(PublisherUsage());
     return kExitOk;
+  }
+  if (options.m_bVersion) {
+    output.Show(std::wstring(L"nimbrel-publisher ") + kNimbrelVersionText);
+    return kExitOk;
+  }
+  if (options.m_autostart != AutostartAction::None) {
+    return RunAutostartCommand(options, ModuleDirectory() + kWindowlessExeName, output);
   }
 
   if (options.m_bStop) return StopRunningPublisher(options.m_strSectionName, output);
@@ -122,8 +138,12 @@ int PublisherMain(const std::vector<std::wstring_view>& args, COutputSink& outpu
   if (g_hStopEvent == nullptr) return kExitSectionFailed;
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
   if (options.m_bVerbose) output.Line(L"nimbrel-publisher: publishing; press Ctrl+C to stop");
+  output.Note(L"nimbrel-publisher " + std::wstring(kNimbrelVersionText) + L" publishing (process " +
+              std::to_wstring(GetCurrentProcessId()) + L")");
 
   const int nExit = RunPublisherLoop(options, *pSource, writer, g_hStopEvent, output);
+  output.Note(L"nimbrel-publisher: stopped (process " + std::to_wstring(GetCurrentProcessId()) +
+              L")");
   writer.Close();
   SetConsoleCtrlHandler(OnConsoleControl, FALSE);
   CloseHandle(g_hStopEvent);

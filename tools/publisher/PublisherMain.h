@@ -3,11 +3,9 @@
 // windowless one: the same options, the same --stop, the same exit codes.
 // Only where the lines go differs (the sink).
 
-#include <string_view>
-#include <vector>
-
+#include "PublisherOptions.h"
 #include "PublisherOutput.h"
 
-// Arguments without the program name.
-[[nodiscard]] int PublisherMain(const std::vector<std::wstring_view>& args,
-                                COutputSink& output) noexcept;
+// The entry point parses the command line first: what it finds decides
+// where the windowless publisher's log goes.
+[[nodiscard]] int PublisherMain(const ParseResult& parsed, COutputSink& output) noexcept;

@@ -28,9 +28,30 @@ std::optional<std::uint64_t> ParseColor(std::wstring_view text) {
 
 std::wstring Quoted(std::wstring_view text) { return L"'" + std::wstring(text) + L"'"; }
 
-ParseResult Fail(std::wstring strError) {
+ParseResult Fail(const PublisherOptions& options, std::wstring strError) {
   ParseResult result;
+  result.m_options = options;
   result.m_strError = std::move(strError);
+  return result;
+}
+
+bool IsAutostartMode(std::wstring_view arg) { return arg == L"on" || arg == L"off"; }
+
+// --autostart on registers exactly the other arguments, so they must make a
+// publisher that runs on its own until stopped.
+ParseResult CheckAutostartOn(const PublisherOptions& options, ParseResult registered) {
+  if (!registered.m_bOk) {
+    return Fail(options, registered.m_strError);
+  }
+  const PublisherOptions& started = registered.m_options;
+  if (started.m_bStop || started.m_bOnce || started.m_bVersion) {
+    return Fail(options,
+                L"--autostart on takes the options to start with at log-on; "
+                L"not --once, --stop or --version");
+  }
+  ParseResult result;
+  result.m_bOk = true;
+  result.m_options = options;
   return result;
 }
 
@@ -40,18 +61,33 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
   ParseResult result;
   PublisherOptions& options = result.m_options;
   bool bSeedGiven = false;
+  std::vector<std::wstring_view> startArgs;  // everything but --autostart and its mode
   for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::size_t nFirst = i;
     const std::wstring_view arg = args[i];
     const auto value = [&]() -> std::optional<std::wstring_view> {
       if (i + 1 >= args.size()) return std::nullopt;
       return args[++i];
     };
     const auto missing = [&] {
-      return Fail(L"option " + Quoted(arg) + L" needs a value; see --help");
+      return Fail(options, L"option " + Quoted(arg) + L" needs a value; see --help");
     };
+
+    if (arg == L"--autostart") {
+      if (options.m_autostart != AutostartAction::None) {
+        return Fail(options, L"--autostart is given twice");
+      }
+      options.m_autostart = AutostartAction::Show;
+      if (i + 1 < args.size() && IsAutostartMode(args[i + 1])) {
+        options.m_autostart = args[++i] == L"on" ? AutostartAction::On : AutostartAction::Off;
+      }
+      continue;
+    }
 
     if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
       options.m_bHelp = true;
+    } else if (arg == L"--version") {
+      options.m_bVersion = true;
     } else if (arg == L"--bits") {
       options.m_bByteUnits = false;
     } else if (arg == L"--down-on-upper") {
@@ -72,13 +108,13 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
       } else if (*text == L"router") {
         options.m_source = SourceKind::Router;
       } else {
-        return Fail(L"unknown source " + Quoted(*text) + L"; use demo, adapter or router");
+        return Fail(options, L"unknown source " + Quoted(*text) + L"; use demo, adapter or router");
       }
     } else if (arg == L"--seed") {
       const auto text = value();
       if (!text) return missing();
       const auto nSeed = ParseUnsigned(*text, 10, std::numeric_limits<std::uint64_t>::max());
-      if (!nSeed) return Fail(L"--seed needs a whole number, not " + Quoted(*text));
+      if (!nSeed) return Fail(options, L"--seed needs a whole number, not " + Quoted(*text));
       options.m_nSeed = *nSeed;
       bSeedGiven = true;
     } else if (arg == L"--adapter") {
@@ -89,8 +125,9 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
       const auto text = value();
       if (!text || text->empty()) return missing();
       if (*text != L"auto" && text->substr(0, 7) != L"http://") {
-        return Fail(L"--router needs the device description's http:// URL or 'auto', not " +
-                    Quoted(*text));
+        return Fail(
+            options,
+            L"--router needs the device description's http:// URL or 'auto', not " + Quoted(*text));
       }
       options.m_strRouter = *text;
     } else if (arg == L"--color-down" || arg == L"--color-up") {
@@ -98,15 +135,17 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
       if (!text) return missing();
       const auto nColor = ParseColor(*text);
       if (!nColor)
-        return Fail(std::wstring(arg) + std::wstring(L" needs six hex digits RRGGBB, not ") +
-                    Quoted(*text));
+        return Fail(options, std::wstring(arg) +
+                                 std::wstring(L" needs six hex digits RRGGBB, not ") +
+                                 Quoted(*text));
       (arg == L"--color-down" ? options.m_nColorDown : options.m_nColorUp) = *nColor;
     } else if (arg == L"--interval") {
       const auto text = value();
       if (!text) return missing();
       const auto nMs = ParseUnsigned(*text, 10, std::numeric_limits<std::uint32_t>::max());
       if (!nMs || *nMs < kMinIntervalMs || *nMs > kMaxIntervalMs) {
-        return Fail(L"--interval needs milliseconds from 100 to 60000, not " + Quoted(*text));
+        return Fail(options,
+                    L"--interval needs milliseconds from 100 to 60000, not " + Quoted(*text));
       }
       options.m_nIntervalMs = static_cast<std::uint32_t>(*nMs);
     } else if (arg == L"--max-down" || arg == L"--max-up") {
@@ -115,36 +154,54 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
       const auto nMax = ParseUnsigned(
           *text, 10, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()));
       if (!nMax)
-        return Fail(std::wstring(arg) +
-                    std::wstring(L" needs bytes per second as a whole number, not ") +
-                    Quoted(*text));
+        return Fail(options, std::wstring(arg) +
+                                 std::wstring(L" needs bytes per second as a whole number, not ") +
+                                 Quoted(*text));
       (arg == L"--max-down" ? options.m_nMaxDown : options.m_nMaxUp) =
           static_cast<std::int64_t>(*nMax);
     } else if (arg == L"--section-name") {
       const auto text = value();
       if (!text || text->empty()) return missing();
       options.m_strSectionName = *text;
+    } else if (arg == L"--log-folder") {
+      const auto text = value();
+      if (!text || text->empty()) return missing();
+      options.m_strLogFolder = *text;
     } else {
-      return Fail(L"unknown option " + Quoted(arg) + L"; run with --help for the list");
+      return Fail(options, L"unknown option " + Quoted(arg) + L"; run with --help for the list");
     }
+    startArgs.insert(startArgs.end(), args.begin() + static_cast<std::ptrdiff_t>(nFirst),
+                     args.begin() + static_cast<std::ptrdiff_t>(i + 1));
   }
 
-  if (options.m_bHelp || options.m_bStop) {
+  if (options.m_bHelp) {
+    result.m_bOk = true;
+    return result;
+  }
+  if (options.m_autostart == AutostartAction::On) {
+    options.m_autostartArgs.assign(startArgs.begin(), startArgs.end());
+    return CheckAutostartOn(options, ParsePublisherOptions(startArgs));
+  }
+  if (options.m_autostart != AutostartAction::None && !startArgs.empty()) {
+    return Fail(options, L"only --autostart on takes other options");
+  }
+  if (options.m_autostart != AutostartAction::None || options.m_bVersion || options.m_bStop) {
     result.m_bOk = true;
     return result;
   }
   if (options.m_source == SourceKind::Router && options.m_strRouter.empty()) {
     return Fail(
+        options,
         L"--source router needs --router URL (the router's device description) or --router auto");
   }
   if (options.m_source != SourceKind::Router && !options.m_strRouter.empty()) {
-    return Fail(L"--router only applies to --source router");
+    return Fail(options, L"--router only applies to --source router");
   }
   if (options.m_source != SourceKind::Adapter && !options.m_strAdapter.empty()) {
-    return Fail(L"--adapter only applies to --source adapter");
+    return Fail(options, L"--adapter only applies to --source adapter");
   }
   if (options.m_source != SourceKind::Demo && bSeedGiven) {
-    return Fail(L"--seed only applies to --source demo");
+    return Fail(options, L"--seed only applies to --source demo");
   }
   result.m_bOk = true;
   return result;
@@ -152,7 +209,9 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
 
 std::wstring_view PublisherUsage() noexcept {
   return L"Usage: nimbrel-publisher [options]\n"
-         L"Publishes traffic figures for the Nimbrel taskbar band until Ctrl+C.\n"
+         L"       nimbrel-publisherw [options]   the same without a console window\n"
+         L"Publishes traffic figures for the Nimbrel taskbar band until stopped (Ctrl+C, "
+         L"--stop).\n"
          L"\n"
          L"  --source demo|adapter|router  where the figures come from (default: demo)\n"
          L"  --seed N              demo: the made-up traffic's seed (default 1)\n"
@@ -172,5 +231,12 @@ std::wstring_view PublisherUsage() noexcept {
          L"  --once                publish one record, print it and exit\n"
          L"  --verbose             print every record published\n"
          L"  --stop                end the publisher that is running (e.g. one started at log-on)\n"
-         L"  --help                this text\n";
+         L"  --autostart on [options]  start nimbrel-publisherw with these options at log-on\n"
+         L"  --autostart off       no longer start at log-on\n"
+         L"  --autostart           show what starts at log-on\n"
+         L"  --version             the version\n"
+         L"  --help                this text\n"
+         L"\n"
+         L"nimbrel-publisherw writes what it has to say to %LOCALAPPDATA%\\Nimbrel\\publisher.log\n"
+         L"(and to the debugger output).\n";
 }

@@ -10,6 +10,7 @@
 #include "feed/SharedTrafficRecord.h"
 
 enum class SourceKind { Demo, Adapter, Router };
+enum class AutostartAction { None, Show, On, Off };
 
 inline constexpr std::uint64_t kDefaultColorDown = 0x4E9AE6;  // red 78, green 154, blue 230
 inline constexpr std::uint64_t kDefaultColorUp = 0x7EE444;    // red 126, green 228, blue 68
@@ -32,14 +33,21 @@ struct PublisherOptions {
   bool m_bOnce = false;
   bool m_bVerbose = false;
   bool m_bHelp = false;
-  bool m_bStop = false;                                 // ask the running publisher to end
-  std::wstring m_strSectionName = kTrafficSectionName;  // not in --help: for tests
+  bool m_bStop = false;  // ask the running publisher to end
+  bool m_bVersion = false;
+  AutostartAction m_autostart = AutostartAction::None;
+  std::vector<std::wstring> m_autostartArgs;  // On: the options to start with at log-on
+  // Not in --help: for tests.
+  std::wstring m_strSectionName = kTrafficSectionName;
+  std::wstring m_strLogFolder;  // empty: the windowless publisher's usual folder
+
+  bool operator==(const PublisherOptions&) const = default;
 };
 
 struct ParseResult {
   bool m_bOk = false;
-  PublisherOptions m_options;
-  std::wstring m_strError;  // one line, says what is wrong and what to do
+  PublisherOptions m_options;  // on a mistake: what was read before it
+  std::wstring m_strError;     // one line, says what is wrong and what to do
 };
 
 // Arguments without the program name.

@@ -22,7 +22,15 @@ void COutputSink::Emit(OutputStream stream, std::wstring_view text) noexcept {
 }
 
 HANDLE StandardHandle(OutputStream stream) noexcept {
-  return GetStdHandle(stream == OutputStream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  switch (stream) {
+    case OutputStream::Out:
+      return GetStdHandle(STD_OUTPUT_HANDLE);
+    case OutputStream::Err:
+      return GetStdHandle(STD_ERROR_HANDLE);
+    case OutputStream::Note:
+      break;
+  }
+  return nullptr;
 }
 
 void CConsoleSink::Write(OutputStream stream, std::wstring_view line) noexcept {

@@ -8,7 +8,11 @@
 
 #include <string_view>
 
-enum class OutputStream { Out, Err };
+enum class OutputStream {
+  Out,
+  Err,
+  Note,  // only for a record of what happened (a log), never printed
+};
 
 class COutputSink {
  public:
@@ -20,12 +24,14 @@ class COutputSink {
   // text may hold several lines, separated by '\n'.
   void Line(std::wstring_view text) noexcept { Emit(OutputStream::Out, text); }
   void Error(std::wstring_view text) noexcept { Emit(OutputStream::Err, text); }
+  // What the user asked to see (--help, --version): printed like Line.
+  virtual void Show(std::wstring_view text) noexcept { Line(text); }
+  // When publishing started and ended, for a log; a console shows none of it.
+  void Note(std::wstring_view text) noexcept { Emit(OutputStream::Note, text); }
 
  protected:
   // One line, without its line break.
   virtual void Write(OutputStream stream, std::wstring_view line) noexcept = 0;
-
- private:
   void Emit(OutputStream stream, std::wstring_view text) noexcept;
 };
 
@@ -35,5 +41,6 @@ class CConsoleSink final : public COutputSink {
   void Write(OutputStream stream, std::wstring_view line) noexcept override;
 };
 
-// The handle a stream goes to; null or INVALID_HANDLE_VALUE when there is none.
+// The standard handle a stream is printed to; null or INVALID_HANDLE_VALUE
+// when there is none (always for Note).
 [[nodiscard]] HANDLE StandardHandle(OutputStream stream) noexcept;

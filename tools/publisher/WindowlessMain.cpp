@@ -1,6 +1,7 @@
 // nimbrel-publisherw.exe: the same publisher without a console window, for
-// log-on and for shortcuts. Its lines go to the debugger output (and to the
-// standard handles when a caller handed some over); --stop ends it.
+// log-on and for shortcuts. Its lines go to the debugger output and its log
+// file (and to the standard handles when a caller handed some over); --stop
+// ends it.
 
 #include <windows.h>
 #include <shellapi.h>
@@ -28,6 +29,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   for (int i = 1; argv && i < argc; ++i) {
     args.emplace_back(argv.get()[i]);
   }
-  CWindowlessSink output;
-  return PublisherMain(args, output);
+  const ParseResult parsed = ParsePublisherOptions(args);
+  CWindowlessSink output(parsed.m_options.m_strLogFolder);
+  return PublisherMain(parsed, output);
 }

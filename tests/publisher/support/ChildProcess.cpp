@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "PublisherNames.h"
+
 #include <vector>
 
 namespace {
@@ -29,15 +31,18 @@ bool MakePipe(HANDLE& hRead, HANDLE& hWrite) {
 
 }  // namespace
 
-std::wstring PublisherExePath(PublisherVariant variant) {
+std::wstring TestRelativePath(const std::wstring& strRelative) {
   wchar_t szPath[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, szPath, MAX_PATH);
   std::wstring path(szPath);
   path.resize(path.rfind(L'\\') + 1);
-  path += NIMBREL_PUBLISHER_RELDIR;
-  path +=
-      variant == PublisherVariant::Console ? L"nimbrel-publisher.exe" : L"nimbrel-publisherw.exe";
-  return path;
+  return path + strRelative;
+}
+
+std::wstring PublisherExePath(PublisherVariant variant) {
+  return TestRelativePath(
+      std::wstring(NIMBREL_PUBLISHER_RELDIR) +
+      (variant == PublisherVariant::Console ? kConsoleExeName : kWindowlessExeName));
 }
 
 CChildProcess::~CChildProcess() {
@@ -45,31 +50,40 @@ CChildProcess::~CChildProcess() {
 }
 
 bool CChildProcess::Start(const std::wstring& strArguments, PublisherVariant variant) {
+  return StartCommandLine(L"\"" + PublisherExePath(variant) + L"\" " + strArguments);
+}
+
+bool CChildProcess::StartCommandLine(const std::wstring& strCommandLine, bool bCaptureOutput) {
   HANDLE hOutWrite = nullptr;
   HANDLE hErrWrite = nullptr;
-  if (!MakePipe(m_hOutRead, hOutWrite) || !MakePipe(m_hErrRead, hErrWrite)) return false;
+  if (bCaptureOutput && (!MakePipe(m_hOutRead, hOutWrite) || !MakePipe(m_hErrRead, hErrWrite))) {
+    return false;
+  }
 
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdInput = bCaptureOutput ? GetStdHandle(STD_INPUT_HANDLE) : nullptr;
   si.hStdOutput = hOutWrite;
   si.hStdError = hErrWrite;
-  std::wstring commandLine = L"\"" + PublisherExePath(variant) + L"\" " + strArguments;
-  std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+  std::vector<wchar_t> buffer(strCommandLine.begin(), strCommandLine.end());
   buffer.push_back(L'\0');
-  const BOOL bStarted = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                       nullptr, &si, &m_pi);
-  CloseHandle(hOutWrite);
-  CloseHandle(hErrWrite);
+  const BOOL bStarted = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, bCaptureOutput, 0,
+                                       nullptr, nullptr, &si, &m_pi);
+  if (bCaptureOutput) {
+    CloseHandle(hOutWrite);
+    CloseHandle(hErrWrite);
+  }
   if (!bStarted) {
     m_pi = {};
     return false;
   }
-  m_hOutThread =
-      CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hOutRead, &m_strOut}, 0, nullptr);
-  m_hErrThread =
-      CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hErrRead, &m_strErr}, 0, nullptr);
+  if (bCaptureOutput) {
+    m_hOutThread =
+        CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hOutRead, &m_strOut}, 0, nullptr);
+    m_hErrThread =
+        CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hErrRead, &m_strErr}, 0, nullptr);
+  }
   return true;
 }
 

@@ -17,6 +17,9 @@ struct ChildResult {
 
 enum class PublisherVariant { Console, Windowless };
 
+// A path relative to the folder of the running test executable.
+[[nodiscard]] std::wstring TestRelativePath(const std::wstring& strRelative);
+
 // The publisher's full path, found relative to the running test.
 [[nodiscard]] std::wstring PublisherExePath(PublisherVariant variant = PublisherVariant::Console);
 
@@ -29,6 +32,12 @@ class CChildProcess {
 
   [[nodiscard]] bool Start(const std::wstring& strArguments,
                            PublisherVariant variant = PublisherVariant::Console);
+  // A whole command line, the program first (as a log-on entry holds it).
+  // Without output capture the child gets no standard handles at all.
+  [[nodiscard]] bool StartCommandLine(const std::wstring& strCommandLine,
+                                      bool bCaptureOutput = true);
+  [[nodiscard]] DWORD ProcessId() const noexcept { return m_pi.dwProcessId; }
+  [[nodiscard]] HANDLE Process() const noexcept { return m_pi.hProcess; }
   // Waits for the exit (or kills after dwTimeoutMs) and collects the output.
   [[nodiscard]] ChildResult Finish(DWORD dwTimeoutMs);
 

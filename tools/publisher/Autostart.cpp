@@ -1,0 +1,169 @@
+#include "Autostart.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <vector>
+
+#include "CommandLine.h"
+#include "PublisherExit.h"
+#include "SystemMessage.h"
+#include "band/RegistryKey.h"
+
+namespace {
+
+constexpr wchar_t kPrefix[] = L"nimbrel-publisher: ";
+// More than any entry this program writes; a longer value is not ours.
+constexpr DWORD kMaxEntryChars = 2048;
+
+enum class EntryState { Missing, Present, Unreadable };
+
+struct AutostartEntry {
+  EntryState m_state = EntryState::Missing;
+  std::wstring m_strCommand;
+  DWORD m_dwError = ERROR_SUCCESS;
+};
+
+AutostartEntry ReadAutostartEntry() {
+  AutostartEntry entry;
+  CRegistryKey key;
+  if (!key.Open(HKEY_CURRENT_USER, kRunKeyPath, KEY_QUERY_VALUE)) {
+    return entry;
+  }
+  std::vector<wchar_t> buffer(kMaxEntryChars + 1, L'\0');
+  DWORD dwType = REG_NONE;
+  DWORD cbData = kMaxEntryChars * sizeof(wchar_t);
+  const LSTATUS status = RegQueryValueExW(key.Get(), kAutostartValueName, nullptr, &dwType,
+                                          reinterpret_cast<BYTE*>(buffer.data()), &cbData);
+  if (status == ERROR_FILE_NOT_FOUND) {
+    return entry;
+  }
+  if (status != ERROR_SUCCESS || (dwType != REG_SZ && dwType != REG_EXPAND_SZ)) {
+    entry.m_state = EntryState::Unreadable;
+    entry.m_dwError = status != ERROR_SUCCESS ? static_cast<DWORD>(status) : ERROR_INVALID_DATA;
+    return entry;
+  }
+  // The stored value need not end in a NUL, nor stop at its first one.
+  entry.m_state = EntryState::Present;
+  entry.m_strCommand.assign(buffer.data(), cbData / sizeof(wchar_t));
+  entry.m_strCommand.resize(entry.m_strCommand.find(L'\0') == std::wstring::npos
+                                ? entry.m_strCommand.size()
+                                : entry.m_strCommand.find(L'\0'));
+  return entry;
+}
+
+struct LocalFreeDeleter {
+  void operator()(wchar_t** p) const noexcept { LocalFree(p); }
+};
+
+// The program an entry would start, as Windows splits the command line.
+std::wstring ProgramOf(const std::wstring& strCommand) {
+  int argc = 0;
+  const std::unique_ptr<wchar_t*, LocalFreeDeleter> argv(
+      CommandLineToArgvW(strCommand.c_str(), &argc));
+  if (!argv || argc < 1) {
+    return {};
+  }
+  return argv.get()[0];
+}
+
+bool IsFile(const std::wstring& strPath) {
+  const DWORD dwAttributes = GetFileAttributesW(strPath.c_str());
+  return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+int ShowAutostart(COutputSink& output) {
+  const AutostartEntry entry = ReadAutostartEntry();
+  switch (entry.m_state) {
+    case EntryState::Missing:
+      output.Line(std::wstring(kPrefix) + L"does not start at log-on");
+      return kExitOk;
+    case EntryState::Unreadable:
+      output.Error(std::wstring(kPrefix) + L"the log-on entry '" + kAutostartValueName +
+                   L"' is there but cannot be read (" + SystemMessage(entry.m_dwError) +
+                   L"); --autostart off removes it");
+      return kExitAutostartFailed;
+    case EntryState::Present:
+      break;
+  }
+  output.Line(std::wstring(kPrefix) + L"starts at log-on as: " + entry.m_strCommand);
+  const std::wstring strProgram = ProgramOf(entry.m_strCommand);
+  if (!IsFile(strProgram)) {
+    output.Error(std::wstring(kPrefix) + L"but '" + strProgram +
+                 L"' is not there any more; run --autostart on again from where Nimbrel is now");
+  }
+  return kExitOk;
+}
+
+int EnableAutostart(const PublisherOptions& options, const std::wstring& strWindowlessExe,
+                    COutputSink& output) {
+  const std::wstring strCommand = BuildCommandLine(strWindowlessExe, options.m_autostartArgs);
+  if (!IsFile(strWindowlessExe)) {
+    output.Error(std::wstring(kPrefix) + L"cannot set up the start at log-on: '" +
+                 strWindowlessExe + L"' is missing (it belongs next to this program)");
+    return kExitAutostartFailed;
+  }
+  if (strCommand.size() > kMaxRunCommandChars) {
+    output.Error(std::wstring(kPrefix) + L"cannot set up the start at log-on: the command line " +
+                 L"would be " + std::to_wstring(strCommand.size()) +
+                 L" characters, and Windows starts at most " +
+                 std::to_wstring(kMaxRunCommandChars) +
+                 L" from there; put Nimbrel in a shorter path or give fewer options");
+    return kExitAutostartFailed;
+  }
+  CRegistryKey key;
+  LSTATUS status = ERROR_SUCCESS;
+  if (!key.Create(HKEY_CURRENT_USER, kRunKeyPath, KEY_SET_VALUE)) {
+    status = ERROR_ACCESS_DENIED;
+  } else {
+    status = RegSetValueExW(key.Get(), kAutostartValueName, 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(strCommand.c_str()),
+                            static_cast<DWORD>((strCommand.size() + 1) * sizeof(wchar_t)));
+  }
+  if (status != ERROR_SUCCESS) {
+    output.Error(std::wstring(kPrefix) + L"cannot write the log-on entry (" +
+                 SystemMessage(static_cast<DWORD>(status)) + L")");
+    return kExitAutostartFailed;
+  }
+  output.Line(std::wstring(kPrefix) + L"starts at log-on as: " + strCommand);
+  output.Line(std::wstring(kPrefix) +
+              L"to start it now as well, run that same line (Win+R); --stop ends it");
+  return kExitOk;
+}
+
+int DisableAutostart(COutputSink& output) {
+  CRegistryKey key;
+  LSTATUS status = ERROR_FILE_NOT_FOUND;
+  if (key.Open(HKEY_CURRENT_USER, kRunKeyPath, KEY_SET_VALUE)) {
+    status = RegDeleteValueW(key.Get(), kAutostartValueName);
+  }
+  if (status == ERROR_FILE_NOT_FOUND) {
+    output.Line(std::wstring(kPrefix) + L"was not set to start at log-on");
+    return kExitOk;
+  }
+  if (status != ERROR_SUCCESS) {
+    output.Error(std::wstring(kPrefix) + L"cannot remove the log-on entry (" +
+                 SystemMessage(static_cast<DWORD>(status)) + L")");
+    return kExitAutostartFailed;
+  }
+  output.Line(std::wstring(kPrefix) +
+              L"no longer starts at log-on (one that is running keeps running; --stop ends it)");
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunAutostartCommand(const PublisherOptions& options, const std::wstring& strWindowlessExe,
+                        COutputSink& output) noexcept {
+  switch (options.m_autostart) {
+    case AutostartAction::On:
+      return EnableAutostart(options, strWindowlessExe, output);
+    case AutostartAction::Off:
+      return DisableAutostart(output);
+    case AutostartAction::Show:
+    case AutostartAction::None:
+      break;
+  }
+  return ShowAutostart(output);
+}

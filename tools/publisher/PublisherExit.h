@@ -1,0 +1,13 @@
+#pragma once
+// The publisher's exit codes, the same for both executables.
+
+enum PublisherExit : int {
+  kExitOk = 0,
+  kExitSourceFailed = 1,  // --once and the source failed
+  kExitUsage = 2,
+  kExitSourceSetup = 3,  // router unreachable or malformed, adapter missing
+  kExitAlreadyRunning = 4,
+  kExitSectionFailed = 5,
+  kExitNotRunning = 6,       // --stop found no publisher
+  kExitAutostartFailed = 7,  // the log-on entry could not be read, written or removed
+};
