@@ -5,6 +5,7 @@
 #   make bench    native benchmarks
 #   make preview  render real frames into docs/*.png
 #   make format   format the C++ sources (make test checks they are)
+#   make dist     the download: $(BUILD)/dist/Nimbrel-<version>-win-x64.zip and SHA256SUMS
 BUILD ?= build
 NATIVE  := $(BUILD)/native
 WINDOWS := $(BUILD)/windows
@@ -14,8 +15,8 @@ JOBS    ?= $(shell nproc)
 CLANG_FORMAT := clang-format-14
 SOURCES = $(shell find src tools tests -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: setup build build-native build-windows test test-native test-windows format format-check \
-        bench preview run clean
+.PHONY: setup build build-native build-windows configure-windows test test-native test-windows \
+        format format-check bench preview run dist clean
 
 setup:
 	@scripts/setup.sh
@@ -26,9 +27,14 @@ build-native: setup
 	cmake --preset native -B $(NATIVE) >/dev/null
 	cmake --build $(NATIVE) -j $(JOBS)
 
-build-windows: setup
-	cmake --preset windows -B $(WINDOWS) >/dev/null
+configure-windows: setup
+	cmake --preset windows -B $(WINDOWS) -DNIMBREL_DIST_DIR=$(abspath $(BUILD))/dist >/dev/null
+
+build-windows: configure-windows
 	cmake --build $(WINDOWS) -j $(JOBS)
+
+dist: configure-windows
+	cmake --build $(WINDOWS) -j $(JOBS) --target dist
 
 test: build
 	$(MAKE) --no-print-directory format-check test-native test-windows
