@@ -9,6 +9,7 @@
 #include <regex>
 #include <string>
 
+#include "ConsoleLine.h"
 #include "LogFile.h"
 #include "WindowlessOutput.h"
 #include "TestSupport.h"
@@ -101,6 +102,19 @@ TEST(WindowlessOutput, EveryLineGoesToTheDebuggerAndTheLogNotesOnlyThere) {
   EXPECT_EQ(LoggedTexts(folder.Read(L"publisher.log")),
             (std::vector<std::string>{"nimbrel-publisher: first", "second",
                                       "nimbrel-publisher: stopped"}));
+}
+
+TEST(WindowlessOutput, TextFromTheNetworkIsMadeSafeOnceForTheDebuggerAndTheLogAlike) {
+  const CScratchFolder folder;
+  CDebugOutputCapture debugger;
+  CWindowlessSink output(folder.Path());
+  output.Error(L"nimbrel-publisher: router: \x1b[2J\a\x9b" + std::wstring(1000, L'x'));
+  const std::wstring strSafe =
+      L"nimbrel-publisher: router: ?[2J??" + std::wstring(kMaxConsoleLine - 36, L'x') + L"...";
+  ASSERT_EQ(strSafe.size(), kMaxConsoleLine);
+  EXPECT_EQ(debugger.Lines(), (std::vector<std::wstring>{strSafe + L"\n"}));
+  EXPECT_EQ(LoggedTexts(folder.Read(L"publisher.log")),
+            (std::vector<std::string>{std::string(strSafe.begin(), strSafe.end())}));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "PublisherOutput.h"
 
+#include "ConsoleLine.h"
 #include "ConsoleText.h"
 
 void COutputSink::Emit(OutputStream stream, std::wstring_view text) noexcept {
@@ -13,7 +14,9 @@ void COutputSink::Emit(OutputStream stream, std::wstring_view text) noexcept {
     if (!line.empty() && line.back() == L'\r') {
       line.remove_suffix(1);
     }
-    Write(stream, line);
+    // Lines carry router texts and URLs: made safe here, once, for the
+    // console, the debugger output and the log alike.
+    Write(stream, SanitizeConsoleLine(line));
     if (nBreak == std::wstring_view::npos) {
       return;
     }
