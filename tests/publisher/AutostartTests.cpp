@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <shellapi.h>
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "PublisherExit.h"
 #include "PublisherMain.h"
 #include "PublisherOptions.h"
+#include "SplitCommandLine.h"
 #include "TestSupport.h"
 #include "support/ChildProcess.h"
 #include "support/RecordingSink.h"
@@ -26,22 +25,6 @@ namespace {
 
 constexpr wchar_t kBandValueName[] = L"Nimbrel.exe";
 constexpr wchar_t kBandPath[] = L"C:\\Tools\\Nimbrel.exe";
-
-struct LocalFreeDeleter {
-  void operator()(wchar_t** p) const noexcept { LocalFree(p); }
-};
-
-// As the program started from the entry will see its own command line.
-std::vector<std::wstring> SplitLikeWindows(const std::wstring& strCommandLine) {
-  int argc = 0;
-  const std::unique_ptr<wchar_t*, LocalFreeDeleter> argv(
-      CommandLineToArgvW(strCommandLine.c_str(), &argc));
-  std::vector<std::wstring> args;
-  for (int i = 0; argv && i < argc; ++i) {
-    args.emplace_back(argv.get()[i]);
-  }
-  return args;
-}
 
 std::vector<std::wstring_view> Views(const std::vector<std::wstring>& args) {
   return {args.begin(), args.end()};
@@ -112,7 +95,8 @@ TEST_F(Autostart, TheStoredLineGivesTheWindowlessPublisherExactlyTheRegisteredOp
     EXPECT_EQ(dwType, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(stored->rfind(L"\"" + m_strExe + L"\"", 0), 0u) << *stored;
 
-    std::vector<std::wstring> started = SplitLikeWindows(*stored);
+    // As the program started from the entry sees its own command line.
+    std::vector<std::wstring> started = SplitCommandLine(stored->c_str());
     ASSERT_FALSE(started.empty());
     EXPECT_EQ(started.front(), m_strExe);
     started.erase(started.begin());

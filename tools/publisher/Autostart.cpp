@@ -1,13 +1,12 @@
 #include "Autostart.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
-#include <memory>
 #include <vector>
 
 #include "CommandLine.h"
 #include "PublisherExit.h"
+#include "SplitCommandLine.h"
 #include "SystemMessage.h"
 #include "band/RegistryKey.h"
 
@@ -53,19 +52,10 @@ AutostartEntry ReadAutostartEntry() {
   return entry;
 }
 
-struct LocalFreeDeleter {
-  void operator()(wchar_t** p) const noexcept { LocalFree(p); }
-};
-
 // The program an entry would start, as Windows splits the command line.
 std::wstring ProgramOf(const std::wstring& strCommand) {
-  int argc = 0;
-  const std::unique_ptr<wchar_t*, LocalFreeDeleter> argv(
-      CommandLineToArgvW(strCommand.c_str(), &argc));
-  if (!argv || argc < 1) {
-    return {};
-  }
-  return argv.get()[0];
+  const std::vector<std::wstring> args = SplitCommandLine(strCommand.c_str());
+  return args.empty() ? std::wstring() : args.front();
 }
 
 bool IsFile(const std::wstring& strPath) {

@@ -4,30 +4,20 @@
 // ends it.
 
 #include <windows.h>
-#include <shellapi.h>
 
-#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "PublisherMain.h"
+#include "SplitCommandLine.h"
 #include "WindowlessOutput.h"
 
-namespace {
-
-struct LocalFreeDeleter {
-  void operator()(wchar_t** p) const noexcept { LocalFree(p); }
-};
-
-}  // namespace
-
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  int argc = 0;
-  const std::unique_ptr<wchar_t*, LocalFreeDeleter> argv(
-      CommandLineToArgvW(GetCommandLineW(), &argc));
+  const std::vector<std::wstring> commandLine = SplitCommandLine(GetCommandLineW());
   std::vector<std::wstring_view> args;
-  for (int i = 1; argv && i < argc; ++i) {
-    args.emplace_back(argv.get()[i]);
+  for (std::size_t i = 1; i < commandLine.size(); ++i) {
+    args.emplace_back(commandLine[i]);
   }
   const ParseResult parsed = ParsePublisherOptions(args);
   CWindowlessSink output(parsed.m_options.m_strLogFolder);

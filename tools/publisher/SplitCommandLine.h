@@ -1,0 +1,8 @@
+#pragma once
+// A command line split the way Windows hands it to a program
+// (CommandLineToArgvW): the program first, then its arguments.
+
+#include <string>
+#include <vector>
+
+[[nodiscard]] std::vector<std::wstring> SplitCommandLine(const wchar_t* pszCommandLine);
