@@ -49,7 +49,8 @@ TEST(LogFile, EachLineCarriesTodaysDateAndTimeAndIsUtf8) {
   SYSTEMTIME st{};
   GetLocalTime(&st);
   char szToday[16] = {};
-  std::snprintf(szToday, sizeof(szToday), "%04u-%02u-%02u", st.wYear, st.wMonth, st.wDay);
+  std::snprintf(szToday, sizeof(szToday), "%04u-%02u-%02u", unsigned{st.wYear}, unsigned{st.wMonth},
+                unsigned{st.wDay});
   EXPECT_EQ(text.rfind(szToday, 0), 0u) << text;
 }
 

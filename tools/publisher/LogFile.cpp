@@ -40,8 +40,9 @@ std::wstring Stamped(std::wstring_view line) {
   SYSTEMTIME st{};
   GetLocalTime(&st);
   wchar_t szTime[32] = {};
-  std::swprintf(szTime, std::size(szTime), L"%04u-%02u-%02u %02u:%02u:%02u.%03u  ", st.wYear,
-                st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
+  std::swprintf(szTime, std::size(szTime), L"%04u-%02u-%02u %02u:%02u:%02u.%03u  ",
+                unsigned{st.wYear}, unsigned{st.wMonth}, unsigned{st.wDay}, unsigned{st.wHour},
+                unsigned{st.wMinute}, unsigned{st.wSecond}, unsigned{st.wMilliseconds});
   std::wstring text = szTime;
   text += line;
   text += L"\r\n";

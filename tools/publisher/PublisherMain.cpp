@@ -8,8 +8,8 @@
 
 #include "AdapterSource.h"
 #include "Autostart.h"
-#include "NimbrelVersion.h"
 #include "DemoSource.h"
+#include "NimbrelVersion.h"
 #include "PublisherLoop.h"
 #include "PublisherNames.h"
 #include "PublisherOptions.h"
