@@ -10,6 +10,7 @@ packages=(
   wine wine64 xvfb xauth                     # running the Windows build
   fonts-liberation                           # stands in for "Segoe UI" under Wine
   clang-format-14                            # the code's one formatting (make format)
+  clang-14 libclang-rt-14-dev llvm-14        # fuzzing: clang, libFuzzer, the symbolizer (make fuzz)
 )
 
 missing=()
