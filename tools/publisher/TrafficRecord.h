@@ -3,6 +3,7 @@
 // line of text for --once and --verbose.
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "PublisherOptions.h"
@@ -12,7 +13,7 @@
 // The next Sequence after nPrev; never 0, so a record is never mistaken for
 // "nothing published yet".
 [[nodiscard]] constexpr std::uint64_t NextSequence(std::uint64_t nPrev) noexcept {
-  return nPrev + 1 == 0 ? 1 : nPrev + 1;
+  return nPrev == std::numeric_limits<std::uint64_t>::max() ? 1 : nPrev + 1;
 }
 
 // A first Sequence far from any earlier run's: the band keeps the last value
