@@ -45,8 +45,13 @@ std::optional<std::int64_t> CCounterRateTracker::Add(std::uint64_t nValue, std::
   std::uint64_t nMaxWrap = kDefaultMaxWrapDelta;
   if (nMaxBytesPerSec != 0 && nMaxBytesPerSec < kDefaultMaxWrapDelta) {
     // Twice the link's capacity over the interval leaves room for a late reading.
-    const std::uint64_t nByLink = nMaxBytesPerSec * 2 * nElapsedMs / 1000 + 1;
-    if (nByLink < nMaxWrap) nMaxWrap = nByLink;
+    // An interval too long for the product (weeks asleep) is far beyond the
+    // default bound anyway.
+    const std::uint64_t nTwicePerSec = nMaxBytesPerSec * 2;
+    if (nElapsedMs <= std::numeric_limits<std::uint64_t>::max() / nTwicePerSec) {
+      const std::uint64_t nByLink = nTwicePerSec * nElapsedMs / 1000 + 1;
+      if (nByLink < nMaxWrap) nMaxWrap = nByLink;
+    }
   }
   const bool bWrap32 = m_width == CounterWidth::Bits32OrWider && !m_bWide;
   const std::optional<std::uint64_t> nDelta = CounterDelta(m_nPrev, nValue, bWrap32, nMaxWrap);
