@@ -85,6 +85,8 @@ struct BadCase {
   std::wstring_view mustMention;
 };
 
+const std::wstring kLongArgument(5000, L'x');
+
 const BadCase kBadCases[] = {
     {{L"--frobnicate"}, L"unknown option '--frobnicate'"},
     {{L"--source"}, L"'--source' needs a value"},
@@ -118,6 +120,10 @@ const BadCase kBadCases[] = {
     {{L"--autostart", L"off", L"--bits"}, L"only --autostart on takes other options"},
     {{L"--source", L"adapter", L"--autostart"}, L"only --autostart on takes other options"},
     {{L"--autostart", L"on", L"--autostart", L"off"}, L"--autostart is given twice"},
+    {{L"--fro\nbnicate\x1b[2J"}, L"unknown option '--fro?bnicate?[2J'"},
+    {{L"--source", L"wifi\r\n\u2028 6"}, L"unknown source 'wifi??? 6'"},
+    {{kLongArgument}, L"unknown option 'xxxxxxxxxxxxxxxx"},
+    {{kLongArgument}, L"xxx...'; run with --help"},
 };
 
 TEST(PublisherOptions, MistakesGiveOneLineSayingWhatAndWhatToDo) {

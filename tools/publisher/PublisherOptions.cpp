@@ -4,6 +4,8 @@
 #include <limits>
 #include <optional>
 
+#include "ConsoleLine.h"
+
 namespace {
 
 std::optional<std::uint64_t> ParseUnsigned(std::wstring_view text, int nBase, std::uint64_t nMax) {
@@ -26,7 +28,13 @@ std::optional<std::uint64_t> ParseColor(std::wstring_view text) {
   return ParseUnsigned(text, 16, 0xFFFFFF);
 }
 
-std::wstring Quoted(std::wstring_view text) { return L"'" + std::wstring(text) + L"'"; }
+// An argument echoed in an error may hold a line break or a terminal escape,
+// and be of any length; the error stays one short line.
+constexpr std::size_t kMaxEchoedArgument = 100;
+
+std::wstring Quoted(std::wstring_view text) {
+  return L"'" + SanitizeConsoleLine(text, kMaxEchoedArgument) + L"'";
+}
 
 ParseResult Fail(const PublisherOptions& options, std::wstring strError) {
   ParseResult result;
