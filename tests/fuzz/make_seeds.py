@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of each fuzz target into tests/fuzz/corpus/TARGET/
 (files named seed-*), from the formats the programs really meet: records the
-publisher writes, its command lines, counter readings. Reproducers of fixed
-crashes (repro-*) sit beside them and are not touched.
+publisher writes, its command lines, counter readings, SSDP answers, URLs,
+service types and numbers from device descriptions, router texts bound for the
+console. Reproducers of fixed crashes (repro-*) sit beside them and are not
+touched.
 
     python3 tests/fuzz/make_seeds.py
 
@@ -137,7 +139,118 @@ def counter_delta_seeds():
           sequence(U64_MAX) + sequence(0) + sequence(FIRST_SEQUENCE))
 
 
+# fuzz_ssdp_answer: the sender's IPv4 address, then one datagram.
+def sender(address):
+    return bytes(int(part) for part in address.split("."))
+
+
+def ssdp_answer_seeds():
+    crlf = "\r\n"
+    gateway = crlf.join([
+        "HTTP/1.1 200 OK", "CACHE-CONTROL: max-age=1800", "DATE: Sat, 07 Dec 2024 14:00:00 GMT",
+        "EXT:", "LOCATION: http://192.168.178.1:49000/igddesc.xml",
+        "SERVER: Linux/5.4 UPnP/1.0 gateway/1.0",
+        "ST: urn:schemas-upnp-org:device:InternetGatewayDevice:1",
+        "USN: uuid:75802409-bccb-40e7-8e6c-fa095ecce13e::"
+        "urn:schemas-upnp-org:device:InternetGatewayDevice:1", "", ""])
+    small = ("HTTP/1.1 200 OK\r\nST: urn:schemas-upnp-org:device:InternetGatewayDevice:1\r\n"
+             "USN: uuid:00000000-0000-0000-0000-000000000001::urn:schemas-upnp-org:device:"
+             "InternetGatewayDevice:1\r\nEXT:\r\nSERVER: OpenWRT/23.05 UPnP/1.1 upnpd/2.3\r\n"
+             "Location: http://10.0.0.1:5000/rootDesc.xml\r\nOPT: \"http://schemas.upnp.org/"
+             "upnp/1/0/\"; ns=01\r\nCache-Control: max-age=120\r\nBOOTID.UPNP.ORG: 1\r\n\r\n")
+    router = "192.168.178.1"
+    seeds = {
+        "gateway": gateway,
+        "small-router": small,
+        "bare-newlines": "HTTP/1.1 200 OK\nlocation:http://10.0.0.1:5000/rootDesc.xml\n\n",
+        "notify": "NOTIFY * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nNT: upnp:rootdevice\r\n"
+                  "NTS: ssdp:alive\r\nLOCATION: http://192.168.1.20:8080/desc.xml\r\n\r\n",
+        "not-found": "HTTP/1.1 404 Not Found\r\nLOCATION: http://10.0.0.1/d.xml\r\n\r\n",
+        "no-location": "HTTP/1.1 200 OK\r\nST: upnp:rootdevice\r\n\r\n",
+        "other-host": gateway.replace("192.168.178.1", "192.168.178.66"),
+        "leading-zero": gateway.replace("192.168.178.1", "192.168.178.01"),
+        "ipv6": gateway.replace("192.168.178.1", "[fe80::1]"),
+    }
+    for name, text in seeds.items():
+        write("fuzz_ssdp_answer", name, sender(router) + text.encode("latin-1"))
+    write("fuzz_ssdp_answer", "small-router-sender", sender("10.0.0.1") + small.encode("latin-1"))
+    write("fuzz_ssdp_answer", "spoofed-sender", sender("192.168.178.66") + gateway.encode("latin-1"))
+
+
+# fuzz_control_url: description URL, URLBase, controlURL, each ended by NUL.
+def control_url_seeds():
+    seeds = {
+        "host-relative": ("http://192.168.178.1:49000/igddesc.xml", "",
+                          "/igdupnp/control/WANCommonIFC1"),
+        "description-relative": ("http://192.168.1.1:1900/desc/igd.xml", "", "control/wan"),
+        "url-base": ("http://10.0.0.1:5000/rootDesc.xml", "http://10.0.0.1:5000/", "ctl/CmnIfCfg"),
+        "absolute-same-host": ("http://10.0.0.1:5000/rootDesc.xml", "",
+                               "http://10.0.0.1:6000/ctl/CmnIfCfg"),
+        "absolute-other-host": ("http://10.0.0.1:5000/rootDesc.xml", "",
+                                "http://127.0.0.1:8080/admin"),
+        "base-other-host": ("http://10.0.0.1:5000/rootDesc.xml", "http://10.0.0.99/", "ctl"),
+        "query-and-padding": ("http://10.0.0.1:5000/a/rootDesc.xml?x=1/2", "  ",
+                              "\n  ctl  \n"),
+        "ipv6": ("http://[fe80::1%25eth0]:5000/rootDesc.xml", "", "/ctl/IPConn"),
+        "user-info": ("http://admin@10.0.0.1/desc.xml", "", "https://10.0.0.1/ctl"),
+    }
+    for name, parts in seeds.items():
+        write("fuzz_control_url", name, args(*parts))
+
+
+# fuzz_upnp_number: an element's text.
+def upnp_number_seeds():
+    seeds = {
+        "zero": "0", "ui4-max": "4294967295", "ui8-max": "18446744073709551615",
+        "above-int64": "9223372036854775808", "padded": " \n\t 123456789012 \r\n",
+        "negative": "-1", "too-long": "184467440737095516150", "hex": "0x1F",
+    }
+    for name, text in seeds.items():
+        write("fuzz_upnp_number", name, text.encode("ascii"))
+
+
+
+# fuzz_soap_request: serviceType, action, a header line, each ended by NUL.
+def soap_request_seeds():
+    seeds = {
+        "counters-v1": ("urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1",
+                        "GetTotalBytesReceived", "SOAPAction: \"urn:x#A\""),
+        "counters-v2": ("urn:schemas-upnp-org:service:WANCommonInterfaceConfig:2",
+                        "GetCommonLinkProperties", "Content-Type: text/xml; charset=\"utf-8\""),
+        "vendor-service": ("urn:dslforum-org:service:WANCommonInterfaceConfig:1", "GetAddonInfos",
+                           "Host: 192.168.178.1:49000"),
+        "injection": ("urn:x\"><evil/>&amp;\r\nX-Injected: 1", "Get<Bytes>",
+                      "SOAPAction: a\r\nHost: evil"),
+        "wide-lookalike": ("urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1\u013c",
+                           "Get\uff1cTotal", "N\u0100me: v"),
+    }
+    for name, parts in seeds.items():
+        write("fuzz_soap_request", name, args(*parts))
+
+
+# fuzz_console_line: the cap (2 bytes), then the text.
+def console_line_seeds():
+    cap = struct.pack("<H", 400)
+    seeds = {
+        "router-fault": cap + "SOAP fault 401 Invalid Action from http://192.168.178.1:49000/"
+                              "igdupnp/control/WANCommonIFC1".encode("utf-8"),
+        "terminal-escapes": cap + "\x1b[2J\x1b]0;owned\x07\r\nSecond line\x7f\u0085".encode("utf-8"),
+        "bidi-and-separators": cap + "abc\u202egnp.exe\u2028\u2029\u2066x\u2069".encode("utf-8"),
+        "surrogates": struct.pack("<H", 6) + "ab\U0001F600cd\U0001F600".encode("utf-8") +
+                      b"\xed\xa0\x80x",
+        "long": struct.pack("<H", 8) + b"0123456789abcdef",
+        "tiny-cap": struct.pack("<H", 0) + b"abcdef",
+    }
+    for name, data in seeds.items():
+        write("fuzz_console_line", name, data)
+
+
 if __name__ == "__main__":
     record_stream_seeds()
     publisher_options_seeds()
     counter_delta_seeds()
+    ssdp_answer_seeds()
+    control_url_seeds()
+    upnp_number_seeds()
+    soap_request_seeds()
+    console_line_seeds()
