@@ -47,6 +47,7 @@ constexpr UrlCase kSameHostCases[] = {
     {L"http://10.0.0.1:5000/a/rootDesc.xml?x=1/2", L"", L"ctl", V::Ok,
      L"http://10.0.0.1:5000/a/ctl"},
     {L"http://10.0.0.1:5000", L"", L"ctl", V::Ok, L"http://10.0.0.1:5000/ctl"},
+    {L"http://10.0.0.1:5000#a/b", L"", L"ctl", V::Ok, L"http://10.0.0.1:5000/ctl"},
     {L"http://10.0.0.1/d.xml", L"  http://10.0.0.1:80/  ", L"\n  ctl  \n", V::Ok,
      L"http://10.0.0.1:80/ctl"},
     // An unused URL base, even one naming another host, sends nothing anywhere.

@@ -204,14 +204,15 @@ ControlUrlResult ResolveControlUrl(std::wstring_view descriptionUrl, std::wstrin
   if (controlUrl.front() == L'/') {
     return Judge(*home, std::wstring(origin) + std::wstring(controlUrl), false);
   }
-  std::wstring_view directory;
+  std::wstring_view directory = L"/";
   if (nPathStart != std::wstring_view::npos) {
     std::wstring_view path = from.substr(nPathStart);
     path = path.substr(0, path.find_first_of(L"?#"));
-    directory = path.substr(0, path.rfind(L'/') + 1);
-  }
-  if (directory.empty()) {
-    directory = L"/";
+    // A base of only a query or a fragment has no path: its directory is the root.
+    const std::size_t nLastSlash = path.rfind(L'/');
+    if (nLastSlash != std::wstring_view::npos) {
+      directory = path.substr(0, nLastSlash + 1);
+    }
   }
   return Judge(*home, std::wstring(origin) + std::wstring(directory) + std::wstring(controlUrl),
                false);
