@@ -103,6 +103,11 @@ def publisher_options_seeds():
         "unknown-option": args("--source", "cable", "--fast"),
         "missing-value": args("--source", "router", "--router"),
         "wide-text": args("--adapter", "Ethernet 2 \u00e4\u20ac\U0001F600", "--source", "adapter"),
+        "autostart-router": args("--autostart", "on", "--source", "router", "--router", "auto",
+                                 "--interval", "2000"),
+        "autostart-quoting": args("--autostart", "on", "--source", "adapter", "--adapter",
+                                  "Ethernet \"2\" C:\\x\\", "--section-name", "a\tb\\\\"),
+        "version-and-autostart-off": args("--version", "--autostart", "off"),
     }
     for name, data in seeds.items():
         write("fuzz_publisher_options", name, data)
