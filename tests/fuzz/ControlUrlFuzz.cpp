@@ -37,9 +37,9 @@ void CheckParsed(std::wstring_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbData) {
   CFuzzInput input(pData, cbData);
-  const std::wstring description = WideFromFuzzBytes(input.TakeField());
-  const std::wstring base = WideFromFuzzBytes(input.TakeField());
-  const std::wstring control = WideFromFuzzBytes(input.TakeField());
+  const std::wstring description = input.TakeWideField();
+  const std::wstring base = input.TakeWideField();
+  const std::wstring control = input.TakeWideField();
   CheckParsed(description);
   CheckParsed(base);
   CheckParsed(control);

@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbD
   CFuzzInput input(pData, cbData);
   std::vector<std::wstring> storage;
   while (!input.Empty()) {
-    storage.push_back(WideFromFuzzBytes(input.TakeField()));
+    storage.push_back(input.TakeWideField());
   }
   const std::vector<std::wstring_view> args(storage.begin(), storage.end());
 

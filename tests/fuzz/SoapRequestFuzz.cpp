@@ -74,9 +74,9 @@ void CheckHeaderLine(std::wstring_view line) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbData) {
   CFuzzInput input(pData, cbData);
-  const std::wstring serviceType = WideFromFuzzBytes(input.TakeField());
-  const std::wstring action = WideFromFuzzBytes(input.TakeField());
-  const std::wstring line = WideFromFuzzBytes(input.TakeField());
+  const std::wstring serviceType = input.TakeWideField();
+  const std::wstring action = input.TakeWideField();
+  const std::wstring line = input.TakeWideField();
 
   CheckRequest(serviceType, action);
   CheckHeaderLine(line);

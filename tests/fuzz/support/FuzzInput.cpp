@@ -10,6 +10,8 @@ std::string_view CFuzzInput::TakeField() noexcept {
   return field;
 }
 
+std::wstring CFuzzInput::TakeWideField() { return WideFromFuzzBytes(TakeField()); }
+
 namespace {
 
 // The payload bits of a continuation byte, or -1 when there is none at i.

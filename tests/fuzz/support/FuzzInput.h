@@ -38,6 +38,9 @@ class CFuzzInput {
   // The bytes up to the next NUL (which is consumed), or the rest.
   [[nodiscard]] std::string_view TakeField() noexcept;
 
+  // The same field as Windows text (see WideFromFuzzBytes).
+  [[nodiscard]] std::wstring TakeWideField();
+
   [[nodiscard]] std::string_view TakeRest() noexcept {
     const std::string_view rest = AsText(m_bytes);
     m_bytes = {};
