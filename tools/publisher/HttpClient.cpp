@@ -3,6 +3,7 @@
 #include <atomic>
 #include <new>
 
+#include "OwnedHandle.h"
 #include "SoapText.h"
 #include "UrlResolve.h"
 
@@ -11,11 +12,6 @@ namespace {
 // A description or SOAP answer is a few kilobytes; anything far larger is not one.
 constexpr std::size_t kMaxBody = 1 << 20;
 constexpr DWORD kReadChunk = 16 * 1024;
-
-struct EventCloser {
-  void operator()(HANDLE h) const noexcept { CloseHandle(h); }
-};
-using EventHandle = std::unique_ptr<void, EventCloser>;
 
 // What one exchange shares with WinHTTP's callbacks. The caller may give up
 // on an exchange (deadline, cancel) while WinHTTP still works on it in the
@@ -62,7 +58,7 @@ class CExchange {
   ~CExchange() = default;
 
   std::atomic<LONG> m_nRefs{1};
-  EventHandle m_hStepDone;
+  UniqueHandle m_hStepDone;
   DWORD m_dwError = ERROR_SUCCESS;
   DWORD m_dwCount = 0;
 };

@@ -10,4 +10,6 @@ enum PublisherExit : int {
   kExitSectionFailed = 5,
   kExitNotRunning = 6,       // --stop found no publisher
   kExitAutostartFailed = 7,  // the log-on entry could not be read, written or removed
+  kExitNamesTaken = 8,       // another program created the stop event or the mutex first
+  kExitStillRunning = 9,     // --stop asked, but the publisher did not end
 };

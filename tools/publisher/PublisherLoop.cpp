@@ -33,6 +33,8 @@ int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source,
     if (WaitForSingleObject(hStop, dwDelayMs) != WAIT_TIMEOUT) return kExitOk;
 
     const SourceReading reading = source.Read(MonotonicMs());
+    // A reading cut short by the stop is no news: nothing is published or said of it.
+    if (WaitForSingleObject(hStop, 0) != WAIT_TIMEOUT) return kExitOk;
     if (reading.m_kind == SourceReading::Kind::Skip) {
       dwDelayMs = options.m_nIntervalMs;
       continue;

@@ -9,28 +9,22 @@
 #include "AdapterSource.h"
 #include "Autostart.h"
 #include "DemoSource.h"
+#include "HttpClient.h"
 #include "NimbrelVersion.h"
+#include "PublisherClaim.h"
 #include "PublisherLoop.h"
 #include "PublisherNames.h"
 #include "PublisherOptions.h"
+#include "PublisherStop.h"
 #include "RouterSource.h"
 #include "SystemMessage.h"
 #include "TrafficSectionWriter.h"
 
 namespace {
 
-HANDLE g_hStopEvent = nullptr;
-
-BOOL WINAPI OnConsoleControl(DWORD dwCtrlType) noexcept {
-  SetEvent(g_hStopEvent);
-  // On close, log-off and shut-down the process ends when this returns. The
-  // kernel would drop the section with the process anyway; the pause lets the
-  // loop unmap and close it the orderly way first.
-  if (dwCtrlType == CTRL_CLOSE_EVENT || dwCtrlType == CTRL_LOGOFF_EVENT ||
-      dwCtrlType == CTRL_SHUTDOWN_EVENT)
-    Sleep(500);
-  return TRUE;
-}
+constexpr wchar_t kAlreadyRunningLine[] =
+    L"nimbrel-publisher: another publisher is already running for the Nimbrel band; close it "
+    L"first (only one may publish at a time)";
 
 // The folder of the running executable, with its final backslash.
 std::wstring ModuleDirectory() {
@@ -51,41 +45,17 @@ std::wstring ModuleDirectory() {
   return strPath;
 }
 
-std::unique_ptr<ITrafficSource> MakeSource(const PublisherOptions& options) {
+// hStop ends a search or an exchange with the router under way.
+std::unique_ptr<ITrafficSource> MakeSource(const PublisherOptions& options, HANDLE hStop) {
   switch (options.m_source) {
     case SourceKind::Demo:
       break;
     case SourceKind::Adapter:
       return std::make_unique<CAdapterSource>(options.m_strAdapter);
     case SourceKind::Router:
-      return std::make_unique<CRouterSource>(options.m_strRouter);
+      return std::make_unique<CRouterSource>(options.m_strRouter, kHttpDeadlineMs, hStop);
   }
   return std::make_unique<CDemoSource>(options.m_nSeed);
-}
-
-// Signals the running publisher's stop event and waits until it has let go
-// of the section, so that a script can rely on it being gone.
-int StopRunningPublisher(const std::wstring& strSectionName, COutputSink& output) {
-  HANDLE hStop =
-      OpenEventW(EVENT_MODIFY_STATE, FALSE, PublisherStopEventName(strSectionName).c_str());
-  if (hStop == nullptr) {
-    output.Error(L"nimbrel-publisher: no publisher is running");
-    return kExitNotRunning;
-  }
-  SetEvent(hStop);
-  CloseHandle(hStop);
-  const std::wstring strMutex = PublisherMutexName(strSectionName);
-  for (int nWait = 0; nWait < 100; ++nWait) {
-    HANDLE hMutex = OpenMutexW(SYNCHRONIZE, FALSE, strMutex.c_str());
-    if (hMutex == nullptr) {
-      output.Line(L"nimbrel-publisher: the running publisher has stopped");
-      return kExitOk;
-    }
-    CloseHandle(hMutex);
-    Sleep(50);
-  }
-  output.Error(L"nimbrel-publisher: asked the running publisher to stop, but it is still running");
-  return kExitSourceFailed;
 }
 
 }  // namespace
@@ -110,16 +80,39 @@ int PublisherMain(const ParseResult& parsed, COutputSink& output) noexcept {
 
   if (options.m_bStop) return StopRunningPublisher(options.m_strSectionName, output);
 
-  std::unique_ptr<ITrafficSource> pSource = MakeSource(options);
+  // The names first: whoever holds them is the publisher, or is refused.
+  CPublisherClaim claim;
+  switch (claim.Claim(options.m_strSectionName)) {
+    case ClaimResult::Claimed:
+      break;
+    case ClaimResult::AlreadyRunning:
+      output.Error(kAlreadyRunningLine);
+      return kExitAlreadyRunning;
+    case ClaimResult::Taken:
+      output.Error(L"nimbrel-publisher: '" + claim.TakenName() +
+                   L"' was created by another program, not by a publisher; not publishing, as "
+                   L"that program could stop this one at will or keep --stop from reaching it");
+      return kExitNamesTaken;
+    case ClaimResult::Failed:
+      output.Error(L"nimbrel-publisher: cannot create the publisher's stop event and lock (" +
+                   SystemMessage(claim.LastError()) + L")");
+      return kExitSectionFailed;
+  }
+  const HANDLE hStop = claim.StopEvent();
+  CStopSignals signals;
+  if (!signals.Install(hStop, !options.m_bOnce)) {
+    output.Error(
+        L"nimbrel-publisher: Ctrl+C or the session ending may not stop this publisher; "
+        L"--stop still does");
+  }
 
+  std::unique_ptr<ITrafficSource> pSource = MakeSource(options, hStop);
   CTrafficSectionWriter writer;
   switch (writer.Open(options.m_strSectionName)) {
     case SectionOpenResult::Opened:
       break;
     case SectionOpenResult::AlreadyPublished:
-      output.Error(
-          L"nimbrel-publisher: another publisher is already running for the Nimbrel band; "
-          L"close it first (only one may publish at a time)");
+      output.Error(kAlreadyRunningLine);
       return kExitAlreadyRunning;
     case SectionOpenResult::Failed:
       output.Error(L"nimbrel-publisher: cannot create the shared section '" +
@@ -128,25 +121,23 @@ int PublisherMain(const ParseResult& parsed, COutputSink& output) noexcept {
   }
 
   const std::wstring strSetupError = pSource->Start();
+  if (WaitForSingleObject(hStop, 0) == WAIT_OBJECT_0) {
+    return kExitOk;
+  }
   if (!strSetupError.empty()) {
     output.Error(L"nimbrel-publisher: " + strSetupError);
     return kExitSourceSetup;
   }
 
-  g_hStopEvent =
-      CreateEventW(nullptr, TRUE, FALSE, PublisherStopEventName(options.m_strSectionName).c_str());
-  if (g_hStopEvent == nullptr) return kExitSectionFailed;
-  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
   if (options.m_bVerbose) output.Line(L"nimbrel-publisher: publishing; press Ctrl+C to stop");
   output.Note(L"nimbrel-publisher " + std::wstring(kNimbrelVersionText) + L" publishing (process " +
               std::to_wstring(GetCurrentProcessId()) + L")");
 
-  const int nExit = RunPublisherLoop(options, *pSource, writer, g_hStopEvent, output);
+  const int nExit = RunPublisherLoop(options, *pSource, writer, hStop, output);
+  // The section goes first: whoever waits for the stop may rely on it being gone.
+  writer.Close();
+  signals.Finished();
   output.Note(L"nimbrel-publisher: stopped (process " + std::to_wstring(GetCurrentProcessId()) +
               L")");
-  writer.Close();
-  SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-  CloseHandle(g_hStopEvent);
-  g_hStopEvent = nullptr;
   return nExit;
 }

@@ -2,8 +2,6 @@
 
 #include <atomic>
 
-#include "PublisherNames.h"
-
 namespace {
 
 template <typename T>
@@ -20,15 +18,6 @@ constexpr DWORD kExistingSectionWaitMs = 30;
 
 SectionOpenResult CTrafficSectionWriter::Open(const std::wstring& strSectionName) noexcept {
   Close();
-  SetLastError(ERROR_SUCCESS);
-  m_hMutex = CreateMutexW(nullptr, FALSE, PublisherMutexName(strSectionName).c_str());
-  m_dwError = GetLastError();
-  if (m_hMutex == nullptr) return SectionOpenResult::Failed;
-  if (m_dwError == ERROR_ALREADY_EXISTS) {
-    Close();
-    return SectionOpenResult::AlreadyPublished;
-  }
-
   for (int nTry = 0; nTry < kExistingSectionTries; ++nTry) {
     SetLastError(ERROR_SUCCESS);
     m_hMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
@@ -82,9 +71,5 @@ void CTrafficSectionWriter::Close() noexcept {
   if (m_hMapping != nullptr) {
     CloseHandle(m_hMapping);
     m_hMapping = nullptr;
-  }
-  if (m_hMutex != nullptr) {
-    CloseHandle(m_hMutex);
-    m_hMutex = nullptr;
   }
 }

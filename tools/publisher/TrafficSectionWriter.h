@@ -34,7 +34,6 @@ class CTrafficSectionWriter {
   [[nodiscard]] DWORD LastError() const noexcept { return m_dwError; }
 
  private:
-  HANDLE m_hMutex = nullptr;
   HANDLE m_hMapping = nullptr;
   SharedTrafficRecord* m_pView = nullptr;
   DWORD m_dwError = ERROR_SUCCESS;

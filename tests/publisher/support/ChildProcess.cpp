@@ -49,11 +49,13 @@ CChildProcess::~CChildProcess() {
   if (m_pi.hProcess != nullptr) (void)Finish(0);
 }
 
-bool CChildProcess::Start(const std::wstring& strArguments, PublisherVariant variant) {
-  return StartCommandLine(L"\"" + PublisherExePath(variant) + L"\" " + strArguments);
+bool CChildProcess::Start(const std::wstring& strArguments, PublisherVariant variant,
+                          ChildConsole console) {
+  return StartCommandLine(L"\"" + PublisherExePath(variant) + L"\" " + strArguments, true, console);
 }
 
-bool CChildProcess::StartCommandLine(const std::wstring& strCommandLine, bool bCaptureOutput) {
+bool CChildProcess::StartCommandLine(const std::wstring& strCommandLine, bool bCaptureOutput,
+                                     ChildConsole console) {
   HANDLE hOutWrite = nullptr;
   HANDLE hErrWrite = nullptr;
   if (bCaptureOutput && (!MakePipe(m_hOutRead, hOutWrite) || !MakePipe(m_hErrRead, hErrWrite))) {
@@ -68,8 +70,9 @@ bool CChildProcess::StartCommandLine(const std::wstring& strCommandLine, bool bC
   si.hStdError = hErrWrite;
   std::vector<wchar_t> buffer(strCommandLine.begin(), strCommandLine.end());
   buffer.push_back(L'\0');
-  const BOOL bStarted = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, bCaptureOutput, 0,
-                                       nullptr, nullptr, &si, &m_pi);
+  const DWORD dwFlags = console == ChildConsole::Own ? CREATE_NEW_CONSOLE : 0;
+  const BOOL bStarted = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, bCaptureOutput,
+                                       dwFlags, nullptr, nullptr, &si, &m_pi);
   if (bCaptureOutput) {
     CloseHandle(hOutWrite);
     CloseHandle(hErrWrite);
@@ -85,6 +88,32 @@ bool CChildProcess::StartCommandLine(const std::wstring& strCommandLine, bool bC
         CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hErrRead, &m_strErr}, 0, nullptr);
   }
   return true;
+}
+
+bool CChildProcess::WaitForExit(DWORD dwTimeoutMs) const {
+  return m_pi.hProcess != nullptr &&
+         WaitForSingleObject(m_pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0;
+}
+
+bool CChildProcess::PressCtrlC() const {
+  // A helper attaches to the child's console and presses it there, so that
+  // the test's own console stays as it is.
+  std::wstring commandLine =
+      L"\"" + TestRelativePath(L"press-ctrl-c.exe") + L"\" " + std::to_wstring(m_pi.dwProcessId);
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &si, &pi)) {
+    return false;
+  }
+  DWORD dwExit = 1;
+  if (WaitForSingleObject(pi.hProcess, 10'000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(pi.hProcess, &dwExit);
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return dwExit == 0;
 }
 
 ChildResult CChildProcess::Finish(DWORD dwTimeoutMs) {

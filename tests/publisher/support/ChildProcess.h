@@ -20,6 +20,10 @@ enum class PublisherVariant { Console, Windowless };
 // A path relative to the folder of the running test executable.
 [[nodiscard]] std::wstring TestRelativePath(const std::wstring& strRelative);
 
+// Own: the child gets a console of its own, in which Ctrl+C can be pressed
+// (Wine's console for a program started from a terminal sends no control events).
+enum class ChildConsole { Shared, Own };
+
 // The publisher's full path, found relative to the running test.
 [[nodiscard]] std::wstring PublisherExePath(PublisherVariant variant = PublisherVariant::Console);
 
@@ -31,15 +35,21 @@ class CChildProcess {
   CChildProcess& operator=(const CChildProcess&) = delete;
 
   [[nodiscard]] bool Start(const std::wstring& strArguments,
-                           PublisherVariant variant = PublisherVariant::Console);
+                           PublisherVariant variant = PublisherVariant::Console,
+                           ChildConsole console = ChildConsole::Shared);
   // A whole command line, the program first (as a log-on entry holds it).
   // Without output capture the child gets no standard handles at all.
   [[nodiscard]] bool StartCommandLine(const std::wstring& strCommandLine,
-                                      bool bCaptureOutput = true);
+                                      bool bCaptureOutput = true,
+                                      ChildConsole console = ChildConsole::Shared);
   [[nodiscard]] DWORD ProcessId() const noexcept { return m_pi.dwProcessId; }
   [[nodiscard]] HANDLE Process() const noexcept { return m_pi.hProcess; }
   // Waits for the exit (or kills after dwTimeoutMs) and collects the output.
   [[nodiscard]] ChildResult Finish(DWORD dwTimeoutMs);
+  // True once the process has ended, waiting at most dwTimeoutMs.
+  [[nodiscard]] bool WaitForExit(DWORD dwTimeoutMs) const;
+  // Ctrl+C in the child's own console (started with ChildConsole::Own).
+  [[nodiscard]] bool PressCtrlC() const;
 
  private:
   PROCESS_INFORMATION m_pi{};
