@@ -204,6 +204,13 @@ TEST_F(Autostart, ShowSaysWhatStartsAtLogOnAndCopesWithStrangeEntries) {
             std::wstring::npos)
       << Printed();
 
+  // An empty entry starts nothing, whatever Windows makes of an empty line.
+  ASSERT_TRUE(m_currentUser.SetString(kRunKeyPath, kAutostartValueName, L""));
+  ASSERT_EQ(Run({L"--autostart"}), kExitOk);
+  EXPECT_NE(Printed().find(L"E: nimbrel-publisher: but '' is not there any more"),
+            std::wstring::npos)
+      << Printed();
+
   // Not text, or far longer than anything written here: read no further.
   const DWORD dwNumber = 7;
   ASSERT_TRUE(m_currentUser.SetBytes(kRunKeyPath, kAutostartValueName, REG_DWORD, &dwNumber,

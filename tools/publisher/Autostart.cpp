@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string_view>
 #include <vector>
 
 #include "CommandLine.h"
@@ -44,11 +45,9 @@ AutostartEntry ReadAutostartEntry() {
     return entry;
   }
   // The stored value need not end in a NUL, nor stop at its first one.
+  const std::wstring_view stored(buffer.data(), cbData / sizeof(wchar_t));
   entry.m_state = EntryState::Present;
-  entry.m_strCommand.assign(buffer.data(), cbData / sizeof(wchar_t));
-  entry.m_strCommand.resize(entry.m_strCommand.find(L'\0') == std::wstring::npos
-                                ? entry.m_strCommand.size()
-                                : entry.m_strCommand.find(L'\0'));
+  entry.m_strCommand = stored.substr(0, stored.find(L'\0'));
   return entry;
 }
 

@@ -14,6 +14,9 @@ struct LocalFreeDeleter {
 }  // namespace
 
 std::vector<std::wstring> SplitCommandLine(const wchar_t* pszCommandLine) {
+  if (pszCommandLine == nullptr || *pszCommandLine == L'\0') {
+    return {};
+  }
   int argc = 0;
   const std::unique_ptr<wchar_t*, LocalFreeDeleter> argv(CommandLineToArgvW(pszCommandLine, &argc));
   std::vector<std::wstring> args;

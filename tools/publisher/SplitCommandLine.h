@@ -1,6 +1,7 @@
 #pragma once
 // A command line split the way Windows hands it to a program
-// (CommandLineToArgvW): the program first, then its arguments.
+// (CommandLineToArgvW): the program first, then its arguments. An empty line
+// gives nothing (CommandLineToArgvW would name the running program).
 
 #include <string>
 #include <vector>
