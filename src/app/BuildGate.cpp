@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "band/RegistryKey.h"
+#include "framework/RegistryKey.h"
 
 namespace {
 constexpr DWORD kBuildTextBytes = 64;
@@ -17,17 +17,14 @@ bool ReadWindowsBuildNumber(DWORD& nBuild) noexcept {
   DWORD dwType = 0;
   DWORD nValue = 0;
   DWORD cbValue = sizeof(nValue);
-  const LONG lResult = RegQueryValueExW(key.Get(), kCurrentBuildNumberValue, nullptr, &dwType,
-                                        reinterpret_cast<BYTE*>(&nValue), &cbValue);
-  if (lResult == ERROR_SUCCESS && dwType == REG_DWORD) {
+  if (key.QueryBytes(kCurrentBuildNumberValue, &nValue, cbValue, &dwType) && dwType == REG_DWORD) {
     nBuild = nValue;
   } else {
     // One character more than the read may fill: a 64-byte text without a
     // terminator still ends here.
     wchar_t szText[kBuildTextBytes / sizeof(wchar_t) + 1] = {};
     DWORD cbText = kBuildTextBytes;
-    if (RegQueryValueExW(key.Get(), kCurrentBuildNumberValue, nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(szText), &cbText) == ERROR_SUCCESS) {
+    if (key.QueryBytes(kCurrentBuildNumberValue, szText, cbText)) {
       nBuild = static_cast<DWORD>(_wtoi(szText));
     }
   }

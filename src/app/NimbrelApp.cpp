@@ -4,13 +4,6 @@
 
 #include "app/BuildGate.h"
 
-CNimbrelApp::~CNimbrelApp() {
-  if (m_hSingleInstanceMutex != nullptr) {
-    CloseHandle(m_hSingleInstanceMutex);
-    m_hSingleInstanceMutex = nullptr;
-  }
-}
-
 BOOL CNimbrelApp::InitInstance() noexcept {
   if (!IsSupportedWindowsBuild()) {
     AfxMessageBox(kRequiresWindows11Text, MB_OK | MB_ICONERROR, 0);
@@ -19,10 +12,11 @@ BOOL CNimbrelApp::InitInstance() noexcept {
 
   // Owned for the life of the process and never waited on: it only marks a
   // running instance in this log-on session.
-  m_hSingleInstanceMutex = CreateMutexW(nullptr, TRUE, kSingleInstanceMutexName);
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
-    CloseHandle(m_hSingleInstanceMutex);
-    m_hSingleInstanceMutex = nullptr;
+  HANDLE hMutex = CreateMutexW(nullptr, TRUE, kSingleInstanceMutexName);
+  const bool bAlreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
+  m_hSingleInstanceMutex.Reset(hMutex);
+  if (bAlreadyRunning) {
+    m_hSingleInstanceMutex.Reset();
     HWND hRunning = FindWindowW(nullptr, kBandWindowTitle);
     if (hRunning != nullptr) {
       SetForegroundWindow(hRunning);

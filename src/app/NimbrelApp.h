@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "band/TaskbarWindow.h"
+#include "framework/UniqueHandle.h"
 #include "framework/WinApp.h"
 
 inline constexpr wchar_t kSingleInstanceMutexName[] = L"Nimbrel_SingleInstance_Mutex";
@@ -14,11 +15,11 @@ inline constexpr wchar_t kAlreadyRunningText[] = L"Nimbrel already running!";
 class CNimbrelApp : public CWinApp {
  public:
   CNimbrelApp() noexcept : CWinApp(nullptr) {}
-  ~CNimbrelApp() override;
 
   BOOL InitInstance() noexcept override;
   int ExitInstance() noexcept override;
 
-  HANDLE m_hSingleInstanceMutex = nullptr;
+  // Held for the life of the process; closed at its end.
+  CUniqueHandle m_hSingleInstanceMutex;
   CTaskbarWindow m_wndBand;
 };

@@ -3,26 +3,20 @@
 #include <string>
 
 #include "band/AutostartRules.h"
-#include "band/RegistryKey.h"
 #include "band/TaskbarWindow.h"
 #include "framework/Menu.h"
+#include "framework/RegistryKey.h"
 
 namespace {
 
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kRunValue[] = L"Nimbrel.exe";
-constexpr DWORD kProbeBytes = 520;
-
-// Presence only: an entry that points elsewhere still counts, one too long
-// for the probe does not.
+// Presence only: an entry that points elsewhere still counts, and so does one
+// of any length (the quoted path of a deep folder is longer than 520 bytes),
+// or Autostart could never switch it off.
 [[nodiscard]] bool IsAutostartEntryPresent() noexcept {
   CRegistryKey key;
-  if (!key.Open(HKEY_CURRENT_USER, kRunKey, KEY_READ)) {
-    return false;
-  }
-  BYTE data[kProbeBytes];
-  DWORD cbData = sizeof(data);
-  return RegQueryValueExW(key.Get(), kRunValue, nullptr, nullptr, data, &cbData) == ERROR_SUCCESS;
+  return key.Open(HKEY_CURRENT_USER, kRunKey, KEY_READ) && key.HasValue(kRunValue);
 }
 
 [[nodiscard]] std::wstring OwnExecutablePath() {
@@ -37,7 +31,7 @@ void ToggleAutostart(bool bPresent) {
     return;
   }
   if (bPresent) {
-    RegDeleteValueW(key.Get(), kRunValue);
+    key.DeleteValue(kRunValue);
     OutputDebugStringW(L"Autostart: DISABLED\n");
     return;
   }
@@ -45,9 +39,7 @@ void ToggleAutostart(bool bPresent) {
   if (path.empty()) {
     return;
   }
-  const std::wstring command = QuoteCommandPath(path);
-  RegSetValueExW(key.Get(), kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  key.SetString(kRunValue, QuoteCommandPath(path));
   OutputDebugStringW(L"Autostart: ENABLED\n");
 }
 

@@ -2,9 +2,9 @@
 // user's registry between runs.
 
 #include "band/PositionRules.h"
-#include "band/RegistryKey.h"
 #include "band/TaskbarWindow.h"
 #include "feed/StringFormat.h"
+#include "framework/RegistryKey.h"
 
 namespace {
 

@@ -92,11 +92,6 @@ void CTaskbarWindow::OnLButtonDown(UINT nFlags, POINT point) noexcept {
 }
 
 void CTaskbarWindow::OnMouseMove(UINT nFlags, POINT point) noexcept {
-  // A window destroyed mid-drag loses the capture without telling us; its
-  // drag must not carry over to the band's next window.
-  if (m_bDragging && ::GetCapture() != m_hWnd) {
-    m_bDragging = FALSE;
-  }
   if (m_bDragging) {
     RECT rcBand{};
     ::GetWindowRect(m_hWnd, &rcBand);

@@ -8,8 +8,9 @@
 
 #include "framework/WinApp.h"
 
+UINT g_uTaskbarCreatedMsg = RegisterWindowMessageW(kTaskbarCreatedMessage);
+
 namespace {
-constexpr wchar_t kTaskbarWatchClass[] = L"NimbrelTaskbarWatch";
 // No notification area ever has its left edge here.
 constexpr int kNoTrayNotifyLeft = std::numeric_limits<int>::min();
 
@@ -27,6 +28,7 @@ BEGIN_MESSAGE_MAP(CTaskbarWindow, CDialogEx)
   ON_WM_ERASEBKGND()
   ON_WM_TIMER()
   ON_WM_SETTINGCHANGE()
+  ON_WM_DISPLAYCHANGE()
   ON_WM_LBUTTONDOWN()
   ON_WM_MOUSEMOVE()
   ON_WM_LBUTTONUP()
@@ -41,16 +43,7 @@ END_MESSAGE_MAP()
 CTaskbarWindow::CTaskbarWindow() noexcept
     : CDialogEx(IDD_BAND), m_pszLowerText(NewLineBuffer()), m_pszUpperText(NewLineBuffer()) {}
 
-CTaskbarWindow::~CTaskbarWindow() {
-  if (m_hWnd != nullptr && IsWindow(m_hWnd)) {
-    KillTimer(m_hWnd, ID_BAND_TIMER);
-  }
-  if (m_bRendererReady) {
-    m_renderer.ReleaseResources();
-  }
-  CloseTrafficSection();
-  DestroyTaskbarWatch();
-}
+CTaskbarWindow::~CTaskbarWindow() { ReleaseBandResources(); }
 
 BOOL CTaskbarWindow::Create(UINT nIDTemplate, HWND hWndParent) noexcept {
   return CDialogEx::Create(nIDTemplate, hWndParent);
@@ -85,7 +78,7 @@ BOOL CTaskbarWindow::OnInitDialog() noexcept {
   LoadPosition();
 
   SetTimer(m_hWnd, ID_BAND_TIMER, kBandTimerPeriodMs, nullptr);
-  CreateTaskbarWatch();
+  m_wndWatch.Create();
   DrawBand();
   return TRUE;
 }
@@ -119,12 +112,8 @@ void CTaskbarWindow::PollTrafficRecord() noexcept {
 
 void CTaskbarWindow::OnClose() noexcept {
   SavePosition();
-  KillTimer(m_hWnd, ID_BAND_TIMER);
-  if (m_bRendererReady) {
-    m_renderer.ReleaseResources();
-  }
-  CloseTrafficSection();
-  DestroyTaskbarWatch();
+  ReleaseBandResources();
+  m_wndWatch.Destroy();
   m_nExitCode = 0;
   m_bQuitOnDestroy = TRUE;
   DestroyWindow();
@@ -132,16 +121,12 @@ void CTaskbarWindow::OnClose() noexcept {
 
 void CTaskbarWindow::OnDestroy() noexcept {
   CDialogEx::OnDestroy();
-  // A drag does not outlive its window, whether or not the capture's loss
-  // was announced.
-  m_bDragging = FALSE;
-  if (m_bQuitOnDestroy) {
-    PostQuitMessage(m_nExitCode);
-    return;
-  }
-  // Gone with the taskbar (or being rebuilt): the surface belongs to a dead
+  // Also when the window goes with the taskbar: the surface belongs to a dead
   // window. The watch window brings the band back when a new taskbar comes.
   ReleaseBandResources();
+  if (m_bQuitOnDestroy) {
+    PostQuitMessage(m_nExitCode);
+  }
 }
 
 LRESULT CTaskbarWindow::OnTaskbarCreated(WPARAM, LPARAM) noexcept {
@@ -153,11 +138,7 @@ LRESULT CTaskbarWindow::OnTaskbarCreated(WPARAM, LPARAM) noexcept {
       UnbindWindow();
     }
   }
-  m_hTaskbarWnd = nullptr;
-  // The new notification area may not exist yet when the band docks again,
-  // and may then appear exactly where the old one was: forget the old edge so
-  // that the tick notices it.
-  m_nTrayNotifyLeft = kNoTrayNotifyLeft;
+  ResetToStartState();
   if (!Create(IDD_BAND, GetDesktopWindow())) {
     PostQuitMessage(1);
     return 0;
@@ -166,23 +147,54 @@ LRESULT CTaskbarWindow::OnTaskbarCreated(WPARAM, LPARAM) noexcept {
   return 0;
 }
 
-void CTaskbarWindow::ReleaseBandResources() noexcept {
-  if (m_hWnd != nullptr && IsWindow(m_hWnd)) {
-    KillTimer(m_hWnd, ID_BAND_TIMER);
-  }
-  if (m_bRendererReady) {
-    m_renderer.ReleaseResources();
-    m_bRendererReady = FALSE;
-  }
-  CloseTrafficSection();
+// Placement and lock come from what is stored, or start as in a new object:
+// nothing of the old window's state may decide where the new one goes.
+void CTaskbarWindow::ResetToStartState() noexcept {
+  m_hTaskbarWnd = nullptr;
+  m_rcTaskbar = RECT{};
+  m_bRendererReady = FALSE;
+  // The new notification area may not exist yet when the band docks again,
+  // and may then appear exactly where the old one was: forget the old edge so
+  // that the tick notices it.
+  m_nTrayNotifyLeft = kNoTrayNotifyLeft;
+  m_rcDefault = RECT{};
+  m_bDragging = FALSE;
+  m_nDragGrabX = 0;
+  m_bManuallyPositioned = FALSE;
+  m_bLocked = FALSE;
 }
 
-void CTaskbarWindow::CloseTrafficSection() noexcept { ::CloseTrafficSection(m_hMapping, m_pView); }
+void CTaskbarWindow::ReleaseBandResources() noexcept {
+  // First, so that losing the capture while the window goes is no drop: no
+  // save, no layout on a dying window.
+  m_bDragging = FALSE;
+  if (m_hWnd != nullptr && IsWindow(m_hWnd)) {
+    if (GetCapture() == m_hWnd) {
+      ReleaseCapture();
+    }
+    KillTimer(m_hWnd, ID_BAND_TIMER);
+  }
+  // m_bRendererReady stays set, as after a close: the released surface is no
+  // longer initialised, so DrawBand draws nothing on it.
+  if (m_bRendererReady) {
+    m_renderer.ReleaseResources();
+  }
+  CloseTrafficSection(m_hMapping, m_pView);
+}
 
 BOOL CTaskbarWindow::OnEraseBkgnd(HDC) noexcept { return TRUE; }
 
 void CTaskbarWindow::OnSettingChange(UINT uFlags, LPCWSTR lpszSection) noexcept {
   CDialogEx::OnSettingChange(uFlags, lpszSection);
+  FollowDefaultPlace();
+}
+
+void CTaskbarWindow::OnDisplayChange(UINT nBitsPerPixel, int cx, int cy) noexcept {
+  CDialogEx::OnDisplayChange(nBitsPerPixel, cx, cy);
+  FollowDefaultPlace();
+}
+
+void CTaskbarWindow::FollowDefaultPlace() noexcept {
   if (!m_bManuallyPositioned) {
     UpdateLayout();
   }
@@ -191,44 +203,4 @@ void CTaskbarWindow::OnSettingChange(UINT uFlags, LPCWSTR lpszSection) noexcept 
 LRESULT CTaskbarWindow::OnNcHitTest(POINT point) noexcept {
   const LRESULT nHit = CDialogEx::OnNcHitTest(point);
   return nHit == HTTRANSPARENT ? HTCLIENT : nHit;
-}
-
-void CTaskbarWindow::CreateTaskbarWatch() noexcept {
-  if (m_hWatchWnd != nullptr && IsWindow(m_hWatchWnd)) {
-    return;
-  }
-  HINSTANCE hInstance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &CTaskbarWindow::TaskbarWatchProc;
-  wc.hInstance = hInstance;
-  wc.lpszClassName = kTaskbarWatchClass;
-  RegisterClassExW(&wc);  // fails harmlessly when already registered
-  // Top-level and never shown: broadcasts reach it, message-only windows
-  // would not be reached.
-  m_hWatchWnd = CreateWindowExW(WS_EX_TOOLWINDOW, kTaskbarWatchClass, nullptr, WS_POPUP, 0, 0, 0, 0,
-                                nullptr, nullptr, hInstance, this);
-}
-
-void CTaskbarWindow::DestroyTaskbarWatch() noexcept {
-  HWND hWatchWnd = m_hWatchWnd;
-  m_hWatchWnd = nullptr;
-  if (hWatchWnd != nullptr && IsWindow(hWatchWnd)) {
-    ::DestroyWindow(hWatchWnd);
-  }
-}
-
-LRESULT CALLBACK CTaskbarWindow::TaskbarWatchProc(HWND hWnd, UINT message, WPARAM wParam,
-                                                  LPARAM lParam) noexcept {
-  if (message == WM_NCCREATE) {
-    const auto* pCreate = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pCreate->lpCreateParams));
-  } else if (g_uTaskbarCreatedMsg != 0 && message == g_uTaskbarCreatedMsg) {
-    auto* pBand = reinterpret_cast<CTaskbarWindow*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-    if (pBand != nullptr && pBand->m_hWatchWnd == hWnd) {
-      return pBand->OnTaskbarCreated(wParam, lParam);
-    }
-    return 0;
-  }
-  return ::DefWindowProcW(hWnd, message, wParam, lParam);
 }

@@ -12,6 +12,7 @@
 
 #include <memory>
 
+#include "band/TaskbarWatch.h"
 #include "band/TrafficSection.h"
 #include "feed/FormatRate.h"
 #include "feed/SharedTrafficRecord.h"
@@ -22,6 +23,7 @@
 
 // The id of the "TaskbarCreated" message, registered when the program starts.
 extern UINT g_uTaskbarCreatedMsg;
+inline constexpr wchar_t kTaskbarCreatedMessage[] = L"TaskbarCreated";
 
 inline constexpr wchar_t kBandWindowTitle[] = L"Nimbrel";
 inline constexpr wchar_t kTaskbarClass[] = L"Shell_TrayWnd";
@@ -64,8 +66,8 @@ class CTaskbarWindow : public CDialogEx {
   CCompositionRenderer m_renderer;
   BOOL m_bRendererReady = FALSE;
   int m_nTrayNotifyLeft = 0;
-  HANDLE m_hMapping = nullptr;
-  const SharedTrafficRecord* m_pView = nullptr;
+  CUniqueHandle m_hMapping;
+  CTrafficView m_pView;
   static constexpr int m_cbView = static_cast<int>(kTrafficViewBytes);
   TrafficState m_traffic;
   std::unique_ptr<wchar_t[]> m_pszLowerText;
@@ -82,8 +84,8 @@ class CTaskbarWindow : public CDialogEx {
   BOOL m_bQuitOnDestroy = FALSE;
   // The code the loop ends with: 0 after WM_CLOSE, 1 after a failed start.
   int m_nExitCode = 0;
-  // A hidden top-level window that hears "TaskbarCreated" for the band.
-  HWND m_hWatchWnd = nullptr;
+  // Hears "TaskbarCreated" for the band, and lives across its rebuilds.
+  CTaskbarWatch m_wndWatch{*this};
 
  protected:
   void PostNcDestroy() noexcept override;
@@ -93,6 +95,7 @@ class CTaskbarWindow : public CDialogEx {
   BOOL OnEraseBkgnd(HDC hDC) noexcept;
   void OnTimer(UINT_PTR nIDEvent) noexcept;
   void OnSettingChange(UINT uFlags, LPCWSTR lpszSection) noexcept;
+  void OnDisplayChange(UINT nBitsPerPixel, int cx, int cy) noexcept;
   void OnLButtonDown(UINT nFlags, POINT point) noexcept;
   void OnMouseMove(UINT nFlags, POINT point) noexcept;
   void OnLButtonUp(UINT nFlags, POINT point) noexcept;
@@ -107,11 +110,12 @@ class CTaskbarWindow : public CDialogEx {
  private:
   // Shows the box, then closes the band so that the process ends non-zero.
   BOOL FailInitialization(LPCWSTR lpszText) noexcept;
-  // Stops the timer and lets go of the surface and the section.
+  // The one teardown, run by every path that takes the window down: the
+  // destructor, OnClose, the rebuild and the window's own destruction. Ends a
+  // drag, stops the timer and lets go of the surface and the section.
   void ReleaseBandResources() noexcept;
-  void CloseTrafficSection() noexcept;
-  void CreateTaskbarWatch() noexcept;
-  void DestroyTaskbarWatch() noexcept;
-  static LRESULT CALLBACK TaskbarWatchProc(HWND hWnd, UINT message, WPARAM wParam,
-                                           LPARAM lParam) noexcept;
+  // What a new band object starts with, for the rebuild in a new taskbar.
+  void ResetToStartState() noexcept;
+  // Back to the default place unless placed by hand.
+  void FollowDefaultPlace() noexcept;
 };

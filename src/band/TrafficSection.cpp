@@ -29,43 +29,46 @@ void CopyRecord(const SharedTrafficRecord& view, SharedTrafficRecord& copy) noex
   copy.DownOnLower = LoadField(&view.DownOnLower);
 }
 
+// Another process can create the section with pages it reserved but never
+// committed: the view maps, and its first read would end the band. The whole
+// record must lie in committed, readable memory.
+[[nodiscard]] bool IsRecordReadable(const SharedTrafficRecord* pView) noexcept {
+  MEMORY_BASIC_INFORMATION info{};
+  if (VirtualQuery(pView, &info, sizeof(info)) != sizeof(info) || info.State != MEM_COMMIT ||
+      (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)) != 0) {
+    return false;
+  }
+  const auto* pEnd = reinterpret_cast<const BYTE*>(pView) + sizeof(SharedTrafficRecord);
+  return pEnd <= static_cast<const BYTE*>(info.BaseAddress) + info.RegionSize;
+}
+
 }  // namespace
 
-void CloseTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView) noexcept {
-  if (pView != nullptr) {
-    UnmapViewOfFile(pView);
-    pView = nullptr;
-  }
-  if (hMapping != nullptr) {
-    CloseHandle(hMapping);
-    hMapping = nullptr;
-  }
+void CloseTrafficSection(CUniqueHandle& hMapping, CTrafficView& view) noexcept {
+  view.Reset();
+  hMapping.Reset();
 }
 
-bool PollTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView,
-                        TrafficState& state) noexcept {
-  return PollTrafficSection(hMapping, pView, state, kTrafficSectionName);
-}
-
-bool PollTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView, TrafficState& state,
+bool PollTrafficSection(CUniqueHandle& hMapping, CTrafficView& view, TrafficState& state,
                         const wchar_t* pszSectionName, PFN_TRAFFIC_COPIED pfnCopied,
                         void* pContext) noexcept {
-  hMapping = OpenFileMappingW(FILE_MAP_READ, FALSE, pszSectionName);
-  if (hMapping == nullptr) {
-    pView = nullptr;
+  hMapping.Reset(OpenFileMappingW(FILE_MAP_READ, FALSE, pszSectionName));
+  if (!hMapping) {
+    view.Reset();
     return DecodeTrafficRecord(nullptr, state);
   }
 
-  pView = static_cast<const SharedTrafficRecord*>(
-      MapViewOfFile(hMapping, FILE_MAP_READ, 0, 0, kTrafficViewBytes));
-  if (pView == nullptr) {
-    CloseTrafficSection(hMapping, pView);
+  view.Reset(static_cast<const SharedTrafficRecord*>(
+      MapViewOfFile(hMapping.Get(), FILE_MAP_READ, 0, 0, kTrafficViewBytes)));
+  if (!view || !IsRecordReadable(view.Get())) {
+    CloseTrafficSection(hMapping, view);
     return DecodeTrafficRecord(nullptr, state);
   }
 
   // A record whose Sequence moved while it was copied was being rewritten:
   // skip it; the finished one is taken on the next tick. (A rewrite that has
   // not yet reached Sequence is not seen here; it is replaced a tick later.)
+  const SharedTrafficRecord* const pView = view.Get();
   SharedTrafficRecord record;
   CopyRecord(*pView, record);
   if (pfnCopied != nullptr) {
@@ -75,6 +78,6 @@ bool PollTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView, Tra
   const bool bStable = LoadField(&pView->Sequence) == record.Sequence;
 
   const bool bRepaint = bStable && DecodeTrafficRecord(&record, state);
-  CloseTrafficSection(hMapping, pView);
+  CloseTrafficSection(hMapping, view);
   return bRepaint;
 }

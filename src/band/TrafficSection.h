@@ -7,25 +7,26 @@
 
 #include "feed/SharedTrafficRecord.h"
 #include "feed/TrafficState.h"
+#include "framework/UniqueHandle.h"
 
 // The whole record. A 64-byte view would leave DownOnLower (offset 64) outside
 // what was mapped.
 inline constexpr SIZE_T kTrafficViewBytes = sizeof(SharedTrafficRecord);
 
-// Runs one poll with the band's members. Both handles are null again on return.
-// Returns whether the band window must be invalidated.
-[[nodiscard]] bool PollTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView,
-                                      TrafficState& state) noexcept;
-
-// Unmaps the view and closes the section if either is still open.
-void CloseTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView) noexcept;
+using CTrafficView = TUniqueView<SharedTrafficRecord>;
 
 // Called between copying the record and reading Sequence again; tests use it to
 // rewrite the record at exactly that moment.
 using PFN_TRAFFIC_COPIED = void (*)(void* pContext) noexcept;
 
-// The same poll on a section of another name (tests use a private one).
-[[nodiscard]] bool PollTrafficSection(HANDLE& hMapping, const SharedTrafficRecord*& pView,
-                                      TrafficState& state, const wchar_t* pszSectionName,
+// Runs one poll with the band's members, on the publisher's section or one of
+// another name (tests use a private one). Both are empty again on return.
+// Returns whether the band window must be invalidated.
+[[nodiscard]] bool PollTrafficSection(CUniqueHandle& hMapping, CTrafficView& view,
+                                      TrafficState& state,
+                                      const wchar_t* pszSectionName = kTrafficSectionName,
                                       PFN_TRAFFIC_COPIED pfnCopied = nullptr,
                                       void* pContext = nullptr) noexcept;
+
+// Unmaps the view and closes the section if either is still open.
+void CloseTrafficSection(CUniqueHandle& hMapping, CTrafficView& view) noexcept;

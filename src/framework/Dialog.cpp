@@ -1,5 +1,6 @@
 #include "framework/Dialog.h"
 
+#include "framework/UniqueHandle.h"
 #include "framework/WinApp.h"
 
 IMPLEMENT_DYNAMIC(CDialog, CWnd)
@@ -36,12 +37,13 @@ BOOL CDialog::Create(UINT nIDTemplate, HWND hWndParent) noexcept {
   HWND hWnd =
       CreateDialogIndirectParamW(hInstance, static_cast<LPCDLGTEMPLATEW>(pTemplate), hWndParent,
                                  &CDialog::StaticDlgProc, reinterpret_cast<LPARAM>(this));
-  if (hWnd == nullptr || !IsWindow(hWnd) || m_hWnd != hWnd) {
-    if (hWnd != nullptr && IsWindow(hWnd)) {
-      ::DestroyWindow(hWnd);
-    }
-    UnbindWindow();
-    return FALSE;
+  const bool bAlive = hWnd != nullptr && IsWindow(hWnd);
+  if (bAlive && m_hWnd == hWnd) {
+    return TRUE;
   }
-  return TRUE;
+  // Destroyed during OnInitDialog, or never bound to this object: whatever is
+  // left of it goes.
+  CUniqueWindow unbound(bAlive ? hWnd : nullptr);
+  UnbindWindow();
+  return FALSE;
 }

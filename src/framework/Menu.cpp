@@ -5,32 +5,28 @@
 BOOL CMenu::CreatePopupMenu() noexcept { return Attach(::CreatePopupMenu()); }
 
 BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCWSTR lpszNewItem) noexcept {
-  return ::AppendMenuW(m_hMenu, nFlags, nIDNewItem, lpszNewItem);
+  return ::AppendMenuW(m_menu.Get(), nFlags, nIDNewItem, lpszNewItem);
 }
 
 BOOL CMenu::TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pWnd, LPCRECT lpRect) noexcept {
-  return ::TrackPopupMenu(m_hMenu, nFlags, x, y, 0, pWnd != nullptr ? pWnd->m_hWnd : nullptr,
+  return ::TrackPopupMenu(m_menu.Get(), nFlags, x, y, 0, pWnd != nullptr ? pWnd->m_hWnd : nullptr,
                           lpRect);
 }
 
 BOOL CMenu::DestroyMenu() noexcept {
-  if (m_hMenu == nullptr) {
+  if (!m_menu) {
     return FALSE;
   }
-  return ::DestroyMenu(Detach());
+  m_menu.Reset();
+  return TRUE;
 }
 
 BOOL CMenu::Attach(HMENU hMenu) noexcept {
   if (hMenu == nullptr) {
     return FALSE;
   }
-  DestroyMenu();
-  m_hMenu = hMenu;
+  m_menu.Reset(hMenu);
   return TRUE;
 }
 
-HMENU CMenu::Detach() noexcept {
-  HMENU hMenu = m_hMenu;
-  m_hMenu = nullptr;
-  return hMenu;
-}
+HMENU CMenu::Detach() noexcept { return m_menu.Release(); }

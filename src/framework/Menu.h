@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "framework/UniqueHandle.h"
+
 class CWnd;
 
 class CMenu {
@@ -10,9 +12,8 @@ class CMenu {
   CMenu() noexcept = default;
   CMenu(const CMenu&) = delete;
   CMenu& operator=(const CMenu&) = delete;
-  ~CMenu() { DestroyMenu(); }
 
-  HMENU m_hMenu = nullptr;
+  [[nodiscard]] HMENU GetSafeHmenu() const noexcept { return m_menu.Get(); }
 
   BOOL CreatePopupMenu() noexcept;
   BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCWSTR lpszNewItem = nullptr) noexcept;
@@ -21,4 +22,7 @@ class CMenu {
   BOOL DestroyMenu() noexcept;
   BOOL Attach(HMENU hMenu) noexcept;
   HMENU Detach() noexcept;
+
+ private:
+  CUniqueMenu m_menu;
 };

@@ -84,6 +84,12 @@ struct AFX_MSGMAP {
                                                     reinterpret_cast<LPCWSTR>(lParam)); \
      return 0;                                                                    \
    }},
+#define ON_WM_DISPLAYCHANGE()                                                     \
+  {WM_DISPLAYCHANGE, nullptr, [](CWnd* pWnd, WPARAM wParam, LPARAM lParam) -> LRESULT { \
+     static_cast<ThisClass*>(pWnd)->OnDisplayChange(static_cast<UINT>(wParam),    \
+                                                    LOWORD(lParam), HIWORD(lParam)); \
+     return 0;                                                                    \
+   }},
 #define ON_WM_NCHITTEST()                                                         \
   {WM_NCHITTEST, nullptr, [](CWnd* pWnd, WPARAM, LPARAM lParam) -> LRESULT {      \
      return static_cast<ThisClass*>(pWnd)->OnNcHitTest(AFX_POINT_FROM_LPARAM(lParam)); \

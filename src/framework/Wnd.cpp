@@ -44,6 +44,23 @@ BOOL CWnd::BindWindow(HWND hWnd) noexcept {
   return TRUE;
 }
 
+CUniqueWindow CWnd::CreateBoundWindow(LPCWSTR lpszClassName, DWORD dwExStyle,
+                                      DWORD dwStyle) noexcept {
+  HINSTANCE hInstance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = &::DefWindowProcW;
+  wc.hInstance = hInstance;
+  wc.lpszClassName = lpszClassName;
+  RegisterClassExW(&wc);  // fails harmlessly when already registered
+  CUniqueWindow window(CreateWindowExW(dwExStyle, lpszClassName, nullptr, dwStyle, 0, 0, 0, 0,
+                                       nullptr, nullptr, hInstance, nullptr));
+  if (!window || !BindWindow(window.Get())) {
+    return {};
+  }
+  return window;
+}
+
 HWND CWnd::UnbindWindow() noexcept {
   HWND hWnd = m_hWnd;
   if (hWnd == nullptr) {

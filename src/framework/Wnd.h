@@ -8,6 +8,7 @@
 
 #include "framework/MessageMap.h"
 #include "framework/RuntimeClass.h"
+#include "framework/UniqueHandle.h"
 
 class CWnd {
  public:
@@ -49,6 +50,11 @@ class CWnd {
 
   // Binds the object to hWnd and routes its messages through the message map.
   BOOL BindWindow(HWND hWnd) noexcept;
+  // A new hidden window of lpszClassName (registered on first use, with the
+  // platform's default processing), bound to this object. The caller owns it;
+  // empty when it could not be made.
+  [[nodiscard]] CUniqueWindow CreateBoundWindow(LPCWSTR lpszClassName, DWORD dwExStyle,
+                                                DWORD dwStyle) noexcept;
   HWND UnbindWindow() noexcept;
 
   // The procedure that gives the window its default processing.
@@ -61,6 +67,7 @@ class CWnd {
   BOOL OnEraseBkgnd(HDC) noexcept { return static_cast<BOOL>(Default()); }
   void OnTimer(UINT_PTR) noexcept { Default(); }
   void OnSettingChange(UINT, LPCWSTR) noexcept { Default(); }
+  void OnDisplayChange(UINT, int, int) noexcept { Default(); }
   LRESULT OnNcHitTest(POINT) noexcept { return Default(); }
   void OnLButtonDown(UINT, POINT) noexcept { Default(); }
   void OnLButtonUp(UINT, POINT) noexcept { Default(); }

@@ -18,37 +18,30 @@ D2D1_RECT_F ToD2D(const LayoutRect& rect) noexcept {
 
 D2D1_POINT_2F ToD2D(const LayoutPoint& point) noexcept { return D2D1::Point2F(point.x, point.y); }
 
-ID2D1SolidColorBrush* CreateBrush(ID2D1DeviceContext* pContext, const LayoutColor& color) noexcept {
-  ID2D1SolidColorBrush* pBrush = nullptr;
-  (void)pContext->CreateSolidColorBrush(ToD2D(color), &pBrush);
-  return pBrush;
-}
-
 void FillArrow(ID2D1DeviceContext* pContext, ID2D1Factory1* pFactory, const ArrowShape& arrow,
                ID2D1Brush* pBrush) noexcept {
   if (pFactory == nullptr) {
     return;
   }
-  ID2D1PathGeometry* pGeometry = nullptr;
-  (void)pFactory->CreatePathGeometry(&pGeometry);
-  if (pGeometry == nullptr) {
+  // Success of each creation is judged by the pointer it returns, not by its
+  // HRESULT. Declared in this order, so the sink is released before its geometry.
+  CLocalRef<ID2D1PathGeometry> geometry;
+  CLocalRef<ID2D1GeometrySink> sink;
+  (void)pFactory->CreatePathGeometry(geometry.Put());
+  if (!geometry) {
     return;
   }
-  ID2D1GeometrySink* pSink = nullptr;
-  (void)pGeometry->Open(&pSink);
-  if (pSink == nullptr) {
-    EmptySlot(pGeometry);
+  (void)geometry->Open(sink.Put());
+  if (!sink) {
     return;
   }
-  pSink->BeginFigure(ToD2D(arrow.m_vertices[0]), D2D1_FIGURE_BEGIN_FILLED);
+  sink->BeginFigure(ToD2D(arrow.m_vertices[0]), D2D1_FIGURE_BEGIN_FILLED);
   for (std::size_t i = 1; i < arrow.m_vertices.size(); ++i) {
-    pSink->AddLine(ToD2D(arrow.m_vertices[i]));
+    sink->AddLine(ToD2D(arrow.m_vertices[i]));
   }
-  pSink->EndFigure(D2D1_FIGURE_END_CLOSED);
-  (void)pSink->Close();
-  pContext->FillGeometry(pGeometry, pBrush, nullptr);
-  EmptySlot(pSink);
-  EmptySlot(pGeometry);
+  sink->EndFigure(D2D1_FIGURE_END_CLOSED);
+  (void)sink->Close();
+  pContext->FillGeometry(geometry.Get(), pBrush, nullptr);
 }
 
 }  // namespace
@@ -66,20 +59,29 @@ void DrawBandFrame(CCompositionRenderer& renderer, HWND hWnd, const TrafficState
   GetClientRect(hWnd, &rcClient);
   pContext->Clear(ToD2D(kClearColor));
 
-  IDWriteTextFormat* pFormat = nullptr;
+  // Declared in the reverse of the order they are released in at the end.
+  CLocalRef<IDWriteTextFormat> format;
+  CLocalRef<ID2D1SolidColorBrush> upperBrush;
+  CLocalRef<ID2D1SolidColorBrush> lowerBrush;
+  CLocalRef<ID2D1SolidColorBrush> trackBrush;
   (void)renderer.m_pDWriteFactory->CreateTextFormat(
       kBandFontFamily, nullptr, DWRITE_FONT_WEIGHT_MEDIUM, DWRITE_FONT_STYLE_NORMAL,
-      DWRITE_FONT_STRETCH_NORMAL, kTextEmSize, kBandFontLocale, &pFormat);
-  if (pFormat == nullptr) {
+      DWRITE_FONT_STRETCH_NORMAL, kTextEmSize, kBandFontLocale, format.Put());
+  if (!format) {
     (void)renderer.EndFrame();
     return;
   }
-  (void)pFormat->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_CENTER);
-  (void)pFormat->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_CENTER);
+  (void)format->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_CENTER);
+  (void)format->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_CENTER);
 
-  ID2D1SolidColorBrush* pUpperBrush = CreateBrush(pContext, ColorFromColorRef(state.m_crUpper));
-  ID2D1SolidColorBrush* pLowerBrush = CreateBrush(pContext, ColorFromColorRef(state.m_crLower));
-  ID2D1SolidColorBrush* pTrackBrush = CreateBrush(pContext, kTrackColor);
+  (void)pContext->CreateSolidColorBrush(ToD2D(ColorFromColorRef(state.m_crUpper)),
+                                        upperBrush.Put());
+  (void)pContext->CreateSolidColorBrush(ToD2D(ColorFromColorRef(state.m_crLower)),
+                                        lowerBrush.Put());
+  (void)pContext->CreateSolidColorBrush(ToD2D(kTrackColor), trackBrush.Put());
+  ID2D1SolidColorBrush* const pUpperBrush = upperBrush.Get();
+  ID2D1SolidColorBrush* const pLowerBrush = lowerBrush.Get();
+  ID2D1SolidColorBrush* const pTrackBrush = trackBrush.Get();
 
   const wchar_t* const pszUpper = FormatRate(state.m_nRateUpper, state.m_bBitsMode, pszUpperText);
   const wchar_t* const pszLower = FormatRate(state.m_nRateLower, state.m_bBitsMode, pszLowerText);
@@ -95,7 +97,7 @@ void DrawBandFrame(CCompositionRenderer& renderer, HWND hWnd, const TrafficState
     switch (item.m_kind) {
       case FrameItemKind::Text: {
         const wchar_t* const pszText = item.m_bUpperLine ? pszUpper : pszLower;
-        pContext->DrawText(pszText, static_cast<UINT32>(std::wcslen(pszText)), pFormat,
+        pContext->DrawText(pszText, static_cast<UINT32>(std::wcslen(pszText)), format.Get(),
                            ToD2D(*item.m_pRect), pBrush, D2D1_DRAW_TEXT_OPTIONS_NONE,
                            DWRITE_MEASURING_MODE_NATURAL);
         break;
@@ -110,9 +112,4 @@ void DrawBandFrame(CCompositionRenderer& renderer, HWND hWnd, const TrafficState
   }
 
   (void)renderer.EndFrame();
-
-  EmptySlot(pTrackBrush);
-  EmptySlot(pLowerBrush);
-  EmptySlot(pUpperBrush);
-  EmptySlot(pFormat);
 }

@@ -129,10 +129,10 @@ BOOL CCompositionRenderer::CreateSwapChain() noexcept {
 
   EmptySlot(m_pSwapChain);
   const RendererPlatform& platform = Platform();
-  return SUCCEEDED(platform.m_pfnCreateSwapChainForComposition(
+  return FAILED(platform.m_pfnCreateSwapChainForComposition(
              platform.m_pContext, factory.Get(), m_pD3DDevice, &desc, nullptr, &m_pSwapChain))
-             ? TRUE
-             : FALSE;
+             ? FALSE
+             : TRUE;
 }
 
 BOOL CCompositionRenderer::BuildCompositionTree() noexcept {
@@ -159,7 +159,7 @@ BOOL CCompositionRenderer::BuildCompositionTree() noexcept {
   if (FAILED(m_pDCompTarget->SetRoot(m_pDCompVisual))) {
     return FALSE;
   }
-  return SUCCEEDED(m_pDCompDevice->Commit()) ? TRUE : FALSE;
+  return FAILED(m_pDCompDevice->Commit()) ? FALSE : TRUE;
 }
 
 BOOL CCompositionRenderer::CreateTargetBitmap() noexcept {
@@ -196,7 +196,7 @@ BOOL CCompositionRenderer::EndFrame() noexcept {
   if (FAILED(m_pSwapChain->Present1(1, 0, &presentParameters))) {
     return FALSE;
   }
-  return SUCCEEDED(m_pDCompDevice->Commit()) ? TRUE : FALSE;
+  return FAILED(m_pDCompDevice->Commit()) ? FALSE : TRUE;
 }
 
 void CCompositionRenderer::Resize(int cx, int cy) noexcept {

@@ -98,6 +98,11 @@ constexpr wchar_t kText21999[] = L"21999";
 constexpr wchar_t kTextAbc[] = L"abc";
 constexpr wchar_t kText22631Point[] = L"22631.4169";
 constexpr wchar_t kTextEmpty[] = L"";
+constexpr wchar_t kTextMinusOne[] = L"-1";  // taken as unsigned: 4294967295
+// 32 digits that fill the whole 64-byte read, stored like kUnterminated; read
+// as decimal, not octal, for all the leading zeros.
+constexpr wchar_t kText32Digits[] = L"00000000000000000000000000022631y";
+static_assert(sizeof(kText32Digits) == 68);
 // Stored as its first 64 bytes: 32 characters and no terminator in the value
 // (the registry adds one only when the character after the data is NUL).
 constexpr wchar_t kUnterminated[] = L"22631xxxxxxxxxxxxxxxxxxxxxxxxxxxy";
@@ -113,6 +118,8 @@ const GateCase kGateCases[] = {
     {"leading digits of a longer text", REG_SZ, kText22631Point, sizeof(kText22631Point), true},
     {"empty text counts as 0", REG_SZ, kTextEmpty, sizeof(kTextEmpty), false},
     {"64-byte text without terminator is read safely", REG_SZ, kUnterminated, 64, true},
+    {"32 digits with leading zeros", REG_SZ, kText32Digits, 64, true},
+    {"-1 compares as unsigned", REG_SZ, kTextMinusOne, sizeof(kTextMinusOne), true},
     {"a binary value is read as text", REG_BINARY, &kBuild22000, 4, false},
     {"no value counts as 0", REG_NONE, nullptr, 0, false},
 };
@@ -146,7 +153,7 @@ TEST_F(AppTest, AMissingCurrentVersionKeyFailsTheGateAndCreatesNoMutex) {
   ASSERT_EQ(m_app.m_boxes.size(), 1u);
   EXPECT_EQ(m_app.m_boxes[0].m_text, L"Nimbrel requires Windows 11 or later.");
   EXPECT_EQ(m_app.m_boxes[0].m_nType, 0x10u);
-  EXPECT_EQ(m_app.m_hSingleInstanceMutex, nullptr);
+  EXPECT_FALSE(m_app.m_hSingleInstanceMutex);
   EXPECT_EQ(OpenMutexW(SYNCHRONIZE, FALSE, kSingleInstanceMutexName), nullptr);
   EXPECT_EQ(m_app.m_wndBand.m_hWnd, nullptr);
 }
@@ -163,11 +170,11 @@ TEST_F(AppTest, TheGateComesBeforeTheSingleInstanceCheck) {
 }
 
 TEST_F(AppTest, ASecondInstanceShowsTheRunningBoxCreatesNoWindowAndLetsGoOfItsHandle) {
-  HANDLE hFirst = CreateMutexW(nullptr, TRUE, kSingleInstanceMutexName);
+  HANDLE hFirst = CreateMutexW(nullptr, TRUE, L"Nimbrel_SingleInstance_Mutex");
   ASSERT_NE(hFirst, nullptr);
   EXPECT_FALSE(m_app.InitInstance());
   ExpectAlreadyRunningBox(m_app);
-  EXPECT_EQ(m_app.m_hSingleInstanceMutex, nullptr);
+  EXPECT_FALSE(m_app.m_hSingleInstanceMutex);
   EXPECT_EQ(m_app.m_wndBand.m_hWnd, nullptr);
   EXPECT_EQ(m_doubles.Log().m_nCalls, 0);
   CloseHandle(hFirst);
@@ -194,7 +201,7 @@ TEST_F(AppTest, ASecondInstanceBringsATopLevelNimbrelWindowForward) {
 TEST_F(AppTest, AFullStartDocksTheBandAsMainWindowWithTheIconAndShowsIt) {
   ASSERT_TRUE(m_app.InitInstance());
   EXPECT_TRUE(m_app.m_boxes.empty());
-  EXPECT_NE(m_app.m_hSingleInstanceMutex, nullptr);
+  EXPECT_TRUE(m_app.m_hSingleInstanceMutex);
   EXPECT_EQ(m_app.m_pMainWnd, &m_app.m_wndBand);
   HWND hBand = m_app.m_wndBand.m_hWnd;
   EXPECT_EQ(GetAncestor(hBand, GA_PARENT), m_taskbar.Handle());
@@ -236,7 +243,7 @@ TEST(AppLifetimeTest, TheDestructorClosesTheMutexHandle) {
   {
     StartFixture start;
     ASSERT_TRUE(start.m_app.InitInstance());
-    ASSERT_NE(start.m_app.m_hSingleInstanceMutex, nullptr);
+    ASSERT_TRUE(start.m_app.m_hSingleInstanceMutex);
   }
   HANDLE hMutex = OpenMutexW(SYNCHRONIZE, FALSE, kSingleInstanceMutexName);
   EXPECT_EQ(hMutex, nullptr);
@@ -285,7 +292,7 @@ TEST_F(AppTest, WithARealFirstInstanceRunningASecondProcessStopsAndTheFirstGoesO
   EXPECT_FALSE(m_app.InitInstance());
   ExpectAlreadyRunningBox(m_app);
   EXPECT_EQ(m_app.m_wndBand.m_hWnd, nullptr);
-  EXPECT_EQ(m_app.m_hSingleInstanceMutex, nullptr);
+  EXPECT_FALSE(m_app.m_hSingleInstanceMutex);
   EXPECT_EQ(m_app.ExitInstance(), 1);
 
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT))

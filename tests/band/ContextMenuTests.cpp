@@ -94,7 +94,7 @@ class ContextMenuTest : public CBandTest {
 };
 
 TEST_F(ContextMenuTest, OpensAtTheClickPointWithLockedAutostartAndCloseBetweenSeparators) {
-  CDefaultProcessingSpy spy(Band());
+  m_band->SpyOnDefault();
   const CPopupMenuDriver& menu = RightClick(CPopupMenuDriver::kDismiss);
   ASSERT_TRUE(menu.SawMenu());
   EXPECT_EQ(menu.MenuTopLeft().x, 1620);
@@ -112,7 +112,8 @@ TEST_F(ContextMenuTest, OpensAtTheClickPointWithLockedAutostartAndCloseBetweenSe
   EXPECT_EQ(items[4].nId, static_cast<UINT>(ID_MENU_CLOSE));
   EXPECT_EQ(items[4].text, L"Close");
   EXPECT_FALSE(IsChecked(items[4]));
-  EXPECT_EQ(spy.Count(WM_RBUTTONUP), 1) << "the release still gets its default processing";
+  EXPECT_EQ(m_band->DefaultCount(WM_RBUTTONUP), 1)
+      << "the release still gets its default processing";
 }
 
 TEST_F(ContextMenuTest, ShowsLockedCheckedWhileLocked) {
@@ -185,30 +186,24 @@ TEST_F(ContextMenuTest, AnEntryForAnotherPathCountsAsPresentAndIsDeleted) {
   EXPECT_EQ(DebugLines(L"Autostart:"), std::vector<std::wstring>{L"Autostart: DISABLED\n"});
 }
 
-struct ProbeCase {
-  std::size_t cchEntry;  // characters before the terminator
-  bool bPresent;
-};
-
-TEST_F(ContextMenuTest, AnEntryCountsAsPresentOnlyWhenItFitsFiveHundredTwentyBytes) {
-  constexpr ProbeCase kCases[] = {{259, true}, {260, false}, {400, false}};
-  for (const auto& c : kCases) {
-    ASSERT_TRUE(m_hkcu.SetString(kRunKey, kRunValue, std::wstring(c.cchEntry, L'x')));
+// A quoted path of 258 characters or more is longer than 520 bytes; the entry
+// still counts as there, so that Autostart can switch it off again.
+TEST_F(ContextMenuTest, AnEntryCountsAsPresentWhateverItsLength) {
+  for (const std::size_t cchEntry : {259, 260, 400, 4000}) {
+    ASSERT_TRUE(m_hkcu.SetString(kRunKey, kRunValue, std::wstring(cchEntry, L'x')));
     const CPopupMenuDriver& menu = RightClick(CPopupMenuDriver::kDismiss);
     ASSERT_EQ(menu.Items().size(), 5u);
-    EXPECT_EQ(IsChecked(menu.Items()[2]), c.bPresent) << c.cchEntry;
+    EXPECT_TRUE(IsChecked(menu.Items()[2])) << cchEntry;
   }
 }
 
-TEST_F(ContextMenuTest, AnOverlongEntryIsShownUncheckedAndOverwritten) {
+TEST_F(ContextMenuTest, AnOverlongEntryIsShownCheckedAndRemoved) {
   ASSERT_TRUE(m_hkcu.SetString(kRunKey, kRunValue, std::wstring(400, L'x')));
   const CPopupMenuDriver& menu = RightClick(kAutostartItem);
   ASSERT_EQ(menu.Items().size(), 5u);
-  EXPECT_FALSE(IsChecked(menu.Items()[2]));
-  const auto entry = ReadRunEntry();
-  ASSERT_TRUE(entry.has_value());
-  EXPECT_EQ(entry->data, StringBytes(L"\"" + OwnPath() + L"\""));
-  EXPECT_EQ(DebugLines(L"Autostart:"), std::vector<std::wstring>{L"Autostart: ENABLED\n"});
+  EXPECT_TRUE(IsChecked(menu.Items()[2]));
+  EXPECT_FALSE(ReadRunEntry().has_value());
+  EXPECT_EQ(DebugLines(L"Autostart:"), std::vector<std::wstring>{L"Autostart: DISABLED\n"});
 }
 
 TEST_F(ContextMenuTest, WithoutARunKeyAutostartIsUncheckedAndChangesNothing) {
@@ -254,12 +249,16 @@ TEST_F(ContextMenuTest, DismissingTheMenuChangesNothing) {
 }
 
 TEST_F(ContextMenuTest, TheMenuIsGoneAfterEveryPath) {
-  for (int nItem : {CPopupMenuDriver::kDismiss, kLockedItem}) {
+  ASSERT_TRUE(m_hkcu.CreateKey(kRunKey));
+  for (int nItem : {CPopupMenuDriver::kDismiss, kLockedItem, kAutostartItem, kCloseItem}) {
     const CPopupMenuDriver& menu = RightClick(nItem);
     ASSERT_TRUE(menu.SawMenu());
     HWND hMenuWnd = FindWindowW(L"#32768", nullptr);
     EXPECT_TRUE(hMenuWnd == nullptr || !IsWindowVisible(hMenuWnd)) << nItem;
+    ASSERT_NE(menu.Menu(), nullptr) << nItem;
+    EXPECT_FALSE(IsMenu(menu.Menu())) << "destroyed, item " << nItem;
   }
+  TakePostedCloseAndNull();
 }
 
 }  // namespace

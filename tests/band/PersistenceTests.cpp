@@ -194,6 +194,24 @@ TEST_F(PersistenceTest, ClosingSavesThePlaceAndTheNextStartRestoresIt) {
   EXPECT_EQ(BandRect(), (RECT{321, 5, 416, 43}));
 }
 
+// What a rebuild for a new taskbar cannot read back is as after a fresh start.
+TEST_F(PersistenceTest, ARebuiltBandStartsAfreshWhenTheStoredValuesAreGone) {
+  StoreSettings(m_hkcu, 1, 1, 500);
+  Dock();
+  ASSERT_TRUE(m_band->m_bManuallyPositioned);
+  ASSERT_TRUE(m_band->m_bLocked);
+  ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey), ERROR_SUCCESS);
+
+  AnnounceNewTaskbar();
+  ASSERT_TRUE(IsWindow(Band()));
+  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_FALSE(m_band->m_bLocked);
+  EXPECT_EQ(BandRect().left, 1600);
+  MoveNotifyArea(1500);
+  Tick();
+  EXPECT_EQ(BandRect().left, 1400) << "the band follows the notification area again";
+}
+
 // Values the query cannot take whole count as missing.
 TEST_F(PersistenceTest, AValueLongerThanFourBytesCountsAsMissing) {
   const std::uint64_t qwLong = 1;
@@ -202,7 +220,7 @@ TEST_F(PersistenceTest, AValueLongerThanFourBytesCountsAsMissing) {
       m_hkcu.SetBytes(kSettingsKey, L"ManuallyPositioned", REG_QWORD, &qwLong, sizeof(qwLong)));
   m_band->m_bLocked = TRUE;
   MakeTaskbar();
-  CreateBand();
+  ASSERT_TRUE(CreateBand());
   EXPECT_TRUE(m_band->m_bLocked) << "an unreadable Locked keeps the value the band had";
   EXPECT_FALSE(m_band->m_bManuallyPositioned);
   EXPECT_EQ(DebugLines(L"LoadPosition:"), Lines{L"LoadPosition: Start\n"});

@@ -1,18 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <ostream>
 
+#include "TestRecords.h"
 #include "band/PlacementRules.h"
-
-// RECT lives in the global namespace, so its operators must too for gtest to find them.
-static bool operator==(const RECT& a, const RECT& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-static std::ostream& operator<<(std::ostream& os, const RECT& rc) {
-  return os << '(' << rc.left << ", " << rc.top << ", " << rc.right << ", " << rc.bottom << ')';
-}
 
 namespace {
 

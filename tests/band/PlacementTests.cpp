@@ -22,9 +22,9 @@ void SendMouseInput(DWORD dwFlags, POINT ptScreen) {
   ASSERT_EQ(SendInput(1, &input, sizeof(input)), 1u);
 }
 
-void ExpectEachDragMessageHandedOnOnce(const CDefaultProcessingSpy& spy) {
+void ExpectEachDragMessageHandedOnOnce(const CTestBand& band) {
   for (const UINT message : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}) {
-    EXPECT_EQ(spy.Count(message), 1) << "message " << message;
+    EXPECT_EQ(band.DefaultCount(message), 1) << "message " << message;
   }
 }
 
@@ -99,23 +99,38 @@ TEST_F(PlacementTest, AManuallyPlacedBandStaysWhenTheNotificationAreaMoves) {
   EXPECT_EQ(m_band->m_nTrayNotifyLeft, 1700);
 }
 
-TEST_F(PlacementTest, ASettingsChangePutsTheBandBackToItsDefaultPlace) {
-  Dock();
-  MoveWindow(Band(), 400, 9, 95, 30, TRUE);
-  SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1020, 1920, 60, SWP_NOZORDER | SWP_NOACTIVATE);
-  m_rcTaskbar = RECT{0, 1020, 1920, 1080};
-  SendMessageW(Band(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
-  EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 55}));
-  EXPECT_EQ(m_band->m_rcTaskbar, (RECT{0, 1020, 1920, 1080}));
-  EXPECT_EQ(m_band->m_renderer.m_nHeight, 50);
+// Windows tells only top-level windows of these changes, as a broadcast; the
+// docked band is a child of the taskbar and must still hear them.
+constexpr UINT kLayoutBroadcasts[] = {WM_SETTINGCHANGE, WM_DISPLAYCHANGE};
+
+void Broadcast(UINT message) noexcept {
+  const LPARAM lParam = message == WM_DISPLAYCHANGE ? MAKELPARAM(1920, 1080) : 0;
+  const WPARAM wParam = message == WM_DISPLAYCHANGE ? 32 : SPI_SETWORKAREA;
+  DWORD_PTR nResult = 0;
+  SendMessageTimeoutW(HWND_BROADCAST, message, wParam, lParam, SMTO_ABORTIFHUNG, 2000, &nResult);
 }
 
-TEST_F(PlacementTest, ASettingsChangeLeavesAManuallyPlacedBandAlone) {
+TEST_F(PlacementTest, ABroadcastSettingsOrDisplayChangePutsTheBandBackToItsDefaultPlace) {
+  Dock();
+  SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1020, 1920, 60, SWP_NOZORDER | SWP_NOACTIVATE);
+  m_rcTaskbar = RECT{0, 1020, 1920, 1080};
+  for (const UINT message : kLayoutBroadcasts) {
+    MoveWindow(Band(), 400, 9, 95, 30, TRUE);
+    Broadcast(message);
+    EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 55})) << message;
+    EXPECT_EQ(m_band->m_rcTaskbar, (RECT{0, 1020, 1920, 1080})) << message;
+    EXPECT_EQ(m_band->m_renderer.m_nHeight, 50) << message;
+  }
+}
+
+TEST_F(PlacementTest, ABroadcastSettingsOrDisplayChangeLeavesAManuallyPlacedBandAlone) {
   Dock();
   m_band->m_bManuallyPositioned = TRUE;
-  MoveWindow(Band(), 400, 5, 95, 38, TRUE);
-  SendMessageW(Band(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
-  EXPECT_EQ(BandRect().left, 400);
+  for (const UINT message : kLayoutBroadcasts) {
+    MoveWindow(Band(), 400, 5, 95, 38, TRUE);
+    Broadcast(message);
+    EXPECT_EQ(BandRect().left, 400) << message;
+  }
 }
 
 // The drag: the band starts at relative x 1600, 95 wide, grabbed at client x 10.
@@ -155,6 +170,21 @@ TEST_F(PlacementTest, DraggingStopsAtTheTaskbarsLeftEndAndAtTheNotificationArea)
     m_band->m_bDragging = FALSE;
     ReleaseCapture();
   }
+}
+
+BOOL WINAPI FailGetMonitorInfo(HMONITOR, LPMONITORINFO) { return FALSE; }
+
+TEST_F(PlacementTest, WhenTheMonitorCannotBeAskedADragFollowsTheCursorUnclamped) {
+  Dock();
+  const CCallPatch patch(L"user32.dll", "GetMonitorInfoW",
+                         reinterpret_cast<const void*>(&FailGetMonitorInfo));
+  ASSERT_TRUE(patch.IsActive());
+  PressAndDragTo(-5000);
+  EXPECT_EQ(BandRect().left, 1600 - 5010);
+  Mouse(WM_MOUSEMOVE, 5000, 20);
+  EXPECT_EQ(BandRect().left, 1580);
+  Mouse(WM_MOUSEMOVE, 310, 20);
+  EXPECT_EQ(BandRect().left, 1880) << "beyond the notification area";
 }
 
 TEST_F(PlacementTest, DraggingKeepsTheBandsSizeAndPutsItsTopAtTheDefaultTop) {
@@ -244,20 +274,20 @@ TEST_F(PlacementTest, APressMoveAndReleaseOfTheRealMouseDragsAndDropsTheBand) {
 TEST_F(PlacementTest, ALockedBandDoesNotDragButStillHandsTheMessagesOn) {
   Dock();
   m_band->m_bLocked = TRUE;
-  CDefaultProcessingSpy spy(Band());
+  m_band->SpyOnDefault();
   DragAndDropAt(-490);
   EXPECT_FALSE(m_band->m_bDragging);
   EXPECT_EQ(GetCapture(), nullptr);
   EXPECT_EQ(BandRect().left, 1600);
   EXPECT_FALSE(SettingsKeyExists());
-  ExpectEachDragMessageHandedOnOnce(spy);
+  ExpectEachDragMessageHandedOnOnce(*m_band);
 }
 
 TEST_F(PlacementTest, DraggingHandsEveryMouseMessageOnToTheDefaultProcessing) {
   Dock();
-  CDefaultProcessingSpy spy(Band());
+  m_band->SpyOnDefault();
   DragAndDropAt(-490);
-  ExpectEachDragMessageHandedOnOnce(spy);
+  ExpectEachDragMessageHandedOnOnce(*m_band);
 }
 
 TEST_F(PlacementTest, MovesWithoutAPressMoveNothing) {
@@ -297,12 +327,26 @@ TEST_F(PlacementTest, ADragCutShortByClosingTheBandDoesNotCarryOverToItsNextWind
   EXPECT_TRUE(TakeQuitMessage(nExitCode));
   EXPECT_EQ(DebugLines(L"SavePosition:").size(), 1u);
 
-  CreateBand();
+  ASSERT_TRUE(CreateBand());
   const RECT rcBefore = BandRect();
   Mouse(WM_MOUSEMOVE, -300, 20);
   EXPECT_EQ(BandRect(), rcBefore) << "a move without a press drags nothing";
   EXPECT_FALSE(m_band->m_bDragging);
   EXPECT_EQ(DebugLines(L"SavePosition:").size(), 1u);
+}
+
+// The capture goes with the window; that is no drop, on any way down: the
+// close saves once, as it always does, and a rebuild saves nothing.
+TEST_F(PlacementTest, ADragEndsWithoutADropWhenTheBandIsRebuiltOrClosed) {
+  Dock();
+  for (const UINT message : {g_uTaskbarCreatedMsg, static_cast<UINT>(WM_CLOSE)}) {
+    PressAndDragTo(-490);
+    m_band->m_bCaptureLostOnDestroy = true;
+    m_debug.Clear();
+    SendMessageW(Band(), message, 0, 0);
+    EXPECT_FALSE(m_band->m_bDragging) << message;
+    EXPECT_EQ(DebugLines(L"SavePosition:").size(), message == WM_CLOSE ? 1u : 0u) << message;
+  }
 }
 
 TEST_F(PlacementTest, LosingTheCaptureCloseToTheNotificationAreaSnapsBack) {

@@ -5,59 +5,65 @@
 
 #include <algorithm>
 
-#include "BandWindowTest.h"
+#include "BandFixture.h"
 
 namespace {
-
-SharedTrafficRecord MakeRecord(std::uint64_t nSequence) {
-  SharedTrafficRecord record{};
-  record.Sequence = nSequence;
-  record.RateDown = 1000 * static_cast<std::int64_t>(nSequence);
-  record.RateUp = 500;
-  record.MaxDown = 100000;
-  record.MaxUp = 100000;
-  record.ColorDown = 0x4E9AE6;
-  record.ColorUp = 0x7EE444;
-  record.ByteUnits = 1;
-  record.DownOnLower = 1;
-  return record;
-}
 
 bool HasUpdateRegion(HWND hWnd) { return GetUpdateRect(hWnd, nullptr, FALSE) != FALSE; }
 
 LONG_PTR ExStyle(HWND hWnd) { return GetWindowLongPtrW(hWnd, GWL_EXSTYLE); }
 
-// The band's only way out when it cannot run: one error box, then exit code 1.
-void ExpectErrorBoxAndExitOne(const CRecordingApp& app, const wchar_t* pszText) {
-  ASSERT_EQ(app.m_boxes.size(), 1u);
-  EXPECT_EQ(app.m_boxes[0].m_text, pszText);
-  EXPECT_EQ(app.m_boxes[0].m_nType, 0x10u);
-  int nCode = -1;
-  ASSERT_TRUE(TakeQuitMessage(nCode));
-  EXPECT_EQ(nCode, 1);
-}
-
-class BandTest : public CBandWindowTest {
- protected:
-  CDebugOutputCapture m_debug;
-};
+using BandTest = CBandTest;
 
 TEST_F(BandTest, TheTestTaskbarIsFoundAheadOfWinesOwn) {
-  EXPECT_EQ(FindWindowW(L"Shell_TrayWnd", nullptr), m_taskbar.Handle());
+  MakeTaskbar();
+  EXPECT_EQ(FindWindowW(L"Shell_TrayWnd", nullptr), m_taskbar->Handle());
+}
+
+TEST(TaskbarCreatedTest, IsRegisteredByTheProgramItself) {
+  EXPECT_NE(g_uTaskbarCreatedMsg, 0u);
+  EXPECT_EQ(g_uTaskbarCreatedMsg, RegisterWindowMessageW(L"TaskbarCreated"));
+}
+
+struct TimerCall {
+  HWND hWnd;
+  UINT_PTR nId;
+  UINT nPeriod;
+  TIMERPROC pfnCallback;
+};
+std::vector<TimerCall> g_timerCalls;
+const CCallPatch* g_pSetTimer = nullptr;
+
+UINT_PTR WINAPI RecordSetTimer(HWND hWnd, UINT_PTR nId, UINT nPeriod, TIMERPROC pfn) {
+  g_timerCalls.push_back({hWnd, nId, nPeriod, pfn});
+  return g_pSetTimer->Original<decltype(&::SetTimer)>()(hWnd, nId, nPeriod, pfn);
+}
+
+TEST_F(BandTest, PollsOnTimerOneEveryHundredMilliseconds) {
+  const CCallPatch patch(L"user32.dll", "SetTimer", reinterpret_cast<const void*>(&RecordSetTimer));
+  ASSERT_TRUE(patch.IsActive());
+  g_pSetTimer = &patch;
+  g_timerCalls.clear();
+  Dock();
+  ASSERT_EQ(g_timerCalls.size(), 1u);
+  EXPECT_EQ(g_timerCalls[0].hWnd, Band());
+  EXPECT_EQ(g_timerCalls[0].nId, 1u);
+  EXPECT_EQ(g_timerCalls[0].nPeriod, 100u);
+  EXPECT_EQ(g_timerCalls[0].pfnCallback, nullptr) << "each expiry arrives as WM_TIMER";
 }
 
 TEST_F(BandTest, DocksAsChildOfTheTaskbarWithItsTitleStylesAndSurface) {
-  ASSERT_TRUE(Dock());
-  HWND hBand = m_band.m_hWnd;
-  EXPECT_EQ(GetAncestor(hBand, GA_PARENT), m_taskbar.Handle());
-  EXPECT_EQ(m_band.m_hTaskbarWnd, m_taskbar.Handle());
+  Dock();
+  HWND hBand = Band();
+  EXPECT_EQ(GetAncestor(hBand, GA_PARENT), m_taskbar->Handle());
+  EXPECT_EQ(m_band->m_hTaskbarWnd, m_taskbar->Handle());
   wchar_t szTitle[32] = {};
   GetWindowTextW(hBand, szTitle, 32);
   EXPECT_STREQ(szTitle, L"Nimbrel");
   EXPECT_NE(ExStyle(hBand) & WS_EX_TOOLWINDOW, 0);
   EXPECT_NE(ExStyle(hBand) & WS_EX_NOREDIRECTIONBITMAP, 0);
-  EXPECT_TRUE(m_band.m_bRendererReady);
-  EXPECT_TRUE(m_band.m_renderer.m_bInitialized);
+  EXPECT_TRUE(m_band->m_bRendererReady);
+  EXPECT_TRUE(m_band->m_renderer.m_bInitialized);
   EXPECT_EQ(m_doubles.Log().m_hTargetWnd, hBand);
   EXPECT_GE(m_doubles.Log().m_nPresents, 1) << "the first frame is drawn during start-up";
   EXPECT_TRUE(m_app.m_boxes.empty());
@@ -67,91 +73,87 @@ TEST_F(BandTest, DocksAsChildOfTheTaskbarWithItsTitleStylesAndSurface) {
 }
 
 TEST_F(BandTest, TheTimerKeepsPollingOnItsOwn) {
-  ASSERT_TRUE(Dock());
+  Dock();
   CTestPublisher publisher;
   ASSERT_TRUE(publisher.IsOpen());
-  publisher.Publish(MakeRecord(5));
-  EXPECT_TRUE(PumpMessagesUntil([&] { return m_band.m_traffic.m_nLastSequence == 5; },
+  publisher.Publish(MakeTrafficRecord(5));
+  EXPECT_TRUE(PumpMessagesUntil([&] { return m_band->m_traffic.m_nLastSequence == 5; },
                                 std::chrono::milliseconds(2000)));
-  publisher.Publish(MakeRecord(6));
+  publisher.Publish(MakeTrafficRecord(6));
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(PumpMessagesUntil([&] { return m_band.m_traffic.m_nLastSequence == 6; },
+  EXPECT_TRUE(PumpMessagesUntil([&] { return m_band->m_traffic.m_nLastSequence == 6; },
                                 std::chrono::milliseconds(2000)));
   // 100 ms apart; the bound leaves room for a busy machine.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
 }
 
 TEST_F(BandTest, ATickTakesANewRecordAndInvalidatesTheBandInTheSameTick) {
-  ASSERT_TRUE(Dock());
+  Dock();
   CTestPublisher publisher;
-  publisher.Publish(MakeRecord(7));
-  ValidateRect(m_band.m_hWnd, nullptr);
-  Tick(m_band);
-  EXPECT_EQ(m_band.m_traffic.m_nLastSequence, 7u);
-  EXPECT_EQ(m_band.m_traffic.m_nRateLower, 7000);
-  EXPECT_TRUE(HasUpdateRegion(m_band.m_hWnd));
-  EXPECT_EQ(m_band.m_hMapping, nullptr);
-  EXPECT_EQ(m_band.m_pView, nullptr);
+  publisher.Publish(MakeTrafficRecord(7));
+  ValidateRect(Band(), nullptr);
+  Tick();
+  EXPECT_EQ(m_band->m_traffic.m_nLastSequence, 7u);
+  EXPECT_EQ(m_band->m_traffic.m_nRateLower, MakeTrafficRecord(7).RateDown);
+  EXPECT_TRUE(HasUpdateRegion(Band()));
+  EXPECT_FALSE(m_band->m_hMapping);
+  EXPECT_FALSE(m_band->m_pView);
 }
 
 TEST_F(BandTest, AnAbsentSectionCausesNoRepaint) {
-  ASSERT_TRUE(Dock());
-  ValidateRect(m_band.m_hWnd, nullptr);
+  Dock();
+  ValidateRect(Band(), nullptr);
   for (int i = 0; i < 5; ++i) {
-    Tick(m_band);
-    EXPECT_FALSE(HasUpdateRegion(m_band.m_hWnd));
+    Tick();
+    EXPECT_FALSE(HasUpdateRegion(Band()));
   }
-  EXPECT_FALSE(m_band.m_traffic.m_bHasData);
+  EXPECT_FALSE(m_band->m_traffic.m_bHasData);
 }
 
+// The z-order call puts the band on top without moving, sizing or activating
+// it: HWND_TOP with SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE (0x13).
 TEST_F(BandTest, AVisibleBandIsPutOnTopOfTheTaskbarsChildrenOnEveryTick) {
-  ASSERT_TRUE(Dock());
-  HWND hSibling = CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
-                                  m_taskbar.Handle(), nullptr, nullptr, nullptr);
+  Dock();
+  m_band->SpyOnDefault();
   for (int i = 0; i < 3; ++i) {
-    SetWindowPos(hSibling, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
-    ASSERT_NE(TopChild(m_taskbar.Handle()), m_band.m_hWnd);
-    Tick(m_band);
-    EXPECT_EQ(TopChild(m_taskbar.Handle()), m_band.m_hWnd) << "tick " << i;
+    RaiseSiblingAboveBand();
+    ASSERT_NE(TopChild(m_taskbar->Handle()), Band());
+    m_band->m_windowPosChanges.clear();
+    Tick();
+    EXPECT_EQ(TopChild(m_taskbar->Handle()), Band()) << "tick " << i;
+    ASSERT_EQ(m_band->m_windowPosChanges.size(), 1u) << "tick " << i;
+    EXPECT_EQ(m_band->m_windowPosChanges[0].hwndInsertAfter, HWND_TOP);
+    EXPECT_EQ(m_band->m_windowPosChanges[0].flags & 0xFFu, 0x13u);
   }
-  DestroyWindow(hSibling);
 }
 
 TEST_F(BandTest, AHiddenBandStillPollsButGetsNoZOrderCall) {
-  ASSERT_TRUE(Dock());
-  HWND hSibling = CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
-                                  m_taskbar.Handle(), nullptr, nullptr, nullptr);
-  ::ShowWindow(m_band.m_hWnd, SW_HIDE);
-  SetWindowPos(hSibling, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+  Dock();
+  ::ShowWindow(Band(), SW_HIDE);
+  const HWND hSibling = RaiseSiblingAboveBand();
   CTestPublisher publisher;
-  publisher.Publish(MakeRecord(11));
-  Tick(m_band);
-  EXPECT_EQ(TopChild(m_taskbar.Handle()), hSibling);
-  EXPECT_EQ(m_band.m_traffic.m_nLastSequence, 11u);
-  DestroyWindow(hSibling);
+  publisher.Publish(MakeTrafficRecord(11));
+  Tick();
+  EXPECT_EQ(TopChild(m_taskbar->Handle()), hSibling);
+  EXPECT_EQ(m_band->m_traffic.m_nLastSequence, 11u);
 }
 
 TEST_F(BandTest, EveryTimerMessageEndsInTheDefaultProcessing) {
-  ASSERT_TRUE(Dock());
-  m_band.SpyOnDefault();
-  Tick(m_band);
-  Tick(m_band, 2);
-  EXPECT_EQ(std::count(m_band.m_defaultMessages.begin(), m_band.m_defaultMessages.end(),
-                       static_cast<UINT>(WM_TIMER)),
-            2);
+  Dock();
+  m_band->SpyOnDefault();
+  Tick();
+  Tick(2);
+  EXPECT_EQ(m_band->DefaultCount(WM_TIMER), 2);
 }
 
 TEST_F(BandTest, ATimerOfAnotherIdNeitherPollsNorRaisesTheBand) {
-  ASSERT_TRUE(Dock());
-  HWND hSibling = CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
-                                  m_taskbar.Handle(), nullptr, nullptr, nullptr);
-  SetWindowPos(hSibling, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+  Dock();
+  const HWND hSibling = RaiseSiblingAboveBand();
   CTestPublisher publisher;
-  publisher.Publish(MakeRecord(21));
-  Tick(m_band, 2);
-  EXPECT_EQ(m_band.m_traffic.m_nLastSequence, 0u);
-  EXPECT_EQ(TopChild(m_taskbar.Handle()), hSibling);
-  DestroyWindow(hSibling);
+  publisher.Publish(MakeTrafficRecord(21));
+  Tick(2);
+  EXPECT_EQ(m_band->m_traffic.m_nLastSequence, 0u);
+  EXPECT_EQ(TopChild(m_taskbar->Handle()), hSibling);
 }
 
 struct HitTestCase {
@@ -165,85 +167,78 @@ constexpr HitTestCase kHitTestCases[] = {
 };
 
 TEST_F(BandTest, ATransparentDefaultHitTestBecomesClientAndOthersPassUnchanged) {
-  ASSERT_TRUE(Dock());
-  m_band.SpyOnDefault();
-  m_band.m_bReplaceDefaultHitTest = true;
+  Dock();
+  m_band->SpyOnDefault();
+  m_band->m_bReplaceDefaultHitTest = true;
   for (const HitTestCase& c : kHitTestCases) {
-    m_band.m_nDefaultHitTest = c.m_nDefault;
-    EXPECT_EQ(SendMessageW(m_band.m_hWnd, WM_NCHITTEST, 0, MAKELPARAM(10, 10)), c.m_nExpected)
+    m_band->m_nDefaultHitTest = c.m_nDefault;
+    EXPECT_EQ(SendMessageW(Band(), WM_NCHITTEST, 0, MAKELPARAM(10, 10)), c.m_nExpected)
         << "default " << c.m_nDefault;
   }
 }
 
 TEST_F(BandTest, ErasingTheBackgroundDoesNothingAndReportsDone) {
-  ASSERT_TRUE(Dock());
-  m_band.SpyOnDefault();
-  HDC hDC = GetDC(m_band.m_hWnd);
-  EXPECT_EQ(SendMessageW(m_band.m_hWnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hDC), 0), TRUE);
-  ReleaseDC(m_band.m_hWnd, hDC);
-  EXPECT_TRUE(m_band.m_defaultMessages.empty());
+  Dock();
+  m_band->SpyOnDefault();
+  HDC hDC = GetDC(Band());
+  EXPECT_EQ(SendMessageW(Band(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(hDC), 0), TRUE);
+  ReleaseDC(Band(), hDC);
+  EXPECT_TRUE(m_band->m_defaultMessages.empty());
 }
 
 TEST_F(BandTest, PaintingPresentsAFrameAndValidatesTheWholeWindow) {
-  ASSERT_TRUE(Dock());
-  m_band.SpyOnDefault();
+  Dock();
+  m_band->SpyOnDefault();
   const int nPresentsBefore = m_doubles.Log().m_nPresents;
-  InvalidateRect(m_band.m_hWnd, nullptr, FALSE);
-  UpdateWindow(m_band.m_hWnd);
+  InvalidateRect(Band(), nullptr, FALSE);
+  UpdateWindow(Band());
   EXPECT_EQ(m_doubles.Log().m_nPresents, nPresentsBefore + 1);
-  EXPECT_FALSE(HasUpdateRegion(m_band.m_hWnd));
-  EXPECT_EQ(std::count(m_band.m_defaultMessages.begin(), m_band.m_defaultMessages.end(),
-                       static_cast<UINT>(WM_PAINT)),
-            0);
+  EXPECT_FALSE(HasUpdateRegion(Band()));
+  EXPECT_EQ(m_band->DefaultCount(WM_PAINT), 0);
 }
 
 TEST_F(BandTest, ASettingsChangeGetsTheDefaultProcessing) {
-  ASSERT_TRUE(Dock());
-  m_band.SpyOnDefault();
-  SendMessageW(m_band.m_hWnd, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
-  EXPECT_NE(std::find(m_band.m_defaultMessages.begin(), m_band.m_defaultMessages.end(),
-                      static_cast<UINT>(WM_SETTINGCHANGE)),
-            m_band.m_defaultMessages.end());
+  Dock();
+  m_band->SpyOnDefault();
+  SendMessageW(Band(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+  EXPECT_EQ(m_band->DefaultCount(WM_SETTINGCHANGE), 1);
 }
 
 TEST_F(BandTest, CloseReleasesTheSurfaceDestroysTheWindowAndEndsTheLoopWithZero) {
-  ASSERT_TRUE(Dock());
-  HWND hBand = m_band.m_hWnd;
+  Dock();
+  HWND hBand = Band();
   SendMessageW(hBand, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(hBand));
-  EXPECT_EQ(m_band.m_hWnd, nullptr);
-  EXPECT_FALSE(m_band.m_renderer.m_bInitialized);
-  EXPECT_EQ(m_band.m_renderer.m_pD3DDevice, nullptr);
+  EXPECT_EQ(Band(), nullptr);
+  EXPECT_FALSE(m_band->m_renderer.m_bInitialized);
+  EXPECT_EQ(m_band->m_renderer.m_pD3DDevice, nullptr);
   EXPECT_EQ(m_doubles.Log().LiveObjects(), 0);
-  EXPECT_TRUE(m_band.m_bRendererReady) << "the flag is never cleared by a close";
-  EXPECT_EQ(m_band.m_hWatchWnd, nullptr);
+  EXPECT_TRUE(m_band->m_bRendererReady) << "the flag is never cleared by a close";
+  EXPECT_EQ(m_band->m_wndWatch.m_hWnd, nullptr);
   int nCode = -1;
   ASSERT_TRUE(TakeQuitMessage(nCode));
   EXPECT_EQ(nCode, 0);
 }
 
 TEST_F(BandTest, CloseSavesThePositionBeforeAnythingIsReleased) {
-  ASSERT_TRUE(Dock());
+  Dock();
   m_debug.Clear();
-  SendMessageW(m_band.m_hWnd, WM_CLOSE, 0, 0);
+  SendMessageW(Band(), WM_CLOSE, 0, 0);
   ASSERT_FALSE(m_debug.Lines().empty());
   EXPECT_EQ(m_debug.Lines().front().rfind(L"SavePosition:", 0), 0u) << "a save line first";
 }
 
 // Runs only in the child that RunTestsWithoutTaskbar starts.
-TEST(BandWithoutTaskbarTest, ShowsItsBoxAndEndsTheProcessWithOne) {
+using BandWithoutTaskbarTest = CBandTest;
+TEST_F(BandWithoutTaskbarTest, ShowsItsBoxAndEndsTheProcessWithOne) {
   if (!IsRunningWithoutTaskbar()) {
     GTEST_SKIP() << "runs in a window station without taskbar only";
   }
   ASSERT_EQ(FindWindowW(L"Shell_TrayWnd", nullptr), nullptr);
-  CRecordingApp app;
-  CRendererDoubles doubles;
-  CTestBand band;
-  band.m_renderer.UsePlatform(&doubles.Platform());
-  EXPECT_FALSE(band.Create(IDD_BAND, GetDesktopWindow()));
-  EXPECT_EQ(band.m_hWnd, nullptr);
-  EXPECT_EQ(doubles.Log().m_nCalls, 0) << "no surface without a taskbar";
-  ExpectErrorBoxAndExitOne(app, L"Taskbar not found!");
+  EXPECT_FALSE(CreateBand());
+  EXPECT_EQ(Band(), nullptr);
+  EXPECT_EQ(m_doubles.Log().m_nCalls, 0) << "no surface without a taskbar";
+  ExpectErrorBoxAndExitOne(L"Taskbar not found!");
 }
 
 TEST_F(BandTest, WithoutAnyTaskbarTheBandShowsItsBoxAndEndsTheProcessWithOne) {
@@ -251,30 +246,32 @@ TEST_F(BandTest, WithoutAnyTaskbarTheBandShowsItsBoxAndEndsTheProcessWithOne) {
 }
 
 TEST_F(BandTest, WhenDockingFailsTheBandShowsItsBoxAndEndsTheProcessWithOne) {
-  m_band.m_hDestroyWhenDocking = m_taskbar.Handle();
-  EXPECT_FALSE(Dock());
-  EXPECT_EQ(m_band.m_hWnd, nullptr);
-  EXPECT_FALSE(m_band.m_bRendererReady);
-  ExpectErrorBoxAndExitOne(m_app, L"Failed to set parent to taskbar!");
+  MakeTaskbar();
+  m_band->m_hDestroyWhenDocking = m_taskbar->Handle();
+  EXPECT_FALSE(CreateBand());
+  EXPECT_EQ(Band(), nullptr);
+  EXPECT_FALSE(m_band->m_bRendererReady);
+  ExpectErrorBoxAndExitOne(L"Failed to set parent to taskbar!");
 }
 
 TEST_F(BandTest, WhenTheSurfaceFailsTheBandShowsItsBoxAndEndsTheProcessWithOne) {
+  MakeTaskbar();
   m_doubles.Fail().m_hrCreateCompositionDevice = E_NOTIMPL;
-  EXPECT_FALSE(Dock());
-  EXPECT_EQ(m_band.m_hWnd, nullptr);
-  EXPECT_FALSE(m_band.m_bRendererReady);
+  EXPECT_FALSE(CreateBand());
+  EXPECT_EQ(Band(), nullptr);
+  EXPECT_FALSE(m_band->m_bRendererReady);
   EXPECT_EQ(m_doubles.Log().m_nPresents, 0);
-  EXPECT_EQ(GetWindow(m_taskbar.Handle(), GW_CHILD), m_taskbar.NotifyArea())
+  EXPECT_EQ(GetWindow(m_taskbar->Handle(), GW_CHILD), m_taskbar->NotifyArea())
       << "no band window is left inside the taskbar";
-  ExpectErrorBoxAndExitOne(m_app, L"DirectComposition initialization failed!");
+  ExpectErrorBoxAndExitOne(L"DirectComposition initialization failed!");
 }
 
 // Explorer restarting: the old taskbar goes (taking the docked band's window
 // with it), a new one comes and announces itself with "TaskbarCreated".
 TEST_F(BandTest, AfterATaskbarRestartTheBandDocksIntoTheNewTaskbarAndKeepsRunning) {
-  ASSERT_TRUE(Dock());
-  HWND hOldBand = m_band.m_hWnd;
-  m_taskbar.Destroy();
+  Dock();
+  HWND hOldBand = Band();
+  m_taskbar->Destroy();
   EXPECT_FALSE(IsWindow(hOldBand));
   EXPECT_EQ(m_doubles.Log().LiveObjects(), 0) << "the surface of the dead window is released";
   int nCode = -1;
@@ -285,53 +282,53 @@ TEST_F(BandTest, AfterATaskbarRestartTheBandDocksIntoTheNewTaskbarAndKeepsRunnin
   DWORD_PTR nResult = 0;
   SendMessageTimeoutW(HWND_BROADCAST, g_uTaskbarCreatedMsg, 0, 0, SMTO_NORMAL, 2000, &nResult);
 
-  ASSERT_NE(m_band.m_hWnd, nullptr);
-  EXPECT_EQ(GetAncestor(m_band.m_hWnd, GA_PARENT), newTaskbar.Handle());
-  EXPECT_TRUE(IsWindowVisible(m_band.m_hWnd));
-  EXPECT_TRUE(m_band.m_bRendererReady);
-  EXPECT_EQ(m_band.m_renderer.m_hWndHost, m_band.m_hWnd);
-  EXPECT_EQ(m_doubles.Log().m_hTargetWnd, m_band.m_hWnd);
+  ASSERT_NE(Band(), nullptr);
+  EXPECT_EQ(GetAncestor(Band(), GA_PARENT), newTaskbar.Handle());
+  EXPECT_TRUE(IsWindowVisible(Band()));
+  EXPECT_TRUE(m_band->m_bRendererReady);
+  EXPECT_EQ(m_band->m_renderer.m_hWndHost, Band());
+  EXPECT_EQ(m_doubles.Log().m_hTargetWnd, Band());
   EXPECT_GT(m_doubles.Log().m_nPresents, nPresentsBefore) << "drawing again";
 
   CTestPublisher publisher;
-  publisher.Publish(MakeRecord(31));
-  EXPECT_TRUE(PumpMessagesUntil([&] { return m_band.m_traffic.m_nLastSequence == 31; },
+  publisher.Publish(MakeTrafficRecord(31));
+  EXPECT_TRUE(PumpMessagesUntil([&] { return m_band->m_traffic.m_nLastSequence == 31; },
                                 std::chrono::milliseconds(2000)))
       << "polling again";
   EXPECT_FALSE(TakeQuitMessage(nCode));
 }
 
 TEST_F(BandTest, TaskbarCreatedReachingTheBandItselfRebuildsItWithoutEndingTheLoop) {
-  ASSERT_TRUE(Dock());
-  HWND hOldBand = m_band.m_hWnd;
+  Dock();
+  HWND hOldBand = Band();
   SendMessageW(hOldBand, g_uTaskbarCreatedMsg, 0, 0);
   EXPECT_FALSE(IsWindow(hOldBand));
-  ASSERT_NE(m_band.m_hWnd, nullptr);
-  EXPECT_EQ(GetAncestor(m_band.m_hWnd, GA_PARENT), m_taskbar.Handle());
-  EXPECT_EQ(m_band.m_renderer.m_hWndHost, m_band.m_hWnd);
+  ASSERT_NE(Band(), nullptr);
+  EXPECT_EQ(GetAncestor(Band(), GA_PARENT), m_taskbar->Handle());
+  EXPECT_EQ(m_band->m_renderer.m_hWndHost, Band());
   EXPECT_EQ(m_doubles.Log().m_nTargets, 2);
   int nCode = -1;
   EXPECT_FALSE(TakeQuitMessage(nCode));
 }
 
 TEST_F(BandTest, AFailedRebuildShowsItsBoxAndEndsTheProcessWithOne) {
-  ASSERT_TRUE(Dock());
+  Dock();
   m_doubles.Fail().m_hrCreateCompositionDevice = E_NOTIMPL;
-  SendMessageW(m_band.m_hWatchWnd, g_uTaskbarCreatedMsg, 0, 0);
-  EXPECT_EQ(m_band.m_hWnd, nullptr);
-  ExpectErrorBoxAndExitOne(m_app, L"DirectComposition initialization failed!");
+  AnnounceNewTaskbar();
+  EXPECT_EQ(Band(), nullptr);
+  ExpectErrorBoxAndExitOne(L"DirectComposition initialization failed!");
 }
 
 // The new notification area may come after "TaskbarCreated", at the very place
 // the old one had; the band must still find its way there.
 TEST_F(BandTest, AfterARestartANotificationAreaThatComesLaterAtItsOldPlaceIsFollowed) {
-  ASSERT_TRUE(Dock());
-  ASSERT_EQ(m_band.m_nTrayNotifyLeft, 1700);
-  m_taskbar.Destroy();
+  Dock();
+  ASSERT_EQ(m_band->m_nTrayNotifyLeft, 1700);
+  m_taskbar->Destroy();
   CTestTaskbar newTaskbar(RECT{0, 1032, 1920, 1080}, 1700, false);
-  SendMessageW(m_band.m_hWatchWnd, g_uTaskbarCreatedMsg, 0, 0);
-  ASSERT_NE(m_band.m_hWnd, nullptr);
-  EXPECT_EQ(m_band.m_rcDefault.left, 1920 - 200 - 100) << "no notification area yet";
+  AnnounceNewTaskbar();
+  ASSERT_NE(Band(), nullptr);
+  EXPECT_EQ(m_band->m_rcDefault.left, 1920 - 200 - 100) << "no notification area yet";
 
   POINT ptNotify{1700, 1032};
   ScreenToClient(newTaskbar.Handle(), &ptNotify);
@@ -339,23 +336,23 @@ TEST_F(BandTest, AfterARestartANotificationAreaThatComesLaterAtItsOldPlaceIsFoll
       CreateWindowExW(0, L"TrayNotifyWnd", nullptr, WS_CHILD | WS_VISIBLE, ptNotify.x, ptNotify.y,
                       220, 48, newTaskbar.Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(hNotify, nullptr);
-  SendMessageW(m_band.m_hWnd, WM_TIMER, 1, 0);
-  EXPECT_EQ(m_band.m_rcDefault.left, 1700 - 100);
+  SendMessageW(Band(), WM_TIMER, 1, 0);
+  EXPECT_EQ(m_band->m_rcDefault.left, 1700 - 100);
 }
 
 // A drag cut short by the taskbar going away is no drop: nothing is saved
 // against a taskbar that no longer exists.
 TEST_F(BandTest, ATaskbarThatDiesMidDragSavesNoPosition) {
-  ASSERT_TRUE(Dock());
+  Dock();
   m_debug.Clear();
-  SendMessageW(m_band.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
-  ASSERT_TRUE(m_band.m_bDragging);
-  m_taskbar.Destroy();
+  SendMessageW(Band(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+  ASSERT_TRUE(m_band->m_bDragging);
+  m_taskbar->Destroy();
   for (const std::wstring& line : m_debug.Lines()) {
     EXPECT_NE(line.rfind(L"SavePosition:", 0), 0u)
         << "saved: " << std::string(line.begin(), line.end());
   }
-  EXPECT_FALSE(m_band.m_bDragging);
+  EXPECT_FALSE(m_band->m_bDragging);
 }
 
 }  // namespace

@@ -4,22 +4,13 @@
 
 #include <string>
 
+#include "TestRecords.h"
 #include "TestSupport.h"
 #include "band/TrafficSection.h"
 
 namespace {
 
-constexpr SharedTrafficRecord kRecord = {
-    /*Sequence*/ 11,
-    /*RateDown*/ 123456,
-    /*RateUp*/ 7890,
-    /*MaxDown*/ 1000000,
-    /*MaxUp*/ 100000,
-    /*ColorDown*/ 0x4E9AE6,
-    /*ColorUp*/ 0x7EE444,
-    /*ByteUnits*/ 1,
-    /*DownOnLower*/ 1,
-};
+constexpr SharedTrafficRecord kRecord = MakeTrafficRecord(11);
 
 std::wstring PrivateSectionName() {
   static int s_nCount = 0;
@@ -70,8 +61,8 @@ class CFileSection {
 
 // The band's poll members.
 struct PollMembers {
-  HANDLE m_hMapping = nullptr;
-  const SharedTrafficRecord* m_pView = nullptr;
+  CUniqueHandle m_hMapping;
+  CTrafficView m_pView;
   TrafficState m_state;
 };
 
@@ -80,8 +71,8 @@ class TrafficSectionTest : public ::testing::Test {
   [[nodiscard]] bool Poll() {
     const bool bRepaint = PollTrafficSection(m_members.m_hMapping, m_members.m_pView,
                                              m_members.m_state, m_name.c_str());
-    EXPECT_EQ(m_members.m_hMapping, nullptr);
-    EXPECT_EQ(m_members.m_pView, nullptr);
+    EXPECT_FALSE(m_members.m_hMapping);
+    EXPECT_FALSE(m_members.m_pView);
     return bRepaint;
   }
 
@@ -108,8 +99,8 @@ TEST_F(TrafficSectionTest, PublishedRecordIsTakenOnceAndThenOnEveryNewSequence) 
   EXPECT_TRUE(Poll());
   EXPECT_EQ(State().m_bHasData, 1);
   EXPECT_EQ(State().m_nLastSequence, 11u);
-  EXPECT_EQ(State().m_nRateLower, 123456);
-  EXPECT_EQ(State().m_nRateUpper, 7890);
+  EXPECT_EQ(State().m_nRateLower, kRecord.RateDown);
+  EXPECT_EQ(State().m_nRateUpper, kRecord.RateUp);
   EXPECT_EQ(State().m_crLower, 0xE69A4Eu);
 
   EXPECT_FALSE(Poll());
@@ -199,6 +190,22 @@ TEST_F(TrafficSectionTest, SmallPagefileSectionIsReadOnlyAsFarAsThePlatformMapsI
   EXPECT_EQ(State().m_bArrowsFlipped, 1);
 }
 
+// Another process of the same user can take the name with pages it reserved
+// but never committed: mapping succeeds and the first read would fault.
+TEST_F(TrafficSectionTest, ASectionWithoutCommittedPagesCountsAsNoSection) {
+  {
+    CTestPublisher publisher(m_name.c_str());
+    publisher.Publish(kRecord);
+    ASSERT_TRUE(Poll());
+  }
+  const CUniqueHandle reserved(CreateFileMappingW(
+      INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0, 65536, m_name.c_str()));
+  ASSERT_TRUE(reserved);
+  EXPECT_TRUE(Poll()) << "back to no data, once";
+  EXPECT_EQ(State().m_bHasData, 0);
+  EXPECT_FALSE(Poll());
+}
+
 struct TornContext {
   CTestPublisher* pPublisher;
   PollMembers* pMembers;
@@ -209,8 +216,7 @@ struct TornContext {
 void RewriteSequence(void* pContext) noexcept {
   auto* pTorn = static_cast<TornContext*>(pContext);
   ++pTorn->nCalls;
-  pTorn->bHeldDuringCopy =
-      pTorn->pMembers->m_hMapping != nullptr && pTorn->pMembers->m_pView != nullptr;
+  pTorn->bHeldDuringCopy = pTorn->pMembers->m_hMapping && pTorn->pMembers->m_pView;
   pTorn->pPublisher->SetSequence(12);
 }
 
@@ -226,8 +232,8 @@ TEST_F(TrafficSectionTest, RecordRewrittenWhileCopiedIsTakenOnTheNextTick) {
   EXPECT_FALSE(bRepaint);
   EXPECT_EQ(torn.nCalls, 1);
   EXPECT_TRUE(torn.bHeldDuringCopy);
-  EXPECT_EQ(m_members.m_hMapping, nullptr);
-  EXPECT_EQ(m_members.m_pView, nullptr);
+  EXPECT_FALSE(m_members.m_hMapping);
+  EXPECT_FALSE(m_members.m_pView);
   EXPECT_EQ(State().m_bHasData, 0);
   EXPECT_EQ(State().m_nLastSequence, 0u);
 

@@ -3,21 +3,12 @@
 #include <cstdint>
 #include <utility>
 
+#include "TestRecords.h"
 #include "feed/TrafficDecode.h"
 
 namespace {
 
-constexpr SharedTrafficRecord kRecord = {
-    /*Sequence*/ 5,
-    /*RateDown*/ 1000,
-    /*RateUp*/ 200,
-    /*MaxDown*/ 50000,
-    /*MaxUp*/ 6000,
-    /*ColorDown*/ 0x4E9AE6,  // red 78, green 154, blue 230
-    /*ColorUp*/ 0x7EE444,    // red 126, green 228, blue 68
-    /*ByteUnits*/ 1,
-    /*DownOnLower*/ 1,
-};
+constexpr SharedTrafficRecord kRecord = MakeTrafficRecord(5);
 
 SharedTrafficRecord WithSequence(std::uint64_t nSequence) {
   SharedTrafficRecord r = kRecord;
@@ -62,10 +53,10 @@ TEST(DecodeTrafficRecord, TakesANewRecordWithDownOnTheLowerLine) {
   EXPECT_TRUE(DecodeTrafficRecord(&kRecord, s));
   EXPECT_EQ(s.m_nLastSequence, 5u);
   EXPECT_EQ(s.m_bHasData, 1);
-  EXPECT_EQ(s.m_nRateLower, 1000);
-  EXPECT_EQ(s.m_nRateUpper, 200);
-  EXPECT_EQ(s.m_nMaxLower, 50000);
-  EXPECT_EQ(s.m_nMaxUpper, 6000);
+  EXPECT_EQ(s.m_nRateLower, 123456);
+  EXPECT_EQ(s.m_nRateUpper, 7890);
+  EXPECT_EQ(s.m_nMaxLower, 1000000);
+  EXPECT_EQ(s.m_nMaxUpper, 100000);
   EXPECT_EQ(s.m_crLower, 0xE69A4Eu);
   EXPECT_EQ(s.m_crUpper, 0x44E47Eu);
   EXPECT_EQ(s.m_bBitsMode, 0);
@@ -76,10 +67,10 @@ TEST(DecodeTrafficRecord, DownOnLowerZeroPutsDownOnTheUpperLineAndFlipsArrows) {
   SharedTrafficRecord r = kRecord;
   r.DownOnLower = 0;
   const TrafficState s = Taken(r);
-  EXPECT_EQ(s.m_nRateUpper, 1000);
-  EXPECT_EQ(s.m_nRateLower, 200);
-  EXPECT_EQ(s.m_nMaxUpper, 50000);
-  EXPECT_EQ(s.m_nMaxLower, 6000);
+  EXPECT_EQ(s.m_nRateUpper, 123456);
+  EXPECT_EQ(s.m_nRateLower, 7890);
+  EXPECT_EQ(s.m_nMaxUpper, 1000000);
+  EXPECT_EQ(s.m_nMaxLower, 100000);
   EXPECT_EQ(s.m_crUpper, 0xE69A4Eu);
   EXPECT_EQ(s.m_crLower, 0x44E47Eu);
   EXPECT_EQ(s.m_bArrowsFlipped, 1);

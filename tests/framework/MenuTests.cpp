@@ -13,9 +13,9 @@ TEST(MenuTest, APopupMenuHoldsItsItemsInOrder) {
   EXPECT_TRUE(menu.AppendMenu(MF_STRING, 1, L"First"));
   EXPECT_TRUE(menu.AppendMenu(MF_SEPARATOR));
   EXPECT_TRUE(menu.AppendMenu(MF_STRING | MF_CHECKED, 2, L"Second"));
-  EXPECT_EQ(GetMenuItemCount(menu.m_hMenu), 3);
-  EXPECT_EQ(GetMenuItemID(menu.m_hMenu, 2), 2u);
-  EXPECT_EQ(GetMenuState(menu.m_hMenu, 2, MF_BYPOSITION) & MF_CHECKED,
+  EXPECT_EQ(GetMenuItemCount(menu.GetSafeHmenu()), 3);
+  EXPECT_EQ(GetMenuItemID(menu.GetSafeHmenu(), 2), 2u);
+  EXPECT_EQ(GetMenuState(menu.GetSafeHmenu(), 2, MF_BYPOSITION) & MF_CHECKED,
             static_cast<UINT>(MF_CHECKED));
 }
 
@@ -24,7 +24,7 @@ TEST(MenuTest, TheMenuIsDestroyedWithItsObject) {
   {
     CMenu menu;
     ASSERT_TRUE(menu.CreatePopupMenu());
-    hMenu = menu.m_hMenu;
+    hMenu = menu.GetSafeHmenu();
     EXPECT_TRUE(IsMenu(hMenu));
   }
   EXPECT_FALSE(IsMenu(hMenu));
@@ -36,7 +36,7 @@ TEST(MenuTest, ADetachedMenuOutlivesItsObject) {
     CMenu menu;
     ASSERT_TRUE(menu.CreatePopupMenu());
     hMenu = menu.Detach();
-    EXPECT_EQ(menu.m_hMenu, nullptr);
+    EXPECT_EQ(menu.GetSafeHmenu(), nullptr);
   }
   EXPECT_TRUE(IsMenu(hMenu));
   DestroyMenu(hMenu);
@@ -45,10 +45,10 @@ TEST(MenuTest, ADetachedMenuOutlivesItsObject) {
 TEST(MenuTest, AttachingAnotherMenuDestroysTheFirst) {
   CMenu menu;
   ASSERT_TRUE(menu.CreatePopupMenu());
-  HMENU hFirst = menu.m_hMenu;
+  HMENU hFirst = menu.GetSafeHmenu();
   EXPECT_TRUE(menu.Attach(CreatePopupMenu()));
   EXPECT_FALSE(IsMenu(hFirst));
-  EXPECT_TRUE(IsMenu(menu.m_hMenu));
+  EXPECT_TRUE(IsMenu(menu.GetSafeHmenu()));
 }
 
 VOID CALLBACK DismissMenu(HWND, UINT, UINT_PTR, DWORD) { EndMenu(); }

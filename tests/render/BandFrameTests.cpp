@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "RendererDoubles.h"
+#include "TestSupport.h"
 #include "feed/FormatRate.h"
 #include "render/BandFrame.h"
 #include "render/BandLayout.h"
@@ -434,6 +435,63 @@ TEST(BandFrame, ReleasesEveryObjectItMade) {
   EXPECT_EQ(count(f.renderer.m_pD2DFactory), nFactory);
   EXPECT_EQ(count(f.renderer.m_pD2DContext), nContext);
   EXPECT_EQ(count(f.renderer.m_pD3DDevice), nDevice);
+}
+
+namespace {
+
+// IDWriteFactory::CreateTextFormat, made to fail or watched: method 15, after
+// IUnknown's three and the factory's twelve before it.
+constexpr std::size_t kCreateTextFormatMethod = 15;
+const CCallPatch* g_pCreateTextFormat = nullptr;
+bool g_bFailTextFormat = false;
+IDWriteTextFormat* g_pLastTextFormat = nullptr;  // one reference of our own
+
+HRESULT STDMETHODCALLTYPE WatchCreateTextFormat(IDWriteFactory* pFactory, const WCHAR* pszFamily,
+                                                IDWriteFontCollection* pCollection,
+                                                DWRITE_FONT_WEIGHT weight, DWRITE_FONT_STYLE style,
+                                                DWRITE_FONT_STRETCH stretch, FLOAT fSize,
+                                                const WCHAR* pszLocale,
+                                                IDWriteTextFormat** ppFormat) {
+  *ppFormat = nullptr;
+  if (g_bFailTextFormat) {
+    return E_OUTOFMEMORY;
+  }
+  using Fn = HRESULT(STDMETHODCALLTYPE*)(IDWriteFactory*, const WCHAR*, IDWriteFontCollection*,
+                                         DWRITE_FONT_WEIGHT, DWRITE_FONT_STYLE, DWRITE_FONT_STRETCH,
+                                         FLOAT, const WCHAR*, IDWriteTextFormat**);
+  const HRESULT hr = g_pCreateTextFormat->Original<Fn>()(
+      pFactory, pszFamily, pCollection, weight, style, stretch, fSize, pszLocale, ppFormat);
+  if (*ppFormat != nullptr) {
+    EmptySlot(g_pLastTextFormat);
+    g_pLastTextFormat = *ppFormat;
+    g_pLastTextFormat->AddRef();
+  }
+  return hr;
+}
+
+}  // namespace
+
+// A frame whose text format cannot be made still ends (no BeginDraw is left
+// open), formats nothing, and the format of a whole frame is not kept.
+TEST(BandFrame, WithoutATextFormatTheFrameIsStillEndedAndNoFormatOutlivesItsFrame) {
+  Frame f;
+  const CCallPatch patch(f.renderer.m_pDWriteFactory, kCreateTextFormatMethod,
+                         reinterpret_cast<const void*>(&WatchCreateTextFormat));
+  g_pCreateTextFormat = &patch;
+  g_bFailTextFormat = true;
+  DrawBandFrame(f.renderer, f.window.Handle(), State(1, 4, 1, 4), f.szUpper, f.szLower);
+  EXPECT_EQ(f.doubles.Log().m_nPresents, 1);
+  EXPECT_EQ(std::wstring(f.szUpper), L"untouched");
+  EXPECT_EQ(g_pLastTextFormat, nullptr);
+
+  g_bFailTextFormat = false;
+  f.Draw(State(4, 4, 4, 4));
+  EXPECT_EQ(f.doubles.Log().m_nPresents, 2);
+  EXPECT_EQ(RunOfColor(f.image, 16, FromColorRef(kUpper)), 75) << "a whole frame drawn again";
+  ASSERT_NE(g_pLastTextFormat, nullptr);
+  g_pLastTextFormat->AddRef();
+  EXPECT_EQ(g_pLastTextFormat->Release(), 1u) << "held by nobody but this test";
+  EmptySlot(g_pLastTextFormat);
 }
 
 // Each guard in turn: the member is taken away for one call and put back.

@@ -100,6 +100,13 @@ INSTANTIATE_TEST_SUITE_P(
                     BarCase{"NarrowClientFullBarEndsAtTrackEnd", 15, 2, 2, TRUE, 13}),
     [](const testing::TestParamInfo<BarCase>& info) { return std::string(info.param.name); });
 
+// As floats, 16777217 and 16777219 are 16777216 and 16777220: the bar ends at
+// 92.999985, one float short of where a division in double would put it.
+TEST(BandLayout, TheBarFractionIsTakenInSinglePrecision) {
+  const BandLayout layout = ComputeBandLayout(Client(95, 38), State(16777217, 16777219, 0, 10));
+  EXPECT_EQ(layout.m_upperBar.right, 92.99998474121094f);
+}
+
 TEST(BandLayout, OddHeightGivesFractionalPositions) {
   const BandLayout layout = ComputeBandLayout(Client(95, 37), State(1, 2, 1, 2));
   ExpectRect(layout.m_upperText, {18, 0, 95, 16.5f});

@@ -235,8 +235,8 @@ int RunLive(CPreviewSurface& surface, int nSeconds, const std::wstring& director
   wchar_t szUpper[kRateTextChars] = {};
   wchar_t szLower[kRateTextChars] = {};
   TrafficState state;
-  HANDLE hMapping = nullptr;
-  const SharedTrafficRecord* pView = nullptr;
+  CUniqueHandle hMapping;
+  CTrafficView view;
   int nTaken = 0;
 
   const auto draw = [&](double seconds) {
@@ -256,7 +256,7 @@ int RunLive(CPreviewSurface& surface, int nSeconds, const std::wstring& director
   draw(0.0);
   for (int nTick = 0; nTick < nSeconds * 10; ++nTick) {
     Sleep(100);
-    if (PollTrafficSection(hMapping, pView, state)) {
+    if (PollTrafficSection(hMapping, view, state)) {
       if (state.m_bHasData) {
         ++nTaken;
       }

@@ -26,6 +26,7 @@
 #include <memory>
 #include <vector>
 
+#include "framework/UniqueHandle.h"
 #include "render/CompositionRenderer.h"
 #include "render/RendererPlatform.h"
 
@@ -91,13 +92,10 @@ struct PixelImage {
 class CHostWindow {
  public:
   CHostWindow(int cx, int cy) noexcept;
-  CHostWindow(const CHostWindow&) = delete;
-  CHostWindow& operator=(const CHostWindow&) = delete;
-  ~CHostWindow();
 
-  [[nodiscard]] HWND Handle() const noexcept { return m_hWnd; }
+  [[nodiscard]] HWND Handle() const noexcept { return m_window.Get(); }
   void SetClientSize(int cx, int cy) noexcept;
 
  private:
-  HWND m_hWnd = nullptr;
+  CUniqueWindow m_window;
 };

@@ -91,16 +91,10 @@ BOOL ReadBackPixels(IDXGISwapChain1* pSwapChain, PixelImage& image) noexcept {
 
 CHostWindow::CHostWindow(int cx, int cy) noexcept {
   RegisterHostClass();
-  m_hWnd = CreateWindowExW(WS_EX_NOREDIRECTIONBITMAP, kHostWindowClass, L"", WS_POPUP, 0, 0, cx, cy,
-                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
-CHostWindow::~CHostWindow() {
-  if (m_hWnd != nullptr) {
-    DestroyWindow(m_hWnd);
-  }
+  m_window.Reset(CreateWindowExW(WS_EX_NOREDIRECTIONBITMAP, kHostWindowClass, L"", WS_POPUP, 0, 0,
+                                 cx, cy, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
 }
 
 void CHostWindow::SetClientSize(int cx, int cy) noexcept {
-  SetWindowPos(m_hWnd, nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(m_window.Get(), nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

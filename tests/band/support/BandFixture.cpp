@@ -1,17 +1,15 @@
 #include "BandFixture.h"
 
-#include <ostream>
-
-namespace {
-CDefaultProcessingSpy* g_pSpy = nullptr;
-}
-
 void CBandTest::TearDown() {
+  m_sibling.Reset();
   if (m_band->m_hWnd != nullptr && IsWindow(m_band->m_hWnd)) {
     m_band->DestroyWindow();
   }
   m_band.reset();
   m_taskbar.reset();
+  int nCode = 0;
+  while (TakeQuitMessage(nCode)) {
+  }
 }
 
 void CBandTest::MakeTaskbar(RECT rcTaskbar, LONG nNotifyLeft, bool bWithNotifyArea) {
@@ -20,26 +18,30 @@ void CBandTest::MakeTaskbar(RECT rcTaskbar, LONG nNotifyLeft, bool bWithNotifyAr
   ASSERT_NE(m_taskbar->Handle(), nullptr);
 }
 
-void CBandTest::CreateBand() {
-  ASSERT_TRUE(m_hkcu.IsActive());
+bool CBandTest::CreateBand() {
+  EXPECT_TRUE(m_hkcu.IsActive());
   m_band->m_renderer.UsePlatform(&m_doubles.Platform());
-  ASSERT_TRUE(m_band->Create(IDD_BAND, GetDesktopWindow()));
-  ASSERT_TRUE(m_band->m_bRendererReady);
-  ASSERT_EQ(m_band->m_hTaskbarWnd, m_taskbar->Handle());
-  ASSERT_TRUE(m_app.m_boxes.empty());
+  return m_band->Create(IDD_BAND, GetDesktopWindow()) != FALSE;
 }
 
 void CBandTest::Dock(RECT rcTaskbar, LONG nNotifyLeft, bool bWithNotifyArea) {
   MakeTaskbar(rcTaskbar, nNotifyLeft, bWithNotifyArea);
-  CreateBand();
+  ASSERT_TRUE(CreateBand());
+  ASSERT_TRUE(m_band->m_bRendererReady);
+  ASSERT_EQ(m_band->m_hTaskbarWnd, m_taskbar->Handle());
+  ASSERT_TRUE(m_app.m_boxes.empty());
 }
 
 void CBandTest::Redock() {
   if (m_band->m_hWnd != nullptr && IsWindow(m_band->m_hWnd)) {
     m_band->DestroyWindow();
   }
-  m_band = std::make_unique<CTaskbarWindow>();
-  CreateBand();
+  m_band = std::make_unique<CTestBand>();
+  ASSERT_TRUE(CreateBand());
+}
+
+void CBandTest::AnnounceNewTaskbar() noexcept {
+  SendMessageW(m_band->m_wndWatch.m_hWnd, g_uTaskbarCreatedMsg, 0, 0);
 }
 
 RECT CBandTest::BandScreenRect() const noexcept {
@@ -59,7 +61,7 @@ void CBandTest::MoveNotifyArea(LONG nScreenLeft) noexcept {
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void CBandTest::Tick() noexcept { SendMessageW(Band(), WM_TIMER, ID_BAND_TIMER, 0); }
+void CBandTest::Tick(UINT_PTR nId) noexcept { SendMessageW(Band(), WM_TIMER, nId, 0); }
 
 LRESULT CBandTest::Mouse(UINT message, int x, int y) noexcept {
   const WPARAM wFlags = message == WM_LBUTTONDOWN || message == WM_MOUSEMOVE ? MK_LBUTTON : 0;
@@ -78,13 +80,13 @@ void CBandTest::DragAndDropAt(int x) noexcept {
   Mouse(WM_LBUTTONUP, x, 20);
 }
 
-void CBandTest::ExpectSavedOnce(DWORD dwManual, LONG nRelativeX) const {
-  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), dwManual);
-  EXPECT_EQ(ReadSetting(L"PosX"), static_cast<DWORD>(nRelativeX));
-  EXPECT_EQ(
-      DebugLines(L"SavePosition:"),
-      std::vector<std::wstring>{L"SavePosition: ManuallyPositioned=" + std::to_wstring(dwManual) +
-                                L", relativeX=" + std::to_wstring(nRelativeX) + L"\n"});
+HWND CBandTest::RaiseSiblingAboveBand() noexcept {
+  if (!m_sibling) {
+    m_sibling.Reset(CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
+                                    m_taskbar->Handle(), nullptr, nullptr, nullptr));
+  }
+  SetWindowPos(m_sibling.Get(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+  return m_sibling.Get();
 }
 
 std::vector<std::wstring> CBandTest::DebugLines(const std::wstring& prefix) const {
@@ -108,47 +110,24 @@ std::optional<DWORD> CBandTest::ReadSetting(LPCWSTR lpszValue) const noexcept {
 }
 
 bool CBandTest::SettingsKeyExists() const noexcept {
-  HKEY hKey = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(hKey);
-  return true;
+  CUniqueKey key;
+  return RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
 }
 
-CDefaultProcessingSpy::CDefaultProcessingSpy(HWND hDialog) noexcept
-    : m_hDialog(hDialog),
-      m_pfnOld(SetWindowLongPtrW(hDialog, DWLP_DLGPROC,
-                                 reinterpret_cast<LONG_PTR>(&CDefaultProcessingSpy::SpyProc))) {
-  g_pSpy = this;
+void CBandTest::ExpectSavedOnce(DWORD dwManual, LONG nRelativeX) const {
+  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), dwManual);
+  EXPECT_EQ(ReadSetting(L"PosX"), static_cast<DWORD>(nRelativeX));
+  EXPECT_EQ(
+      DebugLines(L"SavePosition:"),
+      std::vector<std::wstring>{L"SavePosition: ManuallyPositioned=" + std::to_wstring(dwManual) +
+                                L", relativeX=" + std::to_wstring(nRelativeX) + L"\n"});
 }
 
-CDefaultProcessingSpy::~CDefaultProcessingSpy() {
-  if (IsWindow(m_hDialog)) {
-    SetWindowLongPtrW(m_hDialog, DWLP_DLGPROC, m_pfnOld);
-  }
-  g_pSpy = nullptr;
-}
-
-int CDefaultProcessingSpy::Count(UINT message) const noexcept {
-  int n = 0;
-  for (UINT m : m_messages) {
-    n += m == message ? 1 : 0;
-  }
-  return n;
-}
-
-INT_PTR CALLBACK CDefaultProcessingSpy::SpyProc(HWND hWnd, UINT message, WPARAM, LPARAM) noexcept {
-  if (g_pSpy != nullptr && g_pSpy->m_hDialog == hWnd) {
-    g_pSpy->m_messages.push_back(message);
-  }
-  return FALSE;
-}
-
-bool operator==(const RECT& a, const RECT& b) noexcept {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-std::ostream& operator<<(std::ostream& os, const RECT& rc) {
-  return os << '(' << rc.left << ", " << rc.top << ", " << rc.right << ", " << rc.bottom << ')';
+void CBandTest::ExpectErrorBoxAndExitOne(const wchar_t* pszText) const {
+  ASSERT_EQ(m_app.m_boxes.size(), 1u);
+  EXPECT_EQ(m_app.m_boxes[0].m_text, pszText);
+  EXPECT_EQ(m_app.m_boxes[0].m_nType, 0x10u);
+  int nCode = -1;
+  ASSERT_TRUE(TakeQuitMessage(nCode));
+  EXPECT_EQ(nCode, 1);
 }

@@ -58,9 +58,18 @@ void CPopupMenuDriver::Run() noexcept {
   GetWindowRect(hMenuWnd, &rcMenu);
   m_ptMenu = POINT{rcMenu.left, rcMenu.top};
 
-  DWORD_PTR result = 0;
-  SendMessageTimeoutW(hMenuWnd, MN_GETHMENU, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
-  const HMENU hMenu = reinterpret_cast<HMENU>(result);
+  // The menu window answers from the tracking thread's menu loop, which a
+  // busy machine may keep waiting for a while.
+  HMENU hMenu = nullptr;
+  WaitFor(
+      [&] {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(hMenuWnd, MN_GETHMENU, 0, 0, SMTO_NORMAL, 1000, &result);
+        hMenu = reinterpret_cast<HMENU>(result);
+        return hMenu != nullptr && GetMenuItemCount(hMenu) > 0;
+      },
+      kWaitForMenu);
+  m_hMenu = hMenu;
   const int nItems = hMenu != nullptr ? GetMenuItemCount(hMenu) : 0;
   int nDownPresses = 0;
   for (int i = 0; i < nItems; ++i) {

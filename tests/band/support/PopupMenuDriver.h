@@ -34,6 +34,8 @@ class CPopupMenuDriver {
   [[nodiscard]] bool SawMenu() const noexcept { return m_bSawMenu; }
   [[nodiscard]] POINT MenuTopLeft() const noexcept { return m_ptMenu; }
   [[nodiscard]] const std::vector<SeenMenuItem>& Items() const noexcept { return m_items; }
+  // The menu handle the menu window was showing.
+  [[nodiscard]] HMENU Menu() const noexcept { return m_hMenu; }
 
  private:
   void Run() noexcept;
@@ -41,6 +43,7 @@ class CPopupMenuDriver {
   int m_nChoosePosition;
   std::atomic<bool> m_bSawMenu{false};
   POINT m_ptMenu{};
+  HMENU m_hMenu = nullptr;
   std::vector<SeenMenuItem> m_items;
   std::thread m_thread;
 };

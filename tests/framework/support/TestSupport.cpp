@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-UINT g_uTaskbarCreatedMsg = RegisterWindowMessageW(L"TaskbarCreated");
+#include "framework/UniqueHandle.h"
 
 namespace {
 constexpr wchar_t kTaskbarClass[] = L"Shell_TrayWnd";
@@ -55,49 +55,37 @@ CRegistryOverride::CRegistryOverride(HKEY hPredefinedKey) noexcept : m_hPredefin
   m_scratchPath = L"Software\\NimbrelTests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                   std::to_wstring(InterlockedIncrement(&s_nCounter));
   if (RegCreateKeyExW(HKEY_CURRENT_USER, m_scratchPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_ALL_ACCESS, nullptr, &m_hScratch, nullptr) != ERROR_SUCCESS) {
-    m_hScratch = nullptr;
-    return;
-  }
-  if (RegOverridePredefKey(m_hPredefined, m_hScratch) != ERROR_SUCCESS) {
-    RegCloseKey(m_hScratch);
-    m_hScratch = nullptr;
+                      KEY_ALL_ACCESS, nullptr, m_scratch.Put(), nullptr) != ERROR_SUCCESS ||
+      RegOverridePredefKey(m_hPredefined, m_scratch.Get()) != ERROR_SUCCESS) {
+    m_scratch.Reset();
   }
 }
 
 CRegistryOverride::~CRegistryOverride() {
-  if (m_hScratch == nullptr) {
+  if (!m_scratch) {
     return;
   }
   RegOverridePredefKey(m_hPredefined, nullptr);
-  RegCloseKey(m_hScratch);
+  m_scratch.Reset();
   RegDeleteTreeW(HKEY_CURRENT_USER, m_scratchPath.c_str());
   RegDeleteKeyW(HKEY_CURRENT_USER, m_scratchPath.c_str());
 }
 
 bool CRegistryOverride::CreateKey(LPCWSTR lpszSubKey) noexcept {
-  HKEY hKey = nullptr;
-  if (m_hScratch == nullptr ||
-      RegCreateKeyExW(m_hScratch, lpszSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &hKey, nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(hKey);
-  return true;
+  CUniqueKey key;
+  return m_scratch &&
+         RegCreateKeyExW(m_scratch.Get(), lpszSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                         KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) == ERROR_SUCCESS;
 }
 
 bool CRegistryOverride::SetBytes(LPCWSTR lpszSubKey, LPCWSTR lpszValue, DWORD dwType,
                                  const void* pData, DWORD cbData) noexcept {
-  HKEY hKey = nullptr;
-  if (m_hScratch == nullptr ||
-      RegCreateKeyExW(m_hScratch, lpszSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &hKey, nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  const LONG lResult =
-      RegSetValueExW(hKey, lpszValue, 0, dwType, static_cast<const BYTE*>(pData), cbData);
-  RegCloseKey(hKey);
-  return lResult == ERROR_SUCCESS;
+  CUniqueKey key;
+  return m_scratch &&
+         RegCreateKeyExW(m_scratch.Get(), lpszSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                         KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) == ERROR_SUCCESS &&
+         RegSetValueExW(key.Get(), lpszValue, 0, dwType, static_cast<const BYTE*>(pData), cbData) ==
+             ERROR_SUCCESS;
 }
 
 bool CRegistryOverride::SetDword(LPCWSTR lpszSubKey, LPCWSTR lpszValue, DWORD nValue) noexcept {
@@ -156,20 +144,19 @@ LONG CALLBACK CDebugOutputCapture::Handler(EXCEPTION_POINTERS* pInfo) noexcept {
 }
 
 CTestPublisher::CTestPublisher(LPCWSTR lpszName, DWORD cbSection) noexcept
-    : m_cbSection(cbSection) {
-  m_hSection =
-      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, cbSection, lpszName);
-  if (m_hSection == nullptr) {
+    : m_section(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, cbSection,
+                                   lpszName)),
+      m_cbSection(cbSection) {
+  if (!m_section) {
     return;
   }
-  m_pRecord =
-      static_cast<SharedTrafficRecord*>(MapViewOfFile(m_hSection, FILE_MAP_WRITE, 0, 0, cbSection));
+  m_pRecord = static_cast<SharedTrafficRecord*>(
+      MapViewOfFile(m_section.Get(), FILE_MAP_WRITE, 0, 0, cbSection));
+  m_view.Reset(m_pRecord);
   if (m_pRecord != nullptr) {
     std::memset(m_pRecord, 0, cbSection);
   }
 }
-
-CTestPublisher::~CTestPublisher() { Close(); }
 
 void CTestPublisher::Publish(const SharedTrafficRecord& record) noexcept {
   if (m_pRecord != nullptr) {
@@ -184,14 +171,9 @@ void CTestPublisher::SetSequence(std::uint64_t nSequence) noexcept {
 }
 
 void CTestPublisher::Close() noexcept {
-  if (m_pRecord != nullptr) {
-    UnmapViewOfFile(m_pRecord);
-    m_pRecord = nullptr;
-  }
-  if (m_hSection != nullptr) {
-    CloseHandle(m_hSection);
-    m_hSection = nullptr;
-  }
+  m_pRecord = nullptr;
+  m_view.Reset();
+  m_section.Reset();
 }
 
 void PumpMessagesFor(std::chrono::milliseconds duration) noexcept {
@@ -279,4 +261,99 @@ int RunTestsWithoutTaskbar(LPCWSTR lpszTestFilter) noexcept {
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return static_cast<int>(nExitCode);
+}
+
+namespace {
+
+void WriteSlot(void** ppSlot, void* pValue) noexcept {
+  DWORD dwOld = 0;
+  if (VirtualProtect(ppSlot, sizeof(*ppSlot), PAGE_READWRITE, &dwOld)) {
+    *ppSlot = pValue;
+    VirtualProtect(ppSlot, sizeof(*ppSlot), dwOld, &dwOld);
+  }
+}
+
+}  // namespace
+
+CCallPatch::CCallPatch(IUnknown* pObject, std::size_t nMethod, const void* pReplacement) noexcept {
+  void** ppSlot = *reinterpret_cast<void***>(pObject) + nMethod;
+  m_pOriginal = *ppSlot;
+  m_slots.push_back(ppSlot);
+  WriteSlot(ppSlot, const_cast<void*>(pReplacement));
+}
+
+CCallPatch::CCallPatch(LPCWSTR lpszModule, LPCSTR lpszFunction, const void* pReplacement) noexcept {
+  HMODULE hModule = GetModuleHandleW(lpszModule);
+  m_pOriginal =
+      hModule != nullptr ? reinterpret_cast<void*>(GetProcAddress(hModule, lpszFunction)) : nullptr;
+  if (m_pOriginal == nullptr) {
+    return;
+  }
+  auto* const pBase = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+  const auto* pDos = reinterpret_cast<const IMAGE_DOS_HEADER*>(pBase);
+  const auto* pNt = reinterpret_cast<const IMAGE_NT_HEADERS*>(pBase + pDos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports =
+      pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (imports.VirtualAddress == 0) {
+    return;
+  }
+  for (auto* pImport =
+           reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(pBase + imports.VirtualAddress);
+       pImport->Name != 0; ++pImport) {
+    for (auto** ppSlot = reinterpret_cast<void**>(pBase + pImport->FirstThunk); *ppSlot != nullptr;
+         ++ppSlot) {
+      if (*ppSlot == m_pOriginal) {
+        m_slots.push_back(ppSlot);
+        WriteSlot(ppSlot, const_cast<void*>(pReplacement));
+      }
+    }
+  }
+}
+
+CCallPatch::~CCallPatch() {
+  for (void** ppSlot : m_slots) {
+    WriteSlot(ppSlot, m_pOriginal);
+  }
+}
+
+namespace {
+
+BOOL CALLBACK CountWindow(HWND hWnd, LPARAM lParam) {
+  ++*reinterpret_cast<DWORD*>(lParam);
+  EnumChildWindows(hWnd, &CountWindow, lParam);
+  return TRUE;
+}
+
+}  // namespace
+
+// Wine answers 0 to GetProcessHandleCount, GetGuiResources and PrivateUsage.
+// There, a new handle's value stands in for the handle count (the server
+// hands out the lowest free slot, so leaked handles push it up) and the
+// thread's windows for the USER objects. Private memory is the committed
+// private pages, summed with VirtualQuery, on both.
+ProcessCounts TakeProcessCounts() noexcept {
+  ProcessCounts counts;
+  GetProcessHandleCount(GetCurrentProcess(), &counts.m_nHandles);
+  if (counts.m_nHandles == 0) {
+    const CUniqueHandle probe(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    counts.m_nHandles = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(probe.Get()) / 4);
+  }
+  counts.m_nGdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  counts.m_nUserObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  if (counts.m_nUserObjects == 0) {
+    EnumThreadWindows(GetCurrentThreadId(), &CountWindow,
+                      reinterpret_cast<LPARAM>(&counts.m_nUserObjects));
+  }
+  MEMORY_BASIC_INFORMATION info{};
+  for (const BYTE* p = nullptr; VirtualQuery(p, &info, sizeof(info)) == sizeof(info);) {
+    if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) {
+      counts.m_cbPrivate += info.RegionSize;
+    }
+    const BYTE* pNext = static_cast<const BYTE*>(info.BaseAddress) + info.RegionSize;
+    if (pNext <= p) {
+      break;
+    }
+    p = pNext;
+  }
+  return counts;
 }

@@ -20,11 +20,18 @@
 //   process on a desktop of a new, invisible window station, where no
 //   "Shell_TrayWnd" exists (every desktop of Wine's own has one). The child
 //   sees IsRunningWithoutTaskbar(); its exit code is the result.
+// - CCallPatch: for its lifetime, calls to one platform function go to a
+//   replacement instead (this executable's import address table entries, or
+//   a slot of a COM object's method table, are rewritten), so that a test can
+//   see the exact arguments the Parts prescribe, or make the call fail.
+// - TakeProcessCounts: handles, GDI and USER objects and private memory of
+//   this process, in ways that also work under Wine.
+// - BestMicrosecondsPerCall: the benchmarks' clock (make bench only).
 // - PumpMessagesFor / PumpMessagesUntil: run this thread's messages.
-// - g_uTaskbarCreatedMsg is defined here, as the program's main file does.
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -32,6 +39,7 @@
 #include <vector>
 
 #include "feed/SharedTrafficRecord.h"
+#include "framework/UniqueHandle.h"
 #include "framework/WinApp.h"
 
 struct RecordedMessageBox {
@@ -79,7 +87,7 @@ class CRegistryOverride {
   CRegistryOverride& operator=(const CRegistryOverride&) = delete;
   ~CRegistryOverride();
 
-  [[nodiscard]] bool IsActive() const noexcept { return m_hScratch != nullptr; }
+  [[nodiscard]] bool IsActive() const noexcept { return static_cast<bool>(m_scratch); }
   // Values below the scratch key, as the code under test sees them below the
   // redirected predefined key.
   bool SetDword(LPCWSTR lpszSubKey, LPCWSTR lpszValue, DWORD nValue) noexcept;
@@ -90,7 +98,7 @@ class CRegistryOverride {
 
  private:
   HKEY m_hPredefined;
-  HKEY m_hScratch = nullptr;
+  CUniqueKey m_scratch;
   std::wstring m_scratchPath;
 };
 
@@ -118,7 +126,6 @@ class CTestPublisher {
                           DWORD cbSection = sizeof(SharedTrafficRecord)) noexcept;
   CTestPublisher(const CTestPublisher&) = delete;
   CTestPublisher& operator=(const CTestPublisher&) = delete;
-  ~CTestPublisher();
 
   [[nodiscard]] bool IsOpen() const noexcept { return m_pRecord != nullptr; }
   void Publish(const SharedTrafficRecord& record) noexcept;
@@ -126,15 +133,65 @@ class CTestPublisher {
   void Close() noexcept;
 
  private:
-  HANDLE m_hSection = nullptr;
-  SharedTrafficRecord* m_pRecord = nullptr;
+  CUniqueHandle m_section;
+  TUniqueView<SharedTrafficRecord> m_view;
+  SharedTrafficRecord* m_pRecord = nullptr;  // the view, written
   DWORD m_cbSection;
 };
+
+class CCallPatch {
+ public:
+  // Every import of lpszFunction from lpszModule in this executable.
+  CCallPatch(LPCWSTR lpszModule, LPCSTR lpszFunction, const void* pReplacement) noexcept;
+  // Method number nMethod (IUnknown's three first) of pObject and of every
+  // object of its class. The replacement takes the object as first argument.
+  CCallPatch(IUnknown* pObject, std::size_t nMethod, const void* pReplacement) noexcept;
+  CCallPatch(const CCallPatch&) = delete;
+  CCallPatch& operator=(const CCallPatch&) = delete;
+  ~CCallPatch();
+
+  [[nodiscard]] bool IsActive() const noexcept { return !m_slots.empty(); }
+  // The platform's own function, for a replacement that passes calls on.
+  template <class Fn>
+  [[nodiscard]] Fn Original() const noexcept {
+    return reinterpret_cast<Fn>(m_pOriginal);
+  }
+
+ private:
+  void* m_pOriginal = nullptr;
+  std::vector<void**> m_slots;
+};
+
+struct ProcessCounts {
+  DWORD m_nHandles = 0;
+  DWORD m_nGdiObjects = 0;
+  DWORD m_nUserObjects = 0;
+  SIZE_T m_cbPrivate = 0;  // committed private pages
+};
+
+[[nodiscard]] ProcessCounts TakeProcessCounts() noexcept;
 
 // The child's exit code (0: its tests passed), or -1 when it could not start
 // or did not end within a minute.
 [[nodiscard]] int RunTestsWithoutTaskbar(LPCWSTR lpszTestFilter) noexcept;
 [[nodiscard]] bool IsRunningWithoutTaskbar() noexcept;
+
+// The fastest of several passes of nCalls calls of f(i), in microseconds per
+// call: the least disturbed by whatever else the machine was doing.
+template <class F>
+[[nodiscard]] double BestMicrosecondsPerCall(int nPasses, int nCalls, F&& f) {
+  double fBest = 1e300;
+  for (int nPass = 0; nPass < nPasses; ++nPass) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < nCalls; ++i) {
+      f(i);
+    }
+    const std::chrono::duration<double, std::micro> elapsed =
+        std::chrono::steady_clock::now() - start;
+    fBest = std::min(fBest, elapsed.count() / nCalls);
+  }
+  return fBest;
+}
 
 void PumpMessagesFor(std::chrono::milliseconds duration) noexcept;
 // Runs messages until pred() holds or the timeout passes; returns pred().

@@ -17,9 +17,9 @@ std::optional<SharedTrafficRecord> ReadSection(const std::wstring& strName) {
 }
 
 bool PollLikeTheBand(const std::wstring& strName, TrafficState& state) {
-  HANDLE hMapping = nullptr;
-  const SharedTrafficRecord* pView = nullptr;
-  return PollTrafficSection(hMapping, pView, state, strName.c_str());
+  CUniqueHandle hMapping;
+  CTrafficView view;
+  return PollTrafficSection(hMapping, view, state, strName.c_str());
 }
 
 std::wstring UniqueSectionName(const wchar_t* pszPurpose) {

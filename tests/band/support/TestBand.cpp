@@ -1,11 +1,14 @@
 #include "TestBand.h"
 
+#include <algorithm>
+
 namespace {
 CTestBand* g_pSpiedBand = nullptr;
 }
 
 BEGIN_MESSAGE_MAP(CTestBand, CTaskbarWindow)
 ON_MESSAGE(WM_STYLECHANGED, OnStyleChanged)
+ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 CTestBand::~CTestBand() {
@@ -20,6 +23,10 @@ void CTestBand::SpyOnDefault() noexcept {
   m_pfnSuper = &CTestBand::SpyProc;
 }
 
+int CTestBand::DefaultCount(UINT message) const noexcept {
+  return static_cast<int>(std::count(m_defaultMessages.begin(), m_defaultMessages.end(), message));
+}
+
 LRESULT CALLBACK CTestBand::SpyProc(HWND hWnd, UINT message, WPARAM wParam,
                                     LPARAM lParam) noexcept {
   CTestBand* pBand = g_pSpiedBand;
@@ -27,6 +34,9 @@ LRESULT CALLBACK CTestBand::SpyProc(HWND hWnd, UINT message, WPARAM wParam,
     return ::DefWindowProcW(hWnd, message, wParam, lParam);
   }
   pBand->m_defaultMessages.push_back(message);
+  if (message == WM_WINDOWPOSCHANGING) {
+    pBand->m_windowPosChanges.push_back(*reinterpret_cast<const WINDOWPOS*>(lParam));
+  }
   if (message == WM_NCHITTEST && pBand->m_bReplaceDefaultHitTest) {
     return pBand->m_nDefaultHitTest;
   }
@@ -41,4 +51,12 @@ LRESULT CTestBand::OnStyleChanged(WPARAM wParam, LPARAM lParam) noexcept {
     m_hDestroyWhenDocking = nullptr;
   }
   return Default();
+}
+
+void CTestBand::OnDestroy() noexcept {
+  if (m_bCaptureLostOnDestroy) {
+    m_bCaptureLostOnDestroy = false;
+    SendMessageW(m_hWnd, WM_CAPTURECHANGED, 0, 0);
+  }
+  CTaskbarWindow::OnDestroy();
 }

@@ -1,0 +1,58 @@
+#pragma once
+// One open registry key, closed when it goes out of scope, with the reads and
+// writes the program makes. Every read is bounded by the caller's buffer.
+
+#include <windows.h>
+
+#include <string>
+
+#include "framework/UniqueHandle.h"
+
+class CRegistryKey {
+ public:
+  [[nodiscard]] bool Open(HKEY hRoot, LPCWSTR lpszSubKey, REGSAM samDesired) noexcept {
+    return RegOpenKeyExW(hRoot, lpszSubKey, 0, samDesired, m_key.Put()) == ERROR_SUCCESS;
+  }
+  [[nodiscard]] bool Create(HKEY hRoot, LPCWSTR lpszSubKey, REGSAM samDesired) noexcept {
+    return RegCreateKeyExW(hRoot, lpszSubKey, 0, nullptr, 0, samDesired, nullptr, m_key.Put(),
+                           nullptr) == ERROR_SUCCESS;
+  }
+
+  // At most cbData bytes into pData, whatever the value's type (given back
+  // through pdwType when asked); on return cbData holds the bytes read.
+  [[nodiscard]] bool QueryBytes(LPCWSTR lpszName, void* pData, DWORD& cbData,
+                                DWORD* pdwType = nullptr) const noexcept {
+    return RegQueryValueExW(m_key.Get(), lpszName, nullptr, pdwType, static_cast<BYTE*>(pData),
+                            &cbData) == ERROR_SUCCESS;
+  }
+  // Reads at most 4 bytes into a DWORD that starts as 0, whatever the value's
+  // type; anything longer counts as missing.
+  [[nodiscard]] bool QueryDword(LPCWSTR lpszName, DWORD& dwValue) const noexcept {
+    dwValue = 0;
+    DWORD cbValue = sizeof(dwValue);
+    return QueryBytes(lpszName, &dwValue, cbValue);
+  }
+  // Whether the value exists, whatever its type and length.
+  [[nodiscard]] bool HasValue(LPCWSTR lpszName) const noexcept {
+    return RegQueryValueExW(m_key.Get(), lpszName, nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+  }
+
+  bool SetDword(LPCWSTR lpszName, DWORD dwValue) const noexcept {
+    return RegSetValueExW(m_key.Get(), lpszName, 0, REG_DWORD,
+                          reinterpret_cast<const BYTE*>(&dwValue),
+                          sizeof(dwValue)) == ERROR_SUCCESS;
+  }
+  // REG_SZ, its terminator counted in the stored size.
+  bool SetString(LPCWSTR lpszName, const std::wstring& value) const noexcept {
+    return RegSetValueExW(
+               m_key.Get(), lpszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+  }
+  bool DeleteValue(LPCWSTR lpszName) const noexcept {
+    return RegDeleteValueW(m_key.Get(), lpszName) == ERROR_SUCCESS;
+  }
+
+ private:
+  CUniqueKey m_key;
+};
