@@ -2,8 +2,9 @@
 #   make run      build, then run Nimbrel's demo under Wine (see README)
 #   make test     build the three builds and run every test
 #   make build    build the three builds (native, fuzz, windows)
-#   make bench    native benchmarks
+#   make bench    benchmarks: native, and the band's tick and frame under Wine
 #   make fuzz     run every fuzz target for FUZZ_SECONDS (default 60) each
+#   make coverage both builds with coverage counters, the whole suite, a report
 #   make preview  render real frames into docs/*.png
 #   make format   format the C++ sources (make test checks they are)
 #   make dist     the download: $(BUILD)/dist/Nimbrel-<version>-win-x64.zip and SHA256SUMS
@@ -13,13 +14,14 @@ WINDOWS := $(BUILD)/windows
 BENCH   := $(BUILD)/bench
 FUZZ    := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 60
+COVERAGE := $(BUILD)/coverage
 PREFIX  := $(BUILD)/wineprefix
 JOBS    ?= $(shell nproc)
 CLANG_FORMAT := clang-format-14
 SOURCES = $(shell find src tools tests -name '*.cpp' -o -name '*.h' | sort)
 
 .PHONY: setup build build-native build-windows build-fuzz configure-windows test test-native \
-        test-fuzz test-windows format format-check bench fuzz preview run dist clean
+        test-fuzz test-windows format format-check bench coverage fuzz preview run dist clean
 
 setup:
 	@scripts/setup.sh
@@ -62,10 +64,27 @@ test-fuzz:
 test-windows:
 	scripts/with-wine.sh $(PREFIX) sh -c 'cd $(WINDOWS) && ctest --output-on-failure'
 
-bench: setup
+bench: build-windows
 	cmake --preset bench -B $(BENCH) >/dev/null
 	cmake --build $(BENCH) -j $(JOBS)
 	$(BENCH)/tests/feed/bench/feed_bench
+	scripts/with-wine.sh $(PREFIX) sh -c 'rc=0; for b in $(WINDOWS)/bench/*.exe; do \
+	  echo "== $$b"; scripts/wine-exec.sh "$$b" --gtest_brief=1 || rc=1; done; exit $$rc'
+
+# The Windows test executables write their counters (.gcda) when they exit, to
+# the absolute path the compiler gave them, /work/... as seen from Linux. Under
+# Wine a path that starts with a slash is taken on the current drive, which is
+# not always Z: (Wine's view of /); GCOV_PREFIX=Z: puts every one on Z:, that
+# is, exactly where the build left its notes (.gcno).
+coverage: setup
+	cmake --preset coverage-native -B $(COVERAGE)/native >/dev/null
+	cmake --build $(COVERAGE)/native -j $(JOBS)
+	cmake --preset coverage-windows -B $(COVERAGE)/windows >/dev/null
+	cmake --build $(COVERAGE)/windows -j $(JOBS)
+	find $(COVERAGE) -name '*.gcda' -delete
+	cd $(COVERAGE)/native && ctest --output-on-failure -j $(JOBS)
+	GCOV_PREFIX=Z: scripts/with-wine.sh $(PREFIX) sh -c 'cd $(COVERAGE)/windows && ctest --output-on-failure'
+	scripts/coverage-report.sh $(COVERAGE)
 
 fuzz: build-fuzz
 	scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)

@@ -11,6 +11,7 @@ packages=(
   fonts-liberation                           # stands in for "Segoe UI" under Wine
   clang-format-14                            # the code's one formatting (make format)
   clang-14 libclang-rt-14-dev llvm-14        # fuzzing: clang, libFuzzer, the symbolizer (make fuzz)
+  gcovr                                      # line and branch coverage (make coverage)
 )
 
 missing=()
