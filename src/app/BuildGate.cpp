@@ -17,14 +17,15 @@ bool ReadWindowsBuildNumber(DWORD& nBuild) noexcept {
   DWORD dwType = 0;
   DWORD nValue = 0;
   DWORD cbValue = sizeof(nValue);
-  if (key.QueryBytes(kCurrentBuildNumberValue, &nValue, cbValue, &dwType) && dwType == REG_DWORD) {
+  if (key.QueryBytes(kCurrentBuildNumberValue, &nValue, cbValue, &dwType) == ERROR_SUCCESS &&
+      dwType == REG_DWORD) {
     nBuild = nValue;
   } else {
     // One character more than the read may fill: a 64-byte text without a
     // terminator still ends here.
     wchar_t szText[kBuildTextBytes / sizeof(wchar_t) + 1] = {};
     DWORD cbText = kBuildTextBytes;
-    if (key.QueryBytes(kCurrentBuildNumberValue, szText, cbText)) {
+    if (key.QueryBytes(kCurrentBuildNumberValue, szText, cbText) == ERROR_SUCCESS) {
       nBuild = static_cast<DWORD>(_wtoi(szText));
     }
   }

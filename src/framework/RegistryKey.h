@@ -20,17 +20,17 @@ class CRegistryKey {
 
   // At most cbData bytes into pData, whatever the value's type (given back
   // through pdwType when asked); on return cbData holds the bytes read.
-  [[nodiscard]] bool QueryBytes(LPCWSTR lpszName, void* pData, DWORD& cbData,
-                                DWORD* pdwType = nullptr) const noexcept {
+  [[nodiscard]] LSTATUS QueryBytes(LPCWSTR lpszName, void* pData, DWORD& cbData,
+                                   DWORD* pdwType = nullptr) const noexcept {
     return RegQueryValueExW(m_key.Get(), lpszName, nullptr, pdwType, static_cast<BYTE*>(pData),
-                            &cbData) == ERROR_SUCCESS;
+                            &cbData);
   }
   // Reads at most 4 bytes into a DWORD that starts as 0, whatever the value's
   // type; anything longer counts as missing.
   [[nodiscard]] bool QueryDword(LPCWSTR lpszName, DWORD& dwValue) const noexcept {
     dwValue = 0;
     DWORD cbValue = sizeof(dwValue);
-    return QueryBytes(lpszName, &dwValue, cbValue);
+    return QueryBytes(lpszName, &dwValue, cbValue) == ERROR_SUCCESS;
   }
   // Whether the value exists, whatever its type and length.
   [[nodiscard]] bool HasValue(LPCWSTR lpszName) const noexcept {

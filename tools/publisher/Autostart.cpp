@@ -9,7 +9,7 @@
 #include "PublisherExit.h"
 #include "SplitCommandLine.h"
 #include "SystemMessage.h"
-#include "band/RegistryKey.h"
+#include "framework/RegistryKey.h"
 
 namespace {
 
@@ -34,8 +34,7 @@ AutostartEntry ReadAutostartEntry() {
   std::vector<wchar_t> buffer(kMaxEntryChars + 1, L'\0');
   DWORD dwType = REG_NONE;
   DWORD cbData = kMaxEntryChars * sizeof(wchar_t);
-  const LSTATUS status = RegQueryValueExW(key.Get(), kAutostartValueName, nullptr, &dwType,
-                                          reinterpret_cast<BYTE*>(buffer.data()), &cbData);
+  const LSTATUS status = key.QueryBytes(kAutostartValueName, buffer.data(), cbData, &dwType);
   if (status == ERROR_FILE_NOT_FOUND) {
     return entry;
   }
@@ -106,9 +105,7 @@ int EnableAutostart(const PublisherOptions& options, const std::wstring& strWind
   if (!key.Create(HKEY_CURRENT_USER, kRunKeyPath, KEY_SET_VALUE)) {
     status = ERROR_ACCESS_DENIED;
   } else {
-    status = RegSetValueExW(key.Get(), kAutostartValueName, 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(strCommand.c_str()),
-                            static_cast<DWORD>((strCommand.size() + 1) * sizeof(wchar_t)));
+    status = key.SetString(kAutostartValueName, strCommand);
   }
   if (status != ERROR_SUCCESS) {
     output.Error(std::wstring(kPrefix) + L"cannot write the log-on entry (" +
@@ -125,7 +122,7 @@ int DisableAutostart(COutputSink& output) {
   CRegistryKey key;
   LSTATUS status = ERROR_FILE_NOT_FOUND;
   if (key.Open(HKEY_CURRENT_USER, kRunKeyPath, KEY_SET_VALUE)) {
-    status = RegDeleteValueW(key.Get(), kAutostartValueName);
+    status = key.DeleteValue(kAutostartValueName);
   }
   if (status == ERROR_FILE_NOT_FOUND) {
     output.Line(std::wstring(kPrefix) + L"was not set to start at log-on");
