@@ -1,0 +1,289 @@
+#include "DevTaskbar.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "FrameSection.h"
+
+namespace {
+
+constexpr COLORREF kBarColor = RGB(0x20, 0x20, 0x20);  // Windows 11's dark taskbar
+constexpr COLORREF kButtonColor = RGB(0x33, 0x33, 0x33);
+constexpr COLORREF kTextColor = RGB(0xF0, 0xF0, 0xF0);
+constexpr COLORREF kIconColors[] = {RGB(0x4C, 0xC2, 0xFF), RGB(0xFF, 0xB9, 0x00),
+                                    RGB(0x6C, 0xCB, 0x5F), RGB(0xE8, 0x11, 0x23),
+                                    RGB(0xB1, 0x46, 0xC2), RGB(0x00, 0x78, 0xD4)};
+constexpr wchar_t kClockText[] = L"12:00";
+constexpr wchar_t kFontFace[] = L"Segoe UI";
+
+void FillSolid(HDC hDC, const RECT& rc, COLORREF cr) noexcept {
+  HBRUSH hBrush = CreateSolidBrush(cr);
+  FillRect(hDC, &rc, hBrush);
+  DeleteObject(hBrush);
+}
+
+// A rounded square with a coloured square inside: an app's icon.
+void DrawAppButton(HDC hDC, const RECT& rc, COLORREF crIcon) noexcept {
+  HBRUSH hBrush = CreateSolidBrush(kButtonColor);
+  HGDIOBJ hOldBrush = SelectObject(hDC, hBrush);
+  HGDIOBJ hOldPen = SelectObject(hDC, GetStockObject(NULL_PEN));
+  RoundRect(hDC, rc.left, rc.top, rc.right + 1, rc.bottom + 1, 8, 8);
+  SelectObject(hDC, hOldPen);
+  SelectObject(hDC, hOldBrush);
+  DeleteObject(hBrush);
+  const LONG nInset = (rc.right - rc.left) / 4;
+  FillSolid(hDC, {rc.left + nInset, rc.top + nInset, rc.right - nInset, rc.bottom - nInset},
+            crIcon);
+}
+
+// The notification area: two tray icons and a clock.
+void DrawNotifyArea(HDC hDC, const RECT& rc) noexcept {
+  FillSolid(hDC, rc, kBarColor);
+  const LONG nMiddle = (rc.top + rc.bottom) / 2;
+  for (int i = 0; i < 2; ++i) {
+    const LONG nLeft = rc.left + 12 + i * 24;
+    FillSolid(hDC, {nLeft, nMiddle - 7, nLeft + 14, nMiddle + 7}, RGB(0xC8, 0xC8, 0xC8));
+  }
+  HFONT hFont =
+      CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, kFontFace);
+  HGDIOBJ hOldFont = SelectObject(hDC, hFont);
+  SetBkMode(hDC, TRANSPARENT);
+  SetTextColor(hDC, kTextColor);
+  RECT rcClock{rc.left + 60, rc.top, rc.right - 8, rc.bottom};
+  DrawTextW(hDC, kClockText, -1, &rcClock, DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
+  SelectObject(hDC, hOldFont);
+  DeleteObject(hFont);
+}
+
+struct ChildList {
+  HWND m_hParent;
+  HWND m_hSkip;
+  std::vector<HWND> m_children;  // top of the z-order first
+};
+
+BOOL CALLBACK CollectChild(HWND hWnd, LPARAM lParam) {
+  auto* pList = reinterpret_cast<ChildList*>(lParam);
+  if (hWnd != pList->m_hSkip && GetAncestor(hWnd, GA_PARENT) == pList->m_hParent &&
+      IsWindowVisible(hWnd)) {
+    pList->m_children.push_back(hWnd);
+  }
+  return TRUE;
+}
+
+// The frames the stand-in keeps for the taskbar's other children, laid over
+// the bar from the bottom of the z-order up.
+void ComposeChildFrames(HWND hTaskbar, HWND hNotify, const OpaqueImage& image) {
+  ChildList list{hTaskbar, hNotify, {}};
+  EnumChildWindows(hTaskbar, &CollectChild, reinterpret_cast<LPARAM>(&list));
+  FrameImage frame;
+  for (auto it = list.m_children.rbegin(); it != list.m_children.rend(); ++it) {
+    if (!ReadWindowFrame(*it, frame)) {
+      continue;
+    }
+    const RECT rc = RectInParent(*it);
+    ComposeFrame(image, frame, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+  }
+}
+
+ATOM RegisterClassOnce(const wchar_t* pszClass, WNDPROC pfnProc) noexcept {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = pfnProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = pszClass;
+  return RegisterClassExW(&wc);
+}
+
+}  // namespace
+
+CDevTaskbar::CDevTaskbar() noexcept
+    : m_nNotifyLeft(DefaultNotifyLeft(GetSystemMetrics(SM_CXSCREEN))),
+      m_uCommandMessage(RegisterWindowMessageW(kDevTaskbarCommandMessage)) {}
+
+bool CDevTaskbar::Create() noexcept {
+  Destroy();
+  static const bool s_bRegistered = RegisterClassOnce(kDevTaskbarClass, &TaskbarProc) != 0 &&
+                                    RegisterClassOnce(kDevNotifyClass, &NotifyProc) != 0;
+  if (!s_bRegistered) {
+    return false;
+  }
+  m_layout = LayOutDevTaskbar(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                              m_nHeight, m_nNotifyLeft);
+  const RECT& rc = m_layout.m_rcTaskbar;
+  // No WS_CLIPCHILDREN: the bar paints under its children, where it lays
+  // their frames over itself.
+  m_hWnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kDevTaskbarClass, nullptr,
+                           WS_POPUP | WS_VISIBLE, rc.left, rc.top, rc.right - rc.left,
+                           rc.bottom - rc.top, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+  if (m_hWnd == nullptr) {
+    return false;
+  }
+  SetPropW(m_hWnd, kDevTaskbarProperty, reinterpret_cast<HANDLE>(1));
+  const RECT& rn = m_layout.m_rcNotify;
+  m_hNotifyWnd = CreateWindowExW(0, kDevNotifyClass, nullptr, WS_CHILD | WS_VISIBLE, rn.left,
+                                 rn.top, rn.right - rn.left, rn.bottom - rn.top, m_hWnd, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+  return m_hNotifyWnd != nullptr;
+}
+
+void CDevTaskbar::Destroy() noexcept {
+  HWND hWnd = m_hWnd;
+  m_hWnd = nullptr;
+  m_hNotifyWnd = nullptr;
+  if (hWnd != nullptr && IsWindow(hWnd)) {
+    RemovePropW(hWnd, kDevTaskbarProperty);
+    DestroyWindow(hWnd);
+  }
+}
+
+void CDevTaskbar::MoveNotifyArea(int nScreenX) noexcept {
+  m_nNotifyLeft = nScreenX;
+  ApplyLayout();
+}
+
+void CDevTaskbar::SetHeight(int nHeight) noexcept {
+  m_nHeight = nHeight;
+  ApplyLayout();
+  // Explorer announces a new work area when the taskbar changes its size.
+  SendNotifyMessageW(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+}
+
+void CDevTaskbar::ApplyLayout() noexcept {
+  m_layout = LayOutDevTaskbar(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                              m_nHeight, m_nNotifyLeft);
+  if (m_hWnd == nullptr) {
+    return;
+  }
+  const RECT& rc = m_layout.m_rcTaskbar;
+  SetWindowPos(m_hWnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT& rn = m_layout.m_rcNotify;
+  MoveWindow(m_hNotifyWnd, rn.left, rn.top, rn.right - rn.left, rn.bottom - rn.top, TRUE);
+  InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+LRESULT CDevTaskbar::OnCommand(WPARAM wParam, LPARAM lParam) noexcept {
+  const int nValue = static_cast<int>(lParam);
+  switch (static_cast<DevTaskbarCommand>(wParam)) {
+    case DevTaskbarCommand::MoveNotifyArea:
+      if (nValue < 0 || nValue > kDevMaxCoordinate) {
+        return 0;
+      }
+      MoveNotifyArea(nValue);
+      return kDevTaskbarDone;
+    case DevTaskbarCommand::SetHeight:
+      if (!IsValidTaskbarHeight(nValue)) {
+        return 0;
+      }
+      SetHeight(nValue);
+      return kDevTaskbarDone;
+    case DevTaskbarCommand::Restart:
+      if (nValue < 0 || nValue > kDevRestartMaxMs) {
+        return 0;
+      }
+      PostThreadMessageW(GetCurrentThreadId(), kRestartThreadMessage, static_cast<WPARAM>(nValue),
+                         0);
+      return kDevTaskbarDone;
+    case DevTaskbarCommand::Quit:
+      PostThreadMessageW(GetCurrentThreadId(), kQuitThreadMessage, 0, 0);
+      return kDevTaskbarDone;
+    case DevTaskbarCommand::Ping:
+      return kDevTaskbarDone;
+    default:
+      return 0;
+  }
+}
+
+void CDevTaskbar::Paint() noexcept {
+  PAINTSTRUCT ps{};
+  HDC hDC = BeginPaint(m_hWnd, &ps);
+  RECT rcClient{};
+  GetClientRect(m_hWnd, &rcClient);
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+  bmi.bmiHeader.biWidth = rcClient.right;
+  bmi.bmiHeader.biHeight = -rcClient.bottom;  // top-down
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  void* pBits = nullptr;
+  HBITMAP hBitmap = CreateDIBSection(hDC, &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0);
+  HDC hMemDC = CreateCompatibleDC(hDC);
+  if (hBitmap != nullptr && hMemDC != nullptr) {
+    HGDIOBJ hOld = SelectObject(hMemDC, hBitmap);
+    FillSolid(hMemDC, rcClient, kBarColor);
+    for (std::size_t i = 0; i < m_layout.m_buttons.size(); ++i) {
+      DrawAppButton(hMemDC, m_layout.m_buttons[i], kIconColors[i % std::size(kIconColors)]);
+    }
+    GdiFlush();
+    ComposeChildFrames(m_hWnd, m_hNotifyWnd,
+                       {rcClient.right, rcClient.bottom, static_cast<std::uint32_t*>(pBits)});
+    // The notification area draws itself.
+    RECT rcNotify{};
+    GetWindowRect(m_hNotifyWnd, &rcNotify);
+    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rcNotify), 2);
+    ExcludeClipRect(hDC, rcNotify.left, rcNotify.top, rcNotify.right, rcNotify.bottom);
+    BitBlt(hDC, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+           ps.rcPaint.bottom - ps.rcPaint.top, hMemDC, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+    SelectObject(hMemDC, hOld);
+  }
+  if (hMemDC != nullptr) {
+    DeleteDC(hMemDC);
+  }
+  if (hBitmap != nullptr) {
+    DeleteObject(hBitmap);
+  }
+  EndPaint(m_hWnd, &ps);
+}
+
+LRESULT CALLBACK CDevTaskbar::TaskbarProc(HWND hWnd, UINT uMsg, WPARAM wParam,
+                                          LPARAM lParam) noexcept {
+  if (uMsg == WM_NCCREATE) {
+    const auto* pCreate = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pCreate->lpCreateParams));
+  }
+  auto* pThis = reinterpret_cast<CDevTaskbar*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+  if (pThis == nullptr || pThis->m_hWnd != hWnd) {
+    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+  }
+  if (uMsg == pThis->m_uCommandMessage && pThis->m_uCommandMessage != 0) {
+    return pThis->OnCommand(wParam, lParam);
+  }
+  switch (uMsg) {
+    case WM_PAINT:
+      pThis->Paint();
+      return 0;
+    case WM_ERASEBKGND:
+      return TRUE;
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;
+    default:
+      return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+  }
+}
+
+LRESULT CALLBACK CDevTaskbar::NotifyProc(HWND hWnd, UINT uMsg, WPARAM wParam,
+                                         LPARAM lParam) noexcept {
+  switch (uMsg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps{};
+      HDC hDC = BeginPaint(hWnd, &ps);
+      RECT rc{};
+      GetClientRect(hWnd, &rc);
+      DrawNotifyArea(hDC, rc);
+      EndPaint(hWnd, &ps);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return TRUE;
+    default:
+      return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+  }
+}
+
+void BroadcastTaskbarCreated() noexcept {
+  static const UINT s_uTaskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+  SendNotifyMessageW(HWND_BROADCAST, s_uTaskbarCreated, 0, 0);
+}

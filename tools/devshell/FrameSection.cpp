@@ -1,0 +1,92 @@
+#include "FrameSection.h"
+
+#include <string>
+
+namespace {
+
+[[nodiscard]] std::uint64_t WindowValue(HWND hWnd) noexcept {
+  return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(hWnd));
+}
+
+// The size of what was mapped, as the system rounded it.
+[[nodiscard]] std::size_t ViewBytes(const void* pView) noexcept {
+  MEMORY_BASIC_INFORMATION info{};
+  if (VirtualQuery(pView, &info, sizeof(info)) != sizeof(info)) {
+    return 0;
+  }
+  return info.RegionSize;
+}
+
+}  // namespace
+
+bool CFrameSectionWriter::Open(HWND hWnd) noexcept {
+  Close();
+  const std::wstring name = FrameSectionName(WindowValue(hWnd));
+  constexpr auto cbSection = static_cast<std::uint64_t>(kFrameSectionBytes);
+  m_hSection = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                  static_cast<DWORD>(cbSection >> 32),
+                                  static_cast<DWORD>(cbSection & 0xFFFFFFFF), name.c_str());
+  if (m_hSection == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+    Close();
+    return false;
+  }
+  m_pView = MapViewOfFile(m_hSection, FILE_MAP_WRITE, 0, 0, kFrameSectionBytes);
+  if (m_pView == nullptr) {
+    Close();
+    return false;
+  }
+  m_hWnd = hWnd;
+  return true;
+}
+
+void CFrameSectionWriter::Close() noexcept {
+  if (m_pView != nullptr) {
+    UnmapViewOfFile(m_pView);
+    m_pView = nullptr;
+  }
+  if (m_hSection != nullptr) {
+    CloseHandle(m_hSection);
+    m_hSection = nullptr;
+  }
+  if (m_hWnd != nullptr && IsWindow(m_hWnd)) {
+    // Whatever showed the last frame shows the window's background again.
+    const RECT rc = RectInParent(m_hWnd);
+    RedrawWindow(GetAncestor(m_hWnd, GA_PARENT), &rc, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
+  }
+  m_hWnd = nullptr;
+}
+
+bool CFrameSectionWriter::Write(std::uint32_t nWidth, std::uint32_t nHeight,
+                                const std::uint32_t* pPixels, std::size_t nPitch) noexcept {
+  if (m_pView == nullptr || !WriteFrame(m_pView, kFrameSectionBytes, WindowValue(m_hWnd), nWidth,
+                                        nHeight, pPixels, nPitch)) {
+    return false;
+  }
+  // Only the parent: invalidating the window itself would make it paint, and
+  // so present, again.
+  const RECT rc = RectInParent(m_hWnd);
+  RedrawWindow(GetAncestor(m_hWnd, GA_PARENT), &rc, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
+  return true;
+}
+
+bool ReadWindowFrame(HWND hWnd, FrameImage& frame) {
+  const std::wstring name = FrameSectionName(WindowValue(hWnd));
+  HANDLE hSection = OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str());
+  if (hSection == nullptr) {
+    return false;
+  }
+  bool bRead = false;
+  if (const void* pView = MapViewOfFile(hSection, FILE_MAP_READ, 0, 0, 0); pView != nullptr) {
+    bRead = ReadFrame(pView, ViewBytes(pView), WindowValue(hWnd), frame);
+    UnmapViewOfFile(pView);
+  }
+  CloseHandle(hSection);
+  return bRead;
+}
+
+RECT RectInParent(HWND hWnd) noexcept {
+  RECT rc{};
+  GetClientRect(hWnd, &rc);
+  MapWindowPoints(hWnd, GetAncestor(hWnd, GA_PARENT), reinterpret_cast<POINT*>(&rc), 2);
+  return rc;
+}
