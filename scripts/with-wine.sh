@@ -13,6 +13,7 @@ fi
 
 prefix=$(realpath -m "$1")
 shift
+settings=$(realpath "$(dirname "$0")/wine-settings.reg")
 
 wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
 export WINEPREFIX="$prefix"
@@ -50,14 +51,8 @@ reg() { "$wine64" reg "$@" >/dev/null 2>&1; }
 boot_prefix() {
   rm -rf "$prefix" && mkdir -p "$prefix" &&
   wineboot -i && wineserver -w &&
-  # Without a window manager every hide/destroy waits 2 s for one.
-  "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
-  # Wine's DirectWrite has no font fallback.
-  "$wine64" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI' /d 'Liberation Sans' /f &&
-  # Windows 11 as far as the build gate can tell (Wine 8 knows no "win11").
   "$wine64" winecfg -v win10 &&
-  "$wine64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber /d 22631 /f &&
-  "$wine64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuild /d 22631 /f &&
+  "$wine64" regedit /S "Z:$settings" &&
   wineserver -w
 }
 
