@@ -34,22 +34,30 @@ enum class OffscreenObject { SwapChain, CompositionDevice, Target, Visual };
 
 // Hears every call the off-screen objects take, before they act on it, and
 // may make it fail: a negative result is returned to the caller instead. The
-// objects hold their observer, so it lives as long as the last of them.
+// objects hold their observer, so it lives as long as the last of them. Each
+// call names the object it is made on, as the IUnknown pointer that the
+// object's own interface starts with.
 class COffscreenObserver {
  public:
   virtual ~COffscreenObserver() = default;
 
-  virtual void ObjectCreated(OffscreenObject) noexcept {}
-  virtual void ObjectDestroyed(OffscreenObject) noexcept {}
+  virtual void ObjectCreated(OffscreenObject, IUnknown*) noexcept {}
+  virtual void ObjectDestroyed(OffscreenObject, IUnknown*) noexcept {}
+  // The window a new target shows on; right after the target's ObjectCreated.
+  virtual void TargetBound(IUnknown*, HWND) noexcept {}
 
-  virtual HRESULT GetBuffer(UINT) noexcept { return S_OK; }
-  virtual HRESULT ResizeBuffers(UINT, UINT, UINT, DXGI_FORMAT, UINT) noexcept { return S_OK; }
-  virtual HRESULT Present1(UINT, UINT, const DXGI_PRESENT_PARAMETERS*) noexcept { return S_OK; }
-  virtual HRESULT Commit() noexcept { return S_OK; }
-  virtual HRESULT CreateTargetForHwnd(HWND, BOOL) noexcept { return S_OK; }
-  virtual HRESULT CreateVisual() noexcept { return S_OK; }
-  virtual HRESULT SetContent(IUnknown*) noexcept { return S_OK; }
-  virtual HRESULT SetRoot(IDCompositionVisual*) noexcept { return S_OK; }
+  virtual HRESULT GetBuffer(IUnknown*, UINT) noexcept { return S_OK; }
+  virtual HRESULT ResizeBuffers(IUnknown*, UINT, UINT, UINT, DXGI_FORMAT, UINT) noexcept {
+    return S_OK;
+  }
+  virtual HRESULT Present1(IUnknown*, UINT, UINT, const DXGI_PRESENT_PARAMETERS*) noexcept {
+    return S_OK;
+  }
+  virtual HRESULT Commit(IUnknown*) noexcept { return S_OK; }
+  virtual HRESULT CreateTargetForHwnd(IUnknown*, HWND, BOOL) noexcept { return S_OK; }
+  virtual HRESULT CreateVisual(IUnknown*) noexcept { return S_OK; }
+  virtual HRESULT SetContent(IUnknown*, IUnknown*) noexcept { return S_OK; }
+  virtual HRESULT SetRoot(IUnknown*, IDCompositionVisual*) noexcept { return S_OK; }
 };
 
 using OffscreenObserverPtr = std::shared_ptr<COffscreenObserver>;

@@ -18,7 +18,7 @@ constexpr IID kIidCompositionTarget = {
 class COffscreenVisual final : public TComObject<COffscreenVisual, IDCompositionVisual> {
  public:
   explicit COffscreenVisual(OffscreenObserverPtr pObserver) noexcept
-      : m_link(std::move(pObserver), OffscreenObject::Visual) {}
+      : m_link(std::move(pObserver), OffscreenObject::Visual, this) {}
   ~COffscreenVisual() { EmptySlot(m_pContent); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -71,7 +71,7 @@ class COffscreenVisual final : public TComObject<COffscreenVisual, IDComposition
 class COffscreenTarget final : public TComObject<COffscreenTarget, IDCompositionTarget> {
  public:
   explicit COffscreenTarget(OffscreenObserverPtr pObserver) noexcept
-      : m_link(std::move(pObserver), OffscreenObject::Target) {}
+      : m_link(std::move(pObserver), OffscreenObject::Target, this) {}
   ~COffscreenTarget() { EmptySlot(m_pRoot); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -100,7 +100,7 @@ class COffscreenCompositionDevice final
     : public TComObject<COffscreenCompositionDevice, IDCompositionDevice> {
  public:
   COffscreenCompositionDevice(OffscreenObserverPtr pObserver, IDXGIDevice* pDxgiDevice) noexcept
-      : m_link(std::move(pObserver), OffscreenObject::CompositionDevice),
+      : m_link(std::move(pObserver), OffscreenObject::CompositionDevice, this),
         m_pDxgiDevice(pDxgiDevice) {
     if (m_pDxgiDevice != nullptr) {
       m_pDxgiDevice->AddRef();
@@ -126,10 +126,14 @@ class COffscreenCompositionDevice final
         FAILED(hr)) {
       return hr;
     }
-    *ppTarget = new (std::nothrow) COffscreenTarget(m_link.Observer());
-    if (*ppTarget == nullptr) {
+    auto* pTarget = new (std::nothrow) COffscreenTarget(m_link.Observer());
+    if (pTarget == nullptr) {
       return E_OUTOFMEMORY;
     }
+    if (m_link.Observer() != nullptr) {
+      m_link.Observer()->TargetBound(pTarget, hWnd);
+    }
+    *ppTarget = pTarget;
     return S_OK;
   }
 

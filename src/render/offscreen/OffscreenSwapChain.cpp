@@ -14,7 +14,9 @@ class COffscreenSwapChain final : public TComObject<COffscreenSwapChain, IDXGISw
  public:
   COffscreenSwapChain(OffscreenObserverPtr pObserver, ID3D11Device* pDevice,
                       const DXGI_SWAP_CHAIN_DESC1& desc) noexcept
-      : m_link(std::move(pObserver), OffscreenObject::SwapChain), m_pDevice(pDevice), m_desc(desc) {
+      : m_link(std::move(pObserver), OffscreenObject::SwapChain, this),
+        m_pDevice(pDevice),
+        m_desc(desc) {
     m_pDevice->AddRef();
   }
   ~COffscreenSwapChain() {

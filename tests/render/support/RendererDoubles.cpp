@@ -425,12 +425,12 @@ HRESULT RendererDoublesState::Enter(HRESULT RendererFailures::*phrFail) noexcept
   return m_fail.*phrFail;
 }
 
-HRESULT RendererDoublesState::GetBuffer(UINT) noexcept {
+HRESULT RendererDoublesState::GetBuffer(IUnknown*, UINT) noexcept {
   ++m_log.m_nGetBuffers;
   return Enter(&RendererFailures::m_hrGetBuffer);
 }
 
-HRESULT RendererDoublesState::ResizeBuffers(UINT nCount, UINT, UINT, DXGI_FORMAT format,
+HRESULT RendererDoublesState::ResizeBuffers(IUnknown*, UINT nCount, UINT, UINT, DXGI_FORMAT format,
                                             UINT nFlags) noexcept {
   ++m_log.m_nResizeBuffers;
   m_log.m_nResizeCount = nCount;
@@ -439,7 +439,7 @@ HRESULT RendererDoublesState::ResizeBuffers(UINT nCount, UINT, UINT, DXGI_FORMAT
   return Enter(&RendererFailures::m_hrResizeBuffers);
 }
 
-HRESULT RendererDoublesState::Present1(UINT nSyncInterval, UINT nFlags,
+HRESULT RendererDoublesState::Present1(IUnknown*, UINT nSyncInterval, UINT nFlags,
                                        const DXGI_PRESENT_PARAMETERS* pParameters) noexcept {
   ++m_log.m_nPresents;
   m_log.m_nSyncInterval = nSyncInterval;
@@ -453,24 +453,24 @@ HRESULT RendererDoublesState::Present1(UINT nSyncInterval, UINT nFlags,
   return Enter(&RendererFailures::m_hrPresent);
 }
 
-HRESULT RendererDoublesState::Commit() noexcept {
+HRESULT RendererDoublesState::Commit(IUnknown*) noexcept {
   ++m_log.m_nCommits;
   return Enter(&RendererFailures::m_hrCommit);
 }
 
-HRESULT RendererDoublesState::CreateTargetForHwnd(HWND hWnd, BOOL bTopmost) noexcept {
+HRESULT RendererDoublesState::CreateTargetForHwnd(IUnknown*, HWND hWnd, BOOL bTopmost) noexcept {
   ++m_log.m_nTargets;
   m_log.m_hTargetWnd = hWnd;
   m_log.m_bTopmost = bTopmost;
   return Enter(&RendererFailures::m_hrCreateTarget);
 }
 
-HRESULT RendererDoublesState::CreateVisual() noexcept {
+HRESULT RendererDoublesState::CreateVisual(IUnknown*) noexcept {
   ++m_log.m_nVisuals;
   return Enter(&RendererFailures::m_hrCreateVisual);
 }
 
-HRESULT RendererDoublesState::SetContent(IUnknown* pContent) noexcept {
+HRESULT RendererDoublesState::SetContent(IUnknown*, IUnknown* pContent) noexcept {
   const HRESULT hr = Enter(&RendererFailures::m_hrSetContent);
   if (SUCCEEDED(hr)) {
     CLocalRef<IDXGISwapChain1> swapChain;
@@ -483,7 +483,7 @@ HRESULT RendererDoublesState::SetContent(IUnknown* pContent) noexcept {
   return hr;
 }
 
-HRESULT RendererDoublesState::SetRoot(IDCompositionVisual* pVisual) noexcept {
+HRESULT RendererDoublesState::SetRoot(IUnknown*, IDCompositionVisual* pVisual) noexcept {
   const HRESULT hr = Enter(&RendererFailures::m_hrSetRoot);
   if (SUCCEEDED(hr)) {
     m_log.m_bRootIsVisual = pVisual != nullptr ? TRUE : FALSE;

@@ -107,17 +107,18 @@ struct RendererDoublesState final : COffscreenObserver {
   RendererCallLog m_log;
   IUnknown* m_pLastDevice = nullptr;  // not owned; only compared
 
-  void ObjectCreated(OffscreenObject kind) noexcept override { ++LiveCount(kind); }
-  void ObjectDestroyed(OffscreenObject kind) noexcept override { --LiveCount(kind); }
-  HRESULT GetBuffer(UINT) noexcept override;
-  HRESULT ResizeBuffers(UINT nCount, UINT, UINT, DXGI_FORMAT format, UINT nFlags) noexcept override;
-  HRESULT Present1(UINT nSyncInterval, UINT nFlags,
+  void ObjectCreated(OffscreenObject kind, IUnknown*) noexcept override { ++LiveCount(kind); }
+  void ObjectDestroyed(OffscreenObject kind, IUnknown*) noexcept override { --LiveCount(kind); }
+  HRESULT GetBuffer(IUnknown*, UINT) noexcept override;
+  HRESULT ResizeBuffers(IUnknown*, UINT nCount, UINT, UINT, DXGI_FORMAT format,
+                        UINT nFlags) noexcept override;
+  HRESULT Present1(IUnknown*, UINT nSyncInterval, UINT nFlags,
                    const DXGI_PRESENT_PARAMETERS* pParameters) noexcept override;
-  HRESULT Commit() noexcept override;
-  HRESULT CreateTargetForHwnd(HWND hWnd, BOOL bTopmost) noexcept override;
-  HRESULT CreateVisual() noexcept override;
-  HRESULT SetContent(IUnknown* pContent) noexcept override;
-  HRESULT SetRoot(IDCompositionVisual* pVisual) noexcept override;
+  HRESULT Commit(IUnknown*) noexcept override;
+  HRESULT CreateTargetForHwnd(IUnknown*, HWND hWnd, BOOL bTopmost) noexcept override;
+  HRESULT CreateVisual(IUnknown*) noexcept override;
+  HRESULT SetContent(IUnknown*, IUnknown* pContent) noexcept override;
+  HRESULT SetRoot(IUnknown*, IDCompositionVisual* pVisual) noexcept override;
 
   [[nodiscard]] int& LiveCount(OffscreenObject kind) noexcept;
   // Counts a call that may fail on request; the failure asked for, or S_OK.
