@@ -1,0 +1,106 @@
+#include "StandInCompositor.h"
+
+#include <new>
+
+void CStandInCompositor::ObjectDestroyed(OffscreenObject kind, IUnknown* pObject) noexcept {
+  std::unique_ptr<CFrameSectionWriter> pClosing;
+  {
+    std::lock_guard lock(m_lock);
+    switch (kind) {
+      case OffscreenObject::Target:
+        if (auto it = m_targets.find(pObject); it != m_targets.end()) {
+          pClosing = std::move(it->second.m_pSection);
+          m_targets.erase(it);
+        }
+        break;
+      case OffscreenObject::Visual:
+        m_contents.erase(pObject);
+        for (auto& [pTarget, target] : m_targets) {
+          if (target.m_pRoot == pObject) {
+            target.m_pRoot = nullptr;
+          }
+        }
+        break;
+      case OffscreenObject::SwapChain:
+        m_presented.erase(pObject);
+        for (auto& [pTarget, target] : m_targets) {
+          if (target.m_pShown == pObject) {
+            target.m_pShown = nullptr;
+          }
+        }
+        break;
+      case OffscreenObject::CompositionDevice:
+        break;
+    }
+  }
+  // Closing asks the taskbar to paint the window's place without the frame;
+  // done outside the lock.
+  pClosing.reset();
+}
+
+void CStandInCompositor::TargetBound(IUnknown* pTarget, HWND hWnd) noexcept {
+  auto pSection = std::unique_ptr<CFrameSectionWriter>(new (std::nothrow) CFrameSectionWriter);
+  if (pSection != nullptr && !pSection->Open(hWnd)) {
+    // Someone else holds this window's section: its frames are not shown.
+    pSection.reset();
+  }
+  std::lock_guard lock(m_lock);
+  m_targets[pTarget].m_pSection = std::move(pSection);
+}
+
+HRESULT CStandInCompositor::SetContent(IUnknown* pVisual, IUnknown* pContent) noexcept {
+  std::lock_guard lock(m_lock);
+  m_contents[pVisual] = pContent;
+  return S_OK;
+}
+
+HRESULT CStandInCompositor::SetRoot(IUnknown* pTarget, IDCompositionVisual* pVisual) noexcept {
+  std::lock_guard lock(m_lock);
+  m_targets[pTarget].m_pRoot = pVisual;
+  return S_OK;
+}
+
+HRESULT CStandInCompositor::Commit(IUnknown*) noexcept {
+  std::set<IUnknown*> newlyShown;
+  {
+    std::lock_guard lock(m_lock);
+    for (auto& [pTarget, target] : m_targets) {
+      const auto it = m_contents.find(target.m_pRoot);
+      IUnknown* pShown = it != m_contents.end() ? it->second : nullptr;
+      if (pShown != target.m_pShown && m_presented.count(pShown) != 0) {
+        newlyShown.insert(pShown);
+      }
+      target.m_pShown = pShown;
+    }
+  }
+  for (IUnknown* pSwapChain : newlyShown) {
+    Show(pSwapChain);
+  }
+  return S_OK;
+}
+
+HRESULT CStandInCompositor::Present1(IUnknown* pSwapChain, UINT, UINT,
+                                     const DXGI_PRESENT_PARAMETERS*) noexcept {
+  {
+    std::lock_guard lock(m_lock);
+    m_presented.insert(pSwapChain);
+  }
+  Show(pSwapChain);
+  return S_OK;
+}
+
+void CStandInCompositor::Show(IUnknown* pSwapChain) noexcept {
+  // The frame is buffer 0: the off-screen swap chain draws there and never
+  // flips. Present1 is heard before the call returns, with the swap chain alive.
+  PixelImage image;
+  if (!ReadBackPixels(static_cast<IDXGISwapChain1*>(pSwapChain), image)) {
+    return;
+  }
+  std::lock_guard lock(m_lock);
+  for (auto& [pTarget, target] : m_targets) {
+    if (target.m_pShown == pSwapChain && target.m_pSection != nullptr) {
+      target.m_pSection->Write(image.m_nWidth, image.m_nHeight, image.m_pixels.data(),
+                               image.m_nWidth);
+    }
+  }
+}
