@@ -1,6 +1,11 @@
 #include "StandInCompositor.h"
 
 #include <new>
+#include <vector>
+
+#include "render/ComSlot.h"
+
+CStandInCompositor::ReadBack::~ReadBack() { EmptySlot(m_pStaging); }
 
 void CStandInCompositor::ObjectDestroyed(OffscreenObject kind, IUnknown* pObject) noexcept {
   std::unique_ptr<CFrameSectionWriter> pClosing;
@@ -61,14 +66,14 @@ HRESULT CStandInCompositor::SetRoot(IUnknown* pTarget, IDCompositionVisual* pVis
 }
 
 HRESULT CStandInCompositor::Commit(IUnknown*) noexcept {
-  std::set<IUnknown*> newlyShown;
+  std::vector<IUnknown*> newlyShown;
   {
     std::lock_guard lock(m_lock);
     for (auto& [pTarget, target] : m_targets) {
       const auto it = m_contents.find(target.m_pRoot);
       IUnknown* pShown = it != m_contents.end() ? it->second : nullptr;
-      if (pShown != target.m_pShown && m_presented.count(pShown) != 0) {
-        newlyShown.insert(pShown);
+      if (pShown != target.m_pShown && m_presented.find(pShown) != m_presented.end()) {
+        newlyShown.push_back(pShown);
       }
       target.m_pShown = pShown;
     }
@@ -81,22 +86,20 @@ HRESULT CStandInCompositor::Commit(IUnknown*) noexcept {
 
 HRESULT CStandInCompositor::Present1(IUnknown* pSwapChain, UINT, UINT,
                                      const DXGI_PRESENT_PARAMETERS*) noexcept {
-  {
-    std::lock_guard lock(m_lock);
-    m_presented.insert(pSwapChain);
-  }
   Show(pSwapChain);
   return S_OK;
 }
 
 void CStandInCompositor::Show(IUnknown* pSwapChain) noexcept {
+  std::lock_guard lock(m_lock);
   // The frame is buffer 0: the off-screen swap chain draws there and never
   // flips. Present1 is heard before the call returns, with the swap chain alive.
-  PixelImage image;
-  if (!ReadBackPixels(static_cast<IDXGISwapChain1*>(pSwapChain), image)) {
+  ReadBack& readBack = m_presented[pSwapChain];
+  if (!ReadBackPixels(static_cast<IDXGISwapChain1*>(pSwapChain), readBack.m_image,
+                      &readBack.m_pStaging)) {
     return;
   }
-  std::lock_guard lock(m_lock);
+  const PixelImage& image = readBack.m_image;
   for (auto& [pTarget, target] : m_targets) {
     if (target.m_pShown == pSwapChain && target.m_pSection != nullptr) {
       target.m_pSection->Write(image.m_nWidth, image.m_nHeight, image.m_pixels.data(),

@@ -9,7 +9,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 
 #include "FrameSection.h"
 #include "render/offscreen/OffscreenComposition.h"
@@ -34,10 +33,19 @@ class CStandInCompositor final : public COffscreenObserver {
   // Hands buffer 0 of the swap chain to every window that shows it.
   void Show(IUnknown* pSwapChain) noexcept;
 
+  // What a swap chain's frames are read back through, kept from frame to
+  // frame: the stand-in runs inside the band's process, and a texture made
+  // for every frame would weigh on what the band is measured with.
+  struct ReadBack {
+    ~ReadBack();
+    ID3D11Texture2D* m_pStaging = nullptr;
+    PixelImage m_image;
+  };
+
   // Objects are only compared, never called through these pointers: the
   // observer hears of each one's end before it goes.
   std::mutex m_lock;
   std::map<IUnknown*, Target> m_targets;
   std::map<IUnknown*, IUnknown*> m_contents;  // visual → content
-  std::set<IUnknown*> m_presented;            // swap chains with a frame
+  std::map<IUnknown*, ReadBack> m_presented;  // swap chains with a frame
 };

@@ -89,7 +89,11 @@ struct PixelImage {
   }
 };
 
-[[nodiscard]] BOOL ReadBackPixels(IDXGISwapChain1* pSwapChain, PixelImage& image) noexcept;
+// With ppStaging, the texture the pixels are copied through is kept there
+// (one reference, the caller's to release) and used again while it fits,
+// for a caller that reads every frame.
+[[nodiscard]] BOOL ReadBackPixels(IDXGISwapChain1* pSwapChain, PixelImage& image,
+                                  ID3D11Texture2D** ppStaging = nullptr) noexcept;
 [[nodiscard]] inline BOOL ReadBackPixels(const CCompositionRenderer& renderer,
                                          PixelImage& image) noexcept {
   return ReadBackPixels(renderer.m_pSwapChain, image);

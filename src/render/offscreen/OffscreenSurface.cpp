@@ -48,8 +48,11 @@ void RegisterHostClass() noexcept {
 
 const RendererPlatform& OffscreenRendererPlatform() noexcept { return kOffscreenPlatform; }
 
-BOOL ReadBackPixels(IDXGISwapChain1* pSwapChain, PixelImage& image) noexcept {
-  image = PixelImage{};
+BOOL ReadBackPixels(IDXGISwapChain1* pSwapChain, PixelImage& image,
+                    ID3D11Texture2D** ppStaging) noexcept {
+  image.m_nWidth = 0;
+  image.m_nHeight = 0;
+  image.m_pixels.clear();  // keeps the storage for the next frame
   if (pSwapChain == nullptr) {
     return FALSE;
   }
@@ -65,15 +68,24 @@ BOOL ReadBackPixels(IDXGISwapChain1* pSwapChain, PixelImage& image) noexcept {
   desc.BindFlags = 0;
   desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
   desc.MiscFlags = 0;
-  CLocalRef<ID3D11Texture2D> staging;
-  if (FAILED(device->CreateTexture2D(&desc, nullptr, staging.Put()))) {
+  CLocalRef<ID3D11Texture2D> ownStaging;
+  ID3D11Texture2D** ppUsed = ppStaging != nullptr ? ppStaging : ownStaging.Put();
+  if (*ppUsed != nullptr) {
+    D3D11_TEXTURE2D_DESC kept{};
+    (*ppUsed)->GetDesc(&kept);
+    if (kept.Width != desc.Width || kept.Height != desc.Height || kept.Format != desc.Format) {
+      EmptySlot(*ppUsed);
+    }
+  }
+  if (*ppUsed == nullptr && FAILED(device->CreateTexture2D(&desc, nullptr, ppUsed))) {
     return FALSE;
   }
+  ID3D11Texture2D* const pStaging = *ppUsed;
   CLocalRef<ID3D11DeviceContext> context;
   device->GetImmediateContext(context.Put());
-  context->CopyResource(staging.Get(), buffer.Get());
+  context->CopyResource(pStaging, buffer.Get());
   D3D11_MAPPED_SUBRESOURCE mapped{};
-  if (FAILED(context->Map(staging.Get(), 0, D3D11_MAP_READ, 0, &mapped))) {
+  if (FAILED(context->Map(pStaging, 0, D3D11_MAP_READ, 0, &mapped))) {
     return FALSE;
   }
   image.m_nWidth = desc.Width;
@@ -85,7 +97,7 @@ BOOL ReadBackPixels(IDXGISwapChain1* pSwapChain, PixelImage& image) noexcept {
     std::copy(pRow, pRow + desc.Width,
               image.m_pixels.begin() + static_cast<std::ptrdiff_t>(y) * desc.Width);
   }
-  context->Unmap(staging.Get(), 0);
+  context->Unmap(pStaging, 0);
   return TRUE;
 }
 
