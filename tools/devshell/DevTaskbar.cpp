@@ -1,5 +1,6 @@
 #include "DevTaskbar.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +15,8 @@ constexpr COLORREF kIconColors[] = {RGB(0x4C, 0xC2, 0xFF), RGB(0xFF, 0xB9, 0x00)
                                     RGB(0x6C, 0xCB, 0x5F), RGB(0xE8, 0x11, 0x23),
                                     RGB(0xB1, 0x46, 0xC2), RGB(0x00, 0x78, 0xD4)};
 constexpr wchar_t kClockText[] = L"12:00";
+constexpr UINT_PTR kFollowTimer = 1;
+constexpr UINT kFollowPeriodMs = 30;
 constexpr wchar_t kFontFace[] = L"Segoe UI";
 
 void FillSolid(HDC hDC, const RECT& rc, COLORREF cr) noexcept {
@@ -71,19 +74,31 @@ BOOL CALLBACK CollectChild(HWND hWnd, LPARAM lParam) {
   return TRUE;
 }
 
-// The frames the stand-in keeps for the taskbar's other children, laid over
-// the bar from the bottom of the z-order up.
-void ComposeChildFrames(HWND hTaskbar, HWND hNotify, const OpaqueImage& image) {
+// The taskbar's visible children other than its own notification area, from
+// the bottom of the z-order up, with their places in the taskbar.
+std::vector<std::pair<HWND, RECT>> ForeignChildren(HWND hTaskbar, HWND hNotify) {
   ChildList list{hTaskbar, hNotify, {}};
   EnumChildWindows(hTaskbar, &CollectChild, reinterpret_cast<LPARAM>(&list));
-  FrameImage frame;
+  std::vector<std::pair<HWND, RECT>> children;
   for (auto it = list.m_children.rbegin(); it != list.m_children.rend(); ++it) {
-    if (!ReadWindowFrame(*it, frame)) {
-      continue;
-    }
-    const RECT rc = RectInParent(*it);
-    ComposeFrame(image, frame, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+    children.emplace_back(*it, RectInParent(*it));
   }
+  return children;
+}
+
+// The frames the stand-in keeps for those children, laid over the bar.
+void ComposeChildFrames(const std::vector<std::pair<HWND, RECT>>& children,
+                        const OpaqueImage& image) {
+  FrameImage frame;
+  for (const auto& [hChild, rc] : children) {
+    if (ReadWindowFrame(hChild, frame)) {
+      ComposeFrame(image, frame, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+    }
+  }
+}
+
+bool SameRect(const RECT& a, const RECT& b) noexcept {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
 ATOM RegisterClassOnce(const wchar_t* pszClass, WNDPROC pfnProc) noexcept {
@@ -121,6 +136,7 @@ bool CDevTaskbar::Create() noexcept {
     return false;
   }
   SetPropW(m_hWnd, kDevTaskbarProperty, reinterpret_cast<HANDLE>(1));
+  SetTimer(m_hWnd, kFollowTimer, kFollowPeriodMs, nullptr);
   const RECT& rn = m_layout.m_rcNotify;
   m_hNotifyWnd = CreateWindowExW(0, kDevNotifyClass, nullptr, WS_CHILD | WS_VISIBLE, rn.left,
                                  rn.top, rn.right - rn.left, rn.bottom - rn.top, m_hWnd, nullptr,
@@ -132,6 +148,7 @@ void CDevTaskbar::Destroy() noexcept {
   HWND hWnd = m_hWnd;
   m_hWnd = nullptr;
   m_hNotifyWnd = nullptr;
+  m_seen.clear();
   if (hWnd != nullptr && IsWindow(hWnd)) {
     RemovePropW(hWnd, kDevTaskbarProperty);
     DestroyWindow(hWnd);
@@ -162,6 +179,29 @@ void CDevTaskbar::ApplyLayout() noexcept {
   const RECT& rn = m_layout.m_rcNotify;
   MoveWindow(m_hNotifyWnd, rn.left, rn.top, rn.right - rn.left, rn.bottom - rn.top, TRUE);
   InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void CDevTaskbar::FollowChildren() noexcept {
+  std::vector<std::pair<HWND, RECT>> now = ForeignChildren(m_hWnd, m_hNotifyWnd);
+  auto repaint = [&](const RECT& rc) {
+    RedrawWindow(m_hWnd, &rc, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
+  };
+  for (const auto& [hChild, rc] : now) {
+    const auto it = std::find_if(m_seen.begin(), m_seen.end(),
+                                 [&](const auto& seen) { return seen.first == hChild; });
+    if (it == m_seen.end()) {
+      repaint(rc);
+    } else if (!SameRect(it->second, rc)) {
+      repaint(it->second);
+      repaint(rc);
+    }
+  }
+  for (const auto& [hChild, rc] : m_seen) {
+    if (std::none_of(now.begin(), now.end(), [&](const auto& c) { return c.first == hChild; })) {
+      repaint(rc);
+    }
+  }
+  m_seen = std::move(now);
 }
 
 LRESULT CDevTaskbar::OnCommand(WPARAM wParam, LPARAM lParam) noexcept {
@@ -218,7 +258,7 @@ void CDevTaskbar::Paint() noexcept {
       DrawAppButton(hMemDC, m_layout.m_buttons[i], kIconColors[i % std::size(kIconColors)]);
     }
     GdiFlush();
-    ComposeChildFrames(m_hWnd, m_hNotifyWnd,
+    ComposeChildFrames(ForeignChildren(m_hWnd, m_hNotifyWnd),
                        {rcClient.right, rcClient.bottom, static_cast<std::uint32_t*>(pBits)});
     // The notification area draws itself.
     RECT rcNotify{};
@@ -257,6 +297,12 @@ LRESULT CALLBACK CDevTaskbar::TaskbarProc(HWND hWnd, UINT uMsg, WPARAM wParam,
       return 0;
     case WM_ERASEBKGND:
       return TRUE;
+    case WM_TIMER:
+      if (wParam == kFollowTimer) {
+        pThis->FollowChildren();
+        return 0;
+      }
+      return DefWindowProcW(hWnd, uMsg, wParam, lParam);
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;
     default:

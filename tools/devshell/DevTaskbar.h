@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "DevTaskbarCommand.h"
 #include "DevTaskbarLayout.h"
 
@@ -39,6 +41,9 @@ class CDevTaskbar {
   LRESULT OnCommand(WPARAM wParam, LPARAM lParam) noexcept;
   void Paint() noexcept;
   void ApplyLayout() noexcept;
+  // Repaints where a child moved, appeared or went since the last look: the
+  // taskbar hears of no move of a window that another process owns.
+  void FollowChildren() noexcept;
 
   int m_nHeight = kDevTaskbarDefaultHeight;
   int m_nNotifyLeft = 0;
@@ -46,6 +51,8 @@ class CDevTaskbar {
   HWND m_hWnd = nullptr;
   HWND m_hNotifyWnd = nullptr;
   UINT m_uCommandMessage = 0;
+  // The children and their places as the last look at them found them.
+  std::vector<std::pair<HWND, RECT>> m_seen;
 };
 
 // Broadcasts that a new taskbar is there, as Explorer does after it restarted.

@@ -57,12 +57,11 @@ class CRatePrinter {
     wchar_t szUpper[kRateTextChars] = {};
     wchar_t szLower[kRateTextChars] = {};
     // The upper line carries the up arrow unless the record swapped them.
-    const std::wstring line =
-        Line(m_state.m_bArrowsFlipped ? L"down" : L"up",
-             FormatRate(m_state.m_nRateUpper, m_state.m_bBitsMode, szUpper)) +
-        L"   " +
-        Line(m_state.m_bArrowsFlipped ? L"up" : L"down",
-             FormatRate(m_state.m_nRateLower, m_state.m_bBitsMode, szLower));
+    const std::wstring line = Line(m_state.m_bArrowsFlipped ? L"down" : L"up",
+                                   FormatRate(m_state.m_nRateUpper, m_state.m_bBitsMode, szUpper)) +
+                              L"   " +
+                              Line(m_state.m_bArrowsFlipped ? L"up" : L"down",
+                                   FormatRate(m_state.m_nRateLower, m_state.m_bBitsMode, szLower));
     if (line == m_last) {
       return;
     }
@@ -112,8 +111,7 @@ int Watch(const WatchOptions& options) {
     std::fputs("nimbrel-devwatch: the band docked but never drew a frame\n", stderr);
     return 1;
   }
-  HANDLE hProcess =
-      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, nProcessId);
+  HANDLE hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, nProcessId);
   std::printf("The band is docked in the taskbar; what it shows for %d s:\n", options.m_nSeconds);
 
   CRatePrinter printer;
