@@ -12,11 +12,15 @@ function(nimbrel_defaults target)
 endfunction()
 
 # A GoogleTest executable that ctest runs (under Wine in the Windows build).
+# NO_TEST: only built; the caller says how ctest runs it.
 function(nimbrel_gtest name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "NO_TEST" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   nimbrel_defaults(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  if(ARG_NO_TEST)
+    return()
+  endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)

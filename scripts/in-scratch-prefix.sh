@@ -68,6 +68,7 @@ export WINEPREFIX=$scratch
 wineserver -p >/dev/null 2>&1 || true
 "$wine64" regedit /S "Z:$fresh" >/dev/null 2>&1
 
+export NIMBREL_SCRATCH_PREFIX=1
 set +e
 "$wine64" "$@"
 rc=$?

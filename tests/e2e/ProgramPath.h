@@ -1,12 +1,11 @@
 #pragma once
-// Where the built Nimbrel.exe is, for the tests that load or start it.
+// Where the built programs are, for the tests that load or start them.
 
 #include <string>
 
-// The build passes the executable's path as the build machine knows it
-// (NIMBREL_EXE_PATH); under Wine a Unix path is reached through drive Z:.
-[[nodiscard]] inline std::wstring ProgramPath() {
-  const std::string path = NIMBREL_EXE_PATH;
+// The build passes each path as the build machine knows it; under Wine a Unix
+// path is reached through drive Z:.
+[[nodiscard]] inline std::wstring WindowsPath(const std::string& path) {
   std::wstring wide(path.begin(), path.end());
   if (!wide.empty() && wide[0] == L'/') {
     for (wchar_t& ch : wide) {
@@ -18,3 +17,6 @@
   }
   return wide;
 }
+
+// The shipped Nimbrel.exe (NIMBREL_EXE_PATH).
+[[nodiscard]] inline std::wstring ProgramPath() { return WindowsPath(NIMBREL_EXE_PATH); }

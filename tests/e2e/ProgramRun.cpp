@@ -1,5 +1,38 @@
 #include "ProgramRun.h"
 
+#include <cwchar>
+#include <string_view>
+
+namespace {
+
+// This process's environment with more Wine DLL overrides, as a block for
+// CreateProcessW: NAME=VALUE strings, each ended by a NUL, and one more NUL.
+std::wstring EnvironmentWithOverrides(const wchar_t* pszDllOverrides) {
+  constexpr std::wstring_view kName = L"WINEDLLOVERRIDES=";
+  std::wstring block;
+  std::wstring overrides = pszDllOverrides;
+  wchar_t* pEnvironment = GetEnvironmentStringsW();
+  for (const wchar_t* p = pEnvironment; p != nullptr && *p != L'\0'; p += wcslen(p) + 1) {
+    const std::wstring_view entry(p);
+    if (entry.size() >= kName.size() && _wcsnicmp(p, kName.data(), kName.size()) == 0) {
+      overrides = std::wstring(entry.substr(kName.size())) + L";" + overrides;
+      continue;
+    }
+    block.append(entry);
+    block.push_back(L'\0');
+  }
+  if (pEnvironment != nullptr) {
+    FreeEnvironmentStringsW(pEnvironment);
+  }
+  block.append(kName);
+  block.append(overrides);
+  block.push_back(L'\0');
+  block.push_back(L'\0');
+  return block;
+}
+
+}  // namespace
+
 CProgramRun::~CProgramRun() {
   if (m_pi.hProcess == nullptr) {
     return;
@@ -19,12 +52,16 @@ CProgramRun::~CProgramRun() {
   CloseHandle(m_pi.hProcess);
 }
 
-bool CProgramRun::Start() noexcept {
-  std::wstring path = ProgramPath();
+bool CProgramRun::Start(const std::wstring& path, const wchar_t* pszDllOverrides) {
   std::wstring commandLine = L"\"" + path + L"\"";
+  std::wstring environment;
+  if (pszDllOverrides != nullptr) {
+    environment = EnvironmentWithOverrides(pszDllOverrides);
+  }
   STARTUPINFOW si{};
   si.cb = sizeof(si);
-  return CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  return CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, environment.empty() ? nullptr : environment.data(),
                         nullptr, &si, &m_pi) != FALSE;
 }
 

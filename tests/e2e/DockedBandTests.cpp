@@ -1,0 +1,284 @@
+// The real Nimbrel.exe with the composition stand-in beside it, docked in the
+// development taskbar, each group in a scratch Wine prefix of its own; the
+// band is observed only from outside: the window tree, the screen, the
+// registry, and real mouse and keyboard input.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+#include "DockedBand.h"
+#include "FrameSection.h"
+#include "ProcessMeter.h"
+#include "TestSupport.h"
+
+namespace {
+
+constexpr std::uint32_t kTrackGrey = 0xFF404040;  // (0.25, 0.25, 0.25) on the screen
+constexpr std::uint32_t kUpColor = 0xFF8000;
+constexpr std::uint32_t kDownColor = 0x20C0FF;
+
+SharedTrafficRecord Record(std::uint64_t nSequence, std::int64_t nRateDown, std::int64_t nMaxDown,
+                           std::int64_t nRateUp, std::int64_t nMaxUp) {
+  SharedTrafficRecord record{};
+  record.Sequence = nSequence;
+  record.RateDown = nRateDown;
+  record.RateUp = nRateUp;
+  record.MaxDown = nMaxDown;
+  record.MaxUp = nMaxUp;
+  record.ColorDown = kDownColor;
+  record.ColorUp = kUpColor;
+  record.ByteUnits = 1;
+  record.DownOnLower = 1;  // upload on the upper line
+  return record;
+}
+
+RECT Shifted(RECT rc, LONG dx) { return {rc.left + dx, rc.top, rc.right + dx, rc.bottom}; }
+
+// ---------------------------------------------------------------------------
+
+using DockingTest = CDockedBandTest;
+
+TEST_F(DockingTest, DocksInTheTaskbarAtItsDefaultPlaceAndFollowsTheNotificationArea) {
+  EXPECT_EQ(GetAncestor(Band(), GA_PARENT), Taskbar());
+  const RECT rcTaskbar = TaskbarRect();
+  EXPECT_EQ(BandRect(), (RECT{1600, rcTaskbar.top + 5, 1695, rcTaskbar.bottom - 5}));
+  EXPECT_EQ(BandRect(), DefaultBandRect());
+  EXPECT_TRUE(ShowsTracks(CaptureBand()));
+
+  const RECT rcOld = BandRect();
+  ASSERT_TRUE(SendTaskbarCommand(DevTaskbarCommand::MoveNotifyArea, 1500));
+  EXPECT_TRUE(WaitUntil([&] { return BandRect().left == 1400; }));
+  EXPECT_EQ(BandRect(), DefaultBandRect());
+  EXPECT_TRUE(WaitUntil([&] { return ShowsTracks(CaptureBand()); }));
+  EXPECT_TRUE(WaitUntil([&] { return ShowsBareTaskbar(rcOld); })) << "nothing left behind";
+}
+
+// ---------------------------------------------------------------------------
+
+using PixelsTest = CDockedBandTest;
+
+TEST_F(PixelsTest, WhatThePublisherWritesIsDrawnAndWithThePublisherGoneItIsNoDataAgain) {
+  const ScreenImage noData = CaptureBand();
+  ASSERT_TRUE(ShowsTracks(noData));
+  EXPECT_EQ(RunLength(noData, UpperTrackRow(noData), 0x404040), 75) << "a bare track";
+
+  CTestPublisher publisher;
+  ASSERT_TRUE(publisher.IsOpen());
+  // Upload 3/4 of its full scale on the upper line, download 1/4 below.
+  publisher.Publish(Record(1, 250000, 1000000, 3000, 4000));
+  ScreenImage first;
+  ASSERT_TRUE(WaitUntil([&] {
+    first = CaptureBand();
+    return RunLength(first, UpperTrackRow(first), kUpColor) > 0;
+  })) << "the record never reached the screen";
+  // Bars from x 18 over (W - 20) * fraction of the 95 px band; how the last,
+  // partly covered pixel comes out is the rasteriser's business.
+  EXPECT_NEAR(RunLength(first, UpperTrackRow(first), kUpColor), 75 * 0.75, 1.0);
+  EXPECT_NEAR(RunLength(first, UpperTrackRow(first) + 1, kUpColor), 75 * 0.75, 1.0);
+  EXPECT_NEAR(RunLength(first, LowerTrackRow(first), kDownColor), 75 * 0.25, 1.0);
+  EXPECT_EQ(first.At(kBarLeft + 60, UpperTrackRow(first)), kTrackGrey) << "the track goes on";
+
+  // A full bar and new figures: the text changes along with the bars.
+  publisher.Publish(Record(2, 2000000, 1000000, 1000, 4000));
+  ScreenImage second;
+  ASSERT_TRUE(WaitUntil([&] {
+    second = CaptureBand();
+    return RunLength(second, LowerTrackRow(second), kDownColor) == 75;
+  }));
+  EXPECT_NEAR(RunLength(second, UpperTrackRow(second), kUpColor), 75 * 0.25, 1.0);
+  auto textDiffers = [](const ScreenImage& a, const ScreenImage& b, int yFrom, int yTo) {
+    for (int y = yFrom; y < yTo; ++y) {
+      for (int x = kBarLeft; x < a.m_nWidth; ++x) {
+        if (a.At(x, y) != b.At(x, y)) {
+          return true;
+        }
+      }
+    }
+    return false;
+  };
+  EXPECT_TRUE(textDiffers(noData, first, 0, UpperTrackRow(first)));
+  EXPECT_TRUE(textDiffers(first, second, 0, UpperTrackRow(first)));
+  EXPECT_TRUE(textDiffers(first, second, first.m_nHeight / 2, LowerTrackRow(first)));
+
+  publisher.Close();
+  EXPECT_TRUE(WaitUntil([&] { return CaptureBand().m_pixels == noData.m_pixels; }))
+      << "without the publisher the band shows exactly what it showed before it came";
+}
+
+// ---------------------------------------------------------------------------
+
+using DragTest = CDockedBandTest;
+
+TEST_F(DragTest, ADropAtLeastTwentyPixelsClearOfTheNotificationAreaStaysAndIsSaved) {
+  const RECT rcDefault = BandRect();
+  DragBandBy(-15);  // the gap grows from 5 to 20
+  EXPECT_TRUE(WaitUntil([&] { return BandRect() == Shifted(rcDefault, -15); }));
+  DWORD dwManual = 0;
+  DWORD dwPosX = 0;
+  ASSERT_TRUE(WaitUntil([&] { return ReadSetting(L"ManuallyPositioned", dwManual); }));
+  EXPECT_EQ(dwManual, 1u);
+  ASSERT_TRUE(ReadSetting(L"PosX", dwPosX));
+  EXPECT_EQ(static_cast<LONG>(dwPosX), BandRect().left - TaskbarRect().left);
+
+  DragBandBy(-585);
+  EXPECT_TRUE(WaitUntil([&] { return BandRect() == Shifted(rcDefault, -600); }));
+  EXPECT_TRUE(WaitUntil([&] { return ShowsTracks(CaptureBand()); })) << "drawn at its new place";
+  EXPECT_TRUE(WaitUntil([&] {
+    return ReadSetting(L"PosX", dwPosX) &&
+           static_cast<LONG>(dwPosX) == rcDefault.left - 600 - TaskbarRect().left;
+  }));
+  EXPECT_TRUE(ShowsBareTaskbar(rcDefault));
+}
+
+TEST_F(DragTest, ACloserDropSnapsBackAndSavesTheDroppedPlace) {
+  const RECT rcDefault = BandRect();
+  DragBandBy(-14);  // a gap of 19
+  DWORD dwManual = 1;
+  DWORD dwPosX = 0;
+  ASSERT_TRUE(WaitUntil([&] { return ReadSetting(L"ManuallyPositioned", dwManual); }));
+  EXPECT_EQ(dwManual, 0u);
+  ASSERT_TRUE(ReadSetting(L"PosX", dwPosX));
+  EXPECT_EQ(static_cast<LONG>(dwPosX), rcDefault.left - 14 - TaskbarRect().left);
+  EXPECT_TRUE(WaitUntil([&] { return BandRect() == rcDefault; }));
+}
+
+// ---------------------------------------------------------------------------
+
+using MenuTest = CDockedBandTest;
+
+TEST_F(MenuTest, LockedIsSavedAndStopsDragging) {
+  ASSERT_TRUE(ChooseFromBandMenu(Band(), BandMenuCommand::Locked));
+  DWORD dwLocked = 0;
+  ASSERT_TRUE(WaitUntil([&] { return ReadSetting(L"Locked", dwLocked); }));
+  EXPECT_EQ(dwLocked, 1u);
+
+  const RECT rcBefore = BandRect();
+  DragBandBy(-300);
+  Sleep(300);
+  EXPECT_EQ(BandRect(), rcBefore);
+  DWORD dwManual = 1;
+  ASSERT_TRUE(ReadSetting(L"ManuallyPositioned", dwManual));
+  EXPECT_EQ(dwManual, 0u) << "no drop was saved";
+}
+
+TEST_F(MenuTest, AutostartWritesTheQuotedPathToTheRunKeyAndRemovesIt) {
+  std::wstring value;
+  ASSERT_FALSE(ReadRunValue(value));
+  ASSERT_TRUE(ChooseFromBandMenu(Band(), BandMenuCommand::Autostart));
+  ASSERT_TRUE(WaitUntil([&] { return ReadRunValue(value); }));
+  const std::wstring expected = L"\"" + DevRunProgramPath() + L"\"";
+  EXPECT_EQ(_wcsicmp(value.c_str(), expected.c_str()), 0)
+      << std::string(value.begin(), value.end());
+
+  ASSERT_TRUE(ChooseFromBandMenu(Band(), BandMenuCommand::Autostart));
+  EXPECT_TRUE(WaitUntil([&] { return !ReadRunValue(value); }));
+}
+
+TEST_F(MenuTest, CloseSavesThePlaceAndEndsTheProcessWithZero) {
+  const LONG nRelative = BandRect().left - TaskbarRect().left;
+  DWORD dwValue = 0;
+  ASSERT_FALSE(ReadSetting(L"PosX", dwValue)) << "nothing saved before";
+  ASSERT_TRUE(ChooseFromBandMenu(Band(), BandMenuCommand::Close));
+  EXPECT_EQ(BandProcess().WaitForExit(kE2eTimeoutMs), 0u);
+  ASSERT_TRUE(ReadSetting(L"PosX", dwValue));
+  EXPECT_EQ(static_cast<LONG>(dwValue), nRelative);
+  ASSERT_TRUE(ReadSetting(L"ManuallyPositioned", dwValue));
+  EXPECT_EQ(dwValue, 0u);
+  ASSERT_TRUE(ReadSetting(L"Locked", dwValue));
+  EXPECT_EQ(dwValue, 0u);
+  EXPECT_TRUE(WaitUntil([&] { return FindDockedBand(Taskbar()) == nullptr; }));
+}
+
+// ---------------------------------------------------------------------------
+
+using RestartTest = CDockedBandTest;
+
+TEST_F(RestartTest, TheBandComesBackInTheNewTaskbarAtItsSavedPlaceAndKeepsPolling) {
+  DragBandBy(-500);
+  DWORD dwManual = 0;
+  ASSERT_TRUE(WaitUntil([&] { return ReadSetting(L"ManuallyPositioned", dwManual) && dwManual; }));
+  const LONG nRelative = BandRect().left - TaskbarRect().left;
+  HWND hOldTaskbar = Taskbar();
+
+  ASSERT_TRUE(SendTaskbarCommand(DevTaskbarCommand::Restart, 500));
+  ASSERT_TRUE(FollowRestartedTaskbar());
+  EXPECT_NE(Taskbar(), hOldTaskbar);
+  EXPECT_FALSE(IsWindow(hOldTaskbar));
+  EXPECT_TRUE(BandProcess().IsRunning());
+  EXPECT_EQ(GetAncestor(Band(), GA_PARENT), Taskbar());
+  EXPECT_EQ(BandRect().left - TaskbarRect().left, nRelative);
+  EXPECT_TRUE(WaitUntil([&] { return ShowsTracks(CaptureBand()); }));
+
+  CTestPublisher publisher;
+  publisher.Publish(Record(7, 500000, 1000000, 1000, 4000));
+  EXPECT_TRUE(WaitUntil([&] {
+    const ScreenImage band = CaptureBand();
+    return std::abs(RunLength(band, LowerTrackRow(band), kDownColor) - 75 * 0.5) < 1.0;
+  })) << "still polling";
+}
+
+// ---------------------------------------------------------------------------
+
+using LongRunTest = CDockedBandTest;
+
+// Ten minutes of ticks in fast-forward: the timer's message posted from here
+// 6000 times, the publisher's record changed before each one. Every 50th tick
+// the test waits for the band to draw, so the band polls 6000 times and draws
+// and presents over a hundred frames.
+TEST_F(LongRunTest, TenMinutesOfTicksLeaveTheProcessesHandlesAndMemoryFlat) {
+  constexpr int kWarmUp = 500;
+  constexpr int kTicks = 6000;
+  constexpr int kTicksPerFrame = 50;
+  // Wine's Direct2D keeps a few hundred bytes for each rectangle or geometry
+  // it fills (see the band's own long-run test, which draws the same calls
+  // bare): a frame may cost up to this much; a poll nothing.
+  constexpr SIZE_T kWineBytesPerFrame = 2048;
+  CTestPublisher publisher;
+  ASSERT_TRUE(publisher.IsOpen());
+  FrameImage frame;
+  std::uint64_t nLastFrame = 0;
+  int nFrames = 0;
+  auto tick = [&](int i) {
+    const auto n = static_cast<std::int64_t>(i);
+    publisher.Publish(
+        Record(static_cast<std::uint64_t>(i), n % 5000 * 1000, 5000000, n % 300 * 100, 30000));
+    PostMessageW(Band(), WM_TIMER, 1, 0);
+    if (i % kTicksPerFrame != 0) {
+      return;
+    }
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadWindowFrame(Band(), frame) && frame.m_nSequence != nLastFrame; }));
+    // Each frame bumps the sequence by two; one may have come in between.
+    nFrames += static_cast<int>(frame.m_nSequence - nLastFrame) / 2;
+    nLastFrame = frame.m_nSequence;
+  };
+  for (int i = 1; i <= kWarmUp; ++i) {
+    ASSERT_NO_FATAL_FAILURE(tick(i));
+  }
+  const ProcessUsage before = MeasureProcess(BandProcess().Process());
+  nFrames = 0;
+  for (int i = 1; i <= kTicks; ++i) {
+    ASSERT_NO_FATAL_FAILURE(tick(kWarmUp + i));
+  }
+  const ProcessUsage after = MeasureProcess(BandProcess().Process());
+  std::printf(
+      "[ long run ] %d ticks, %d frames: handles %lu -> %lu, private %zu KiB -> %zu KiB, "
+      "mapped %zu KiB -> %zu KiB\n",
+      kTicks, nFrames, before.m_nHandles, after.m_nHandles, before.m_cbPrivate / 1024,
+      after.m_cbPrivate / 1024, before.m_cbMapped / 1024, after.m_cbMapped / 1024);
+  EXPECT_GE(nFrames, kTicks / kTicksPerFrame);
+  EXPECT_GT(before.m_nHandles, 0u);
+  EXPECT_GT(before.m_cbPrivate, 0u);
+  EXPECT_LE(after.m_nHandles, before.m_nHandles);
+  EXPECT_LE(after.m_cbMapped, before.m_cbMapped);
+  EXPECT_LE(after.m_cbPrivate,
+            before.m_cbPrivate + static_cast<SIZE_T>(nFrames) * kWineBytesPerFrame);
+  EXPECT_TRUE(BandProcess().IsRunning());
+}
+
+}  // namespace
