@@ -60,9 +60,9 @@ bool CProgramRun::Start(const std::wstring& path, const wchar_t* pszDllOverrides
   }
   STARTUPINFOW si{};
   si.cb = sizeof(si);
-  return CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, environment.empty() ? nullptr : environment.data(),
-                        nullptr, &si, &m_pi) != FALSE;
+  return CreateProcessW(
+             path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+             environment.empty() ? nullptr : environment.data(), nullptr, &si, &m_pi) != FALSE;
 }
 
 ProgramBox CProgramRun::WaitForBox(DWORD nTimeoutMs) const {
