@@ -38,19 +38,18 @@ class CRegistryKey {
            ERROR_SUCCESS;
   }
 
-  bool SetDword(LPCWSTR lpszName, DWORD dwValue) const noexcept {
+  LSTATUS SetDword(LPCWSTR lpszName, DWORD dwValue) const noexcept {
     return RegSetValueExW(m_key.Get(), lpszName, 0, REG_DWORD,
-                          reinterpret_cast<const BYTE*>(&dwValue),
-                          sizeof(dwValue)) == ERROR_SUCCESS;
+                          reinterpret_cast<const BYTE*>(&dwValue), sizeof(dwValue));
   }
   // REG_SZ, its terminator counted in the stored size.
-  bool SetString(LPCWSTR lpszName, const std::wstring& value) const noexcept {
-    return RegSetValueExW(
-               m_key.Get(), lpszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+  LSTATUS SetString(LPCWSTR lpszName, const std::wstring& value) const noexcept {
+    return RegSetValueExW(m_key.Get(), lpszName, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   }
-  bool DeleteValue(LPCWSTR lpszName) const noexcept {
-    return RegDeleteValueW(m_key.Get(), lpszName) == ERROR_SUCCESS;
+  LSTATUS DeleteValue(LPCWSTR lpszName) const noexcept {
+    return RegDeleteValueW(m_key.Get(), lpszName);
   }
 
  private:
