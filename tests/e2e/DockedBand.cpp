@@ -2,7 +2,7 @@
 
 #include "DevTaskbarControl.h"
 #include "DevInput.h"
-#include "band/RegistryKey.h"
+#include "framework/RegistryKey.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ void CDockedBandTest::SetUp() {
   RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
   CRegistryKey run;
   if (run.Open(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE)) {
-    RegDeleteValueW(run.Get(), kRunValue);
+    run.DeleteValue(kRunValue);
   }
 
   ASSERT_TRUE(m_taskbar.Start(WindowsPath(NIMBREL_DEVTASKBAR_PATH)));
@@ -187,9 +187,7 @@ bool CDockedBandTest::ReadRunValue(std::wstring& value) const {
   wchar_t szValue[1024] = {};
   DWORD cbValue = sizeof(szValue) - sizeof(wchar_t);
   DWORD dwType = 0;
-  if (RegQueryValueExW(key.Get(), kRunValue, nullptr, &dwType, reinterpret_cast<BYTE*>(szValue),
-                       &cbValue) != ERROR_SUCCESS ||
-      dwType != REG_SZ) {
+  if (key.QueryBytes(kRunValue, szValue, cbValue, &dwType) != ERROR_SUCCESS || dwType != REG_SZ) {
     return false;
   }
   value = szValue;

@@ -50,8 +50,6 @@ struct WatchOptions {
 // The band's two lines as it draws them from the record it took.
 class CRatePrinter {
  public:
-  ~CRatePrinter() { CloseTrafficSection(m_hMapping, m_pView); }
-
   void PrintIfNew(double dSeconds) {
     (void)PollTrafficSection(m_hMapping, m_pView, m_state);
     wchar_t szUpper[kRateTextChars] = {};
@@ -77,8 +75,8 @@ class CRatePrinter {
     return szLine;
   }
 
-  HANDLE m_hMapping = nullptr;
-  const SharedTrafficRecord* m_pView = nullptr;
+  CUniqueHandle m_hMapping;
+  CTrafficView m_pView;
   TrafficState m_state;
   std::wstring m_last;
 };
