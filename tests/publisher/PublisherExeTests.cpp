@@ -185,8 +185,8 @@ TEST(WindowlessPublisherExe, ItsLogSaysWhyItCannotPublishWhereTheConsoleOneWould
                    10000, PublisherVariant::Windowless);
   EXPECT_EQ(result.m_dwExitCode, 2u);
   const ChildResult missing = RunPublisher(
-      L"--log-folder \"" + logs.Path() + L"\" --source adapter --adapter \"Token Ring 3\"", 10000,
-      PublisherVariant::Windowless);
+      L"--log-folder \"" + logs.Path() + L"\" --once --source adapter --adapter \"Token Ring 3\"",
+      10000, PublisherVariant::Windowless);
   EXPECT_EQ(missing.m_dwExitCode, 3u);
   const ChildResult help = RunPublisher(L"--log-folder \"" + logs.Path() + L"\" --help", 10000,
                                         PublisherVariant::Windowless);
@@ -202,6 +202,36 @@ TEST(WindowlessPublisherExe, ItsLogSaysWhyItCannotPublishWhereTheConsoleOneWould
   // The same lines as on standard error.
   EXPECT_NE(log.find(missing.m_strErr.substr(0, missing.m_strErr.size() - 2)), std::string::npos);
   EXPECT_EQ(log.find("Usage:"), std::string::npos) << "what was asked for is not a diagnostic";
+}
+
+// Started at log-on, the publisher may run before the network or the adapter is
+// up: it keeps the section on No Data, says why once, and keeps trying.
+TEST(WindowlessPublisherExe, ASourceThatCannotStartYetIsRetriedWithNoDataMeanwhileUntilStopped) {
+  const CScratchFolder logs;
+  const std::wstring strName = UniqueSectionName(L"ExeRetry");
+  CChildProcess publisher;
+  ASSERT_TRUE(publisher.Start(L"--log-folder \"" + logs.Path() + L"\" " + SectionArg(strName) +
+                                  L"--source adapter --adapter \"Token Ring 3\" --interval 100",
+                              PublisherVariant::Windowless));
+  ASSERT_TRUE(WaitForSection(strName, 10000));
+  const auto record = ReadSection(strName);
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->RateDown, -1);
+  EXPECT_EQ(record->RateUp, -1);
+  // Tries at 0, 100, 200 and 400 ms: still there, not given up.
+  EXPECT_FALSE(publisher.WaitForExit(1500));
+
+  const ChildResult stop = RunPublisher(SectionArg(strName) + L"--stop", 10000);
+  EXPECT_EQ(stop.m_dwExitCode, 0u) << stop.m_strErr;
+  const ChildResult result = publisher.Finish(5000);
+  EXPECT_TRUE(result.m_bExited);
+  EXPECT_EQ(result.m_dwExitCode, 0u);
+  const std::string log = logs.Read(L"publisher.log");
+  const std::string line = "nimbrel-publisher: no network adapter is called 'Token Ring 3'";
+  const std::size_t nFirst = log.find(line);
+  ASSERT_NE(nFirst, std::string::npos) << log;
+  EXPECT_NE(log.find("showing No Data and retrying in", nFirst), std::string::npos) << log;
+  EXPECT_EQ(log.find(line, nFirst + 1), std::string::npos) << "said once, not per try:\n" << log;
 }
 
 TEST(WindowlessPublisherExe, WithNowhereToPrintVersionShowsABoxAndOtherAnswersGoToTheLog) {

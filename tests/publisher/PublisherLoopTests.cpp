@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <set>
 #include <vector>
 
 #include "PublisherLoop.h"
+#include "RetryingStart.h"
 #include "feed/TrafficDecode.h"
 #include "support/RecordingSink.h"
 #include "support/SectionReader.h"
@@ -30,6 +32,24 @@ class CScriptedSource final : public ITrafficSource {
   std::vector<SourceReading> m_readings;
   std::size_t m_nNext = 0;
   LONG m_nReads = 0;
+};
+
+// Starts only at its nth try; then reads like a scripted source.
+class CLateSource final : public ITrafficSource {
+ public:
+  explicit CLateSource(int nFailedStarts) : m_nFailedStarts(nFailedStarts) {}
+  std::wstring Start() override {
+    ++m_nStarts;
+    return m_nStarts <= m_nFailedStarts ? L"no network adapter is up yet" : L"";
+  }
+  SourceReading Read(std::uint64_t) override {
+    return m_nStarts > m_nFailedStarts ? SampleReading({7, 8, 0, 0})
+                                       : FailedReading(L"read before a start");
+  }
+  int m_nStarts = 0;
+
+ private:
+  int m_nFailedStarts;
 };
 
 SourceReading Skip() { return {}; }
@@ -200,3 +220,26 @@ TEST_F(PublisherLoop, OnceEndsAfterTheFirstRecordOrTheFirstFailure) {
 }
 
 }  // namespace
+
+TEST_F(PublisherLoop, ASourceThatCouldNotStartIsStartedAgainUntilItWorks) {
+  auto pLate = std::make_unique<CLateSource>(3);
+  CLateSource* pSource = pLate.get();
+  const std::wstring strFirst = pSource->Start();
+  ASSERT_FALSE(strFirst.empty());
+  CRetryingStart retrying(std::move(pLate), strFirst);
+  Start(retrying, 100);
+  const std::vector<SharedTrafficRecord> seen = Watch(2500);
+  Stop();
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(seen.front().RateDown, -1) << "No Data while it cannot start";
+  EXPECT_EQ(seen.back().RateDown, 7);
+  EXPECT_EQ(seen.back().RateUp, 8);
+  // The first failure is reported without trying again at once; then one try per reading.
+  EXPECT_EQ(pSource->m_nStarts, 4);
+  const std::vector<RecordedLine> expected = {
+      {OutputStream::Err,
+       L"nimbrel-publisher: no network adapter is up yet; showing No Data and retrying in 1 s"},
+      {OutputStream::Err, L"nimbrel-publisher: the source works again"},
+  };
+  EXPECT_EQ(m_run.output.m_lines, expected);
+}

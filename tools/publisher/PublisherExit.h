@@ -5,7 +5,7 @@ enum PublisherExit : int {
   kExitOk = 0,
   kExitSourceFailed = 1,  // --once and the source failed
   kExitUsage = 2,
-  kExitSourceSetup = 3,  // router unreachable or malformed, adapter missing
+  kExitSourceSetup = 3,  // --once: router unreachable or malformed, adapter missing
   kExitAlreadyRunning = 4,
   kExitSectionFailed = 5,
   kExitNotRunning = 6,       // --stop found no publisher

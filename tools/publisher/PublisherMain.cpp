@@ -16,6 +16,7 @@
 #include "PublisherNames.h"
 #include "PublisherOptions.h"
 #include "PublisherStop.h"
+#include "RetryingStart.h"
 #include "RouterSource.h"
 #include "SystemMessage.h"
 #include "TrafficSectionWriter.h"
@@ -125,8 +126,11 @@ int PublisherMain(const ParseResult& parsed, COutputSink& output) noexcept {
     return kExitOk;
   }
   if (!strSetupError.empty()) {
-    output.Error(L"nimbrel-publisher: " + strSetupError);
-    return kExitSourceSetup;
+    if (options.m_bOnce) {
+      output.Error(L"nimbrel-publisher: " + strSetupError);
+      return kExitSourceSetup;
+    }
+    pSource = std::make_unique<CRetryingStart>(std::move(pSource), strSetupError);
   }
 
   if (options.m_bVerbose) output.Line(L"nimbrel-publisher: publishing; press Ctrl+C to stop");
