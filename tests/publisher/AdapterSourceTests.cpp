@@ -75,7 +75,8 @@ TEST(AdapterSource, ProgramPublishesThisPcsTrafficAndRefusesAMissingAdapter) {
   EXPECT_EQ(result.m_strOut.find("down=-1"), std::string::npos) << result.m_strOut;
 
   const ChildResult missing = RunPublisher(
-      L"--section-name \"" + strName + L"\" --source adapter --adapter \"Token Ring 3\"", 10000);
+      L"--section-name \"" + strName + L"\" --source adapter --adapter \"Token Ring 3\" --once",
+      10000);
   ASSERT_TRUE(missing.m_bExited);
   EXPECT_EQ(missing.m_dwExitCode, 3u);
   EXPECT_EQ(

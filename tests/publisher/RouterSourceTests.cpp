@@ -507,12 +507,13 @@ TEST_F(RouterSource, ProgramPrintsTheRoutersWordsInOneLineWithoutControlCharacte
                 std::string(197 - words.size(), 'x') + "...)\r\n");
 }
 
-TEST_F(RouterSource, ProgramRefusesAMalformedRouterWithExitCodeThree) {
+TEST_F(RouterSource, ProgramRunOnceRefusesAMalformedRouterWithExitCodeThree) {
   m_gateway.m_strDescription = "<root><device>";
   Serve();
   const std::wstring strName = UniqueSectionName(L"ExeRouterBad");
   const ChildResult result = RunPublisher(
-      L"--section-name \"" + strName + L"\" --source router --router " + DescriptionUrl(), 20000);
+      L"--section-name \"" + strName + L"\" --once --source router --router " + DescriptionUrl(),
+      20000);
   ASSERT_TRUE(result.m_bExited);
   EXPECT_EQ(result.m_dwExitCode, 3u);
   EXPECT_EQ(result.m_strErr,
