@@ -39,7 +39,10 @@ for target in "${targets[@]}"; do
   crashes="$build/crashes/$name"
   log="$build/logs/$name.log"
   mkdir -p "$work" "$crashes" "$(dirname "$log")"
-  args=(-max_total_time="$seconds" -timeout=10 -print_final_stats=1 -artifact_prefix="$crashes/")
+  # An input takes milliseconds; the generous per-input limit still catches a
+  # hang without reporting one when a busy machine leaves the target waiting.
+  args=(-max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-60}" -print_final_stats=1
+        -artifact_prefix="$crashes/")
   [ -f "$source_dir/$name.dict" ] && args+=(-dict="$source_dir/$name.dict")
 
   before=$(find "$crashes" -type f | wc -l)
