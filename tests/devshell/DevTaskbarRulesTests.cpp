@@ -66,6 +66,32 @@ TEST(DevTaskbarLayoutTest, TheNotificationAreaAndTheHeightStayWithinTheBar) {
   }
 }
 
+TEST(DevTaskbarLayoutTest, AShorterBarKeepsTheNotificationAreaWhereItIsOnTheScreen) {
+  struct Case {
+    int nLeft;
+    int nNotifyLeft;
+    LONG nExpectedLeft;
+    LONG nExpectedNotifyOnScreen;
+  };
+  const Case cases[] = {
+      {300, 1700, 300, 1700},
+      {0, 1700, 0, 1700},
+      {1800, 1700, 1800, 1800},  // the area stays inside the bar
+      {1900, 1700, 1880, 1880},  // and keeps its smallest width
+  };
+  for (const Case& c : cases) {
+    const DevTaskbarLayout layout = LayOutDevTaskbar(1920, 1080, 48, c.nNotifyLeft, c.nLeft);
+    EXPECT_EQ(layout.m_rcTaskbar.left, c.nExpectedLeft) << c.nLeft;
+    EXPECT_EQ(layout.m_rcTaskbar.right, 1920) << c.nLeft;
+    EXPECT_EQ(layout.m_rcTaskbar.left + layout.m_rcNotify.left, c.nExpectedNotifyOnScreen)
+        << c.nLeft;
+    EXPECT_EQ(layout.m_rcNotify.right, 1920 - layout.m_rcTaskbar.left) << c.nLeft;
+    const RECT& first = layout.m_buttons.front();
+    const RECT& last = layout.m_buttons.back();
+    EXPECT_LE(std::abs(first.left - (layout.m_rcNotify.right - last.right)), 1) << "centred";
+  }
+}
+
 TEST(DevTaskbarCommandTest, CommandLinesAndTheirValues) {
   struct Case {
     std::vector<std::wstring> args;
@@ -87,6 +113,9 @@ TEST(DevTaskbarCommandTest, CommandLinesAndTheirValues) {
       {{L"--height", L"200"}, true, C::SetHeight, 200},
       {{L"--height", L"23"}, false, C::SetHeight, 0},
       {{L"--height", L"201"}, false, C::SetHeight, 0},
+      {{L"--left", L"300"}, true, C::MoveTaskbarLeft, 300},
+      {{L"--left"}, false, C::MoveTaskbarLeft, 0},
+      {{L"--left", L"-1"}, false, C::MoveTaskbarLeft, 0},
       {{L"--restart"}, true, C::Restart, kDevRestartDefaultMs},
       {{L"--restart", L"0"}, true, C::Restart, 0},
       {{L"--restart", L"10001"}, false, C::Restart, 0},

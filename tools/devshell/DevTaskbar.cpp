@@ -17,6 +17,7 @@ constexpr COLORREF kIconColors[] = {RGB(0x4C, 0xC2, 0xFF), RGB(0xFF, 0xB9, 0x00)
 constexpr wchar_t kClockText[] = L"12:00";
 constexpr UINT_PTR kFollowTimer = 1;
 constexpr UINT kFollowPeriodMs = 30;
+constexpr UINT kBroadcastTimeoutMs = 1000;  // for each window
 constexpr wchar_t kFontFace[] = L"Segoe UI";
 
 void FillSolid(HDC hDC, const RECT& rc, COLORREF cr) noexcept {
@@ -125,7 +126,7 @@ bool CDevTaskbar::Create() noexcept {
     return false;
   }
   m_layout = LayOutDevTaskbar(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                              m_nHeight, m_nNotifyLeft);
+                              m_nHeight, m_nNotifyLeft, m_nLeft);
   const RECT& rc = m_layout.m_rcTaskbar;
   // No WS_CLIPCHILDREN: the bar paints under its children, where it lays
   // their frames over itself.
@@ -137,6 +138,10 @@ bool CDevTaskbar::Create() noexcept {
   }
   SetPropW(m_hWnd, kDevTaskbarProperty, reinterpret_cast<HANDLE>(1));
   SetTimer(m_hWnd, kFollowTimer, kFollowPeriodMs, nullptr);
+  return CreateNotifyArea();
+}
+
+bool CDevTaskbar::CreateNotifyArea() noexcept {
   const RECT& rn = m_layout.m_rcNotify;
   m_hNotifyWnd = CreateWindowExW(0, kDevNotifyClass, nullptr, WS_CHILD | WS_VISIBLE, rn.left,
                                  rn.top, rn.right - rn.left, rn.bottom - rn.top, m_hWnd, nullptr,
@@ -164,20 +169,44 @@ void CDevTaskbar::SetHeight(int nHeight) noexcept {
   m_nHeight = nHeight;
   ApplyLayout();
   // Explorer announces a new work area when the taskbar changes its size.
-  SendNotifyMessageW(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+  // Sent, not notified: the system refuses WM_SETTINGCHANGE to the calls
+  // that do not wait, as it may carry a string.
+  DWORD_PTR nResult = 0;
+  SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0, SMTO_ABORTIFHUNG,
+                      kBroadcastTimeoutMs, &nResult);
+}
+
+// Nothing is broadcast: whoever wants the windows told of it sends the
+// settings change itself.
+void CDevTaskbar::MoveTaskbarLeft(int nScreenX) noexcept {
+  m_nLeft = nScreenX;
+  // Moved along with the bar, the notification area would pass over other
+  // places on the screen on its way back to its own. It is made again
+  // instead: whoever watches its edge sees it gone for a moment, never
+  // anywhere it does not end up.
+  if (m_hNotifyWnd != nullptr) {
+    DestroyWindow(m_hNotifyWnd);
+    m_hNotifyWnd = nullptr;
+  }
+  ApplyLayout();
+  if (m_hWnd != nullptr) {
+    (void)CreateNotifyArea();
+  }
 }
 
 void CDevTaskbar::ApplyLayout() noexcept {
   m_layout = LayOutDevTaskbar(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                              m_nHeight, m_nNotifyLeft);
+                              m_nHeight, m_nNotifyLeft, m_nLeft);
   if (m_hWnd == nullptr) {
     return;
   }
   const RECT& rc = m_layout.m_rcTaskbar;
   SetWindowPos(m_hWnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
-  const RECT& rn = m_layout.m_rcNotify;
-  MoveWindow(m_hNotifyWnd, rn.left, rn.top, rn.right - rn.left, rn.bottom - rn.top, TRUE);
+  if (m_hNotifyWnd != nullptr) {
+    const RECT& rn = m_layout.m_rcNotify;
+    MoveWindow(m_hNotifyWnd, rn.left, rn.top, rn.right - rn.left, rn.bottom - rn.top, TRUE);
+  }
   InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
@@ -218,6 +247,12 @@ LRESULT CDevTaskbar::OnCommand(WPARAM wParam, LPARAM lParam) noexcept {
         return 0;
       }
       SetHeight(nValue);
+      return kDevTaskbarDone;
+    case DevTaskbarCommand::MoveTaskbarLeft:
+      if (nValue < 0 || nValue > kDevMaxCoordinate) {
+        return 0;
+      }
+      MoveTaskbarLeft(nValue);
       return kDevTaskbarDone;
     case DevTaskbarCommand::Restart:
       if (nValue < 0 || nValue > kDevRestartMaxMs) {

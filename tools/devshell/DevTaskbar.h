@@ -2,7 +2,7 @@
 // The development taskbar: plays Explorer's taskbar on the X screen under
 // Wine. A dark Shell_TrayWnd across the bottom of the screen with a
 // TrayNotifyWnd child at its right end and a few app buttons, which moves its
-// notification area, changes its height and restarts on command. It also
+// notification area, moves its left end, changes its height and restarts on command. It also
 // lays the frames that the composition stand-in keeps for its child windows
 // over its own pixels (FrameExchange.h).
 
@@ -28,6 +28,7 @@ class CDevTaskbar {
 
   void MoveNotifyArea(int nScreenX) noexcept;
   void SetHeight(int nHeight) noexcept;
+  void MoveTaskbarLeft(int nScreenX) noexcept;
 
   // Posted to the thread for the message loop: restart (wParam: milliseconds
   // away) and quit. Both end the window, which cannot be done from inside a
@@ -41,12 +42,14 @@ class CDevTaskbar {
   LRESULT OnCommand(WPARAM wParam, LPARAM lParam) noexcept;
   void Paint() noexcept;
   void ApplyLayout() noexcept;
+  [[nodiscard]] bool CreateNotifyArea() noexcept;
   // Repaints where a child moved, appeared or went since the last look: the
   // taskbar hears of no move of a window that another process owns.
   void FollowChildren() noexcept;
 
   int m_nHeight = kDevTaskbarDefaultHeight;
   int m_nNotifyLeft = 0;
+  int m_nLeft = 0;
   DevTaskbarLayout m_layout{};
   HWND m_hWnd = nullptr;
   HWND m_hNotifyWnd = nullptr;

@@ -18,6 +18,7 @@ constexpr Option kOptions[] = {
     {L"--notify-left", DevTaskbarCommand::MoveNotifyArea, true, true, 0, 0, kDevMaxCoordinate},
     {L"--height", DevTaskbarCommand::SetHeight, true, true, 0, kDevTaskbarMinHeight,
      kDevTaskbarMaxHeight},
+    {L"--left", DevTaskbarCommand::MoveTaskbarLeft, true, true, 0, 0, kDevMaxCoordinate},
     {L"--restart", DevTaskbarCommand::Restart, false, true, kDevRestartDefaultMs, 0,
      kDevRestartMaxMs},
     {L"--quit", DevTaskbarCommand::Quit, false, false, 0, 0, 0},

@@ -23,6 +23,9 @@ enum class DevTaskbarCommand : unsigned {
   Quit = 4,
   Ping = 5,  // value: seconds to wait for a taskbar to answer
   Help = 6,
+  // value: the taskbar's left edge, screen x; the notification area keeps
+  // its place on the screen, so only its place in the taskbar changes
+  MoveTaskbarLeft = 7,
 };
 
 struct DevTaskbarRequest {
@@ -44,6 +47,8 @@ inline constexpr wchar_t kDevTaskbarUsage[] =
     L"usage: nimbrel-devtaskbar                 run the development taskbar\n"
     L"       nimbrel-devtaskbar --notify-left X  move the notification area's left edge to x\n"
     L"       nimbrel-devtaskbar --height H       make the taskbar H pixels high (24-200)\n"
+    L"       nimbrel-devtaskbar --left X         start the taskbar at x, the notification area\n"
+    L"                                           staying where it is on the screen\n"
     L"       nimbrel-devtaskbar --restart [MS]   go away for MS ms (500), come back, broadcast\n"
     L"                                           \"TaskbarCreated\"\n"
     L"       nimbrel-devtaskbar --quit           end the running taskbar\n"

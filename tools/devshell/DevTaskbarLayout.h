@@ -21,10 +21,11 @@ struct DevTaskbarLayout {
   std::vector<RECT> m_buttons;  // relative to the taskbar
 };
 
-// nNotifyLeft is a screen x; it is kept at least kDevNotifyMinWidth short of
-// the right edge and not left of the screen's left edge.
+// nLeft and nNotifyLeft are screen x: the bar runs from nLeft to the screen's
+// right edge, and the notification area starts at nNotifyLeft, kept inside the
+// bar and at least kDevNotifyMinWidth short of its right end.
 [[nodiscard]] DevTaskbarLayout LayOutDevTaskbar(int nScreenWidth, int nScreenHeight, int nHeight,
-                                                int nNotifyLeft);
+                                                int nNotifyLeft, int nLeft = 0);
 
 [[nodiscard]] int DefaultNotifyLeft(int nScreenWidth) noexcept;
 [[nodiscard]] bool IsValidTaskbarHeight(int nHeight) noexcept;
