@@ -13,7 +13,6 @@
 
 #include "DockedBand.h"
 #include "FrameSection.h"
-#include "ProcessMeter.h"
 #include "TestSupport.h"
 
 namespace {
@@ -56,6 +55,45 @@ TEST_F(DockingTest, DocksInTheTaskbarAtItsDefaultPlaceAndFollowsTheNotificationA
   EXPECT_EQ(BandRect(), DefaultBandRect());
   EXPECT_TRUE(WaitUntil([&] { return ShowsTracks(CaptureBand()); }));
   EXPECT_TRUE(WaitUntil([&] { return ShowsBareTaskbar(rcOld); })) << "nothing left behind";
+}
+
+// The band's ticks watch only the notification area's edge on the screen.
+// Here the taskbar starts 300 px further right while that edge stays where it
+// is: nothing for a tick to see, and the band keeps its old place in the
+// taskbar, over the notification area, until the system says settings changed.
+TEST_F(DockingTest, ASettingsChangeBroadcastBringsAnUnmovedBandBackToItsDefaultPlace) {
+  const RECT rcDefault = BandRect();
+  ASSERT_TRUE(SendTaskbarCommand(DevTaskbarCommand::MoveTaskbarLeft, 300));
+  ASSERT_EQ(TaskbarRect().left, 300);
+  ASSERT_EQ(NotifyLeft(), rcDefault.right + 5);
+  Sleep(300);
+  ASSERT_EQ(BandRect(), Shifted(rcDefault, 300)) << "the band heard of it some other way";
+
+  DWORD_PTR nResult = 0;
+  ASSERT_NE(SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
+                                reinterpret_cast<LPARAM>(L"TraySettings"), SMTO_ABORTIFHUNG,
+                                kE2eTimeoutMs, &nResult),
+            0);
+  EXPECT_TRUE(WaitUntil([&] { return BandRect() == rcDefault; }));
+  EXPECT_EQ(BandRect(), DefaultBandRect());
+  EXPECT_TRUE(WaitUntil([&] { return ShowsTracks(CaptureBand()); }));
+}
+
+// A taskbar of another height announces a new work area, as Explorer's does;
+// its notification area's edge stays, so only that announcement can tell the
+// band. The band's frame is drawn at the new size.
+TEST_F(DockingTest, ATaskbarHeightChangeResizesTheBand) {
+  const LONG nNotifyLeft = NotifyLeft();
+  ASSERT_TRUE(SendTaskbarCommand(DevTaskbarCommand::SetHeight, 64));
+  ASSERT_EQ(TaskbarRect().bottom - TaskbarRect().top, 64);
+  ASSERT_EQ(NotifyLeft(), nNotifyLeft);
+  EXPECT_TRUE(WaitUntil([&] { return BandRect().bottom - BandRect().top == 54; }));
+  EXPECT_EQ(BandRect(), (RECT{1600, TaskbarRect().top + 5, 1695, TaskbarRect().bottom - 5}));
+  EXPECT_EQ(BandRect(), DefaultBandRect());
+  EXPECT_TRUE(WaitUntil([&] {
+    const ScreenImage band = CaptureBand();
+    return band.m_nHeight == 54 && ShowsTracks(band);
+  })) << "not drawn at its new size";
 }
 
 // ---------------------------------------------------------------------------
@@ -230,7 +268,7 @@ using LongRunTest = CDockedBandTest;
 // 6000 times, the publisher's record changed before each one. Every 50th tick
 // the test waits for the band to draw, so the band polls 6000 times and draws
 // and presents over a hundred frames.
-TEST_F(LongRunTest, TenMinutesOfTicksLeaveTheProcessesHandlesAndMemoryFlat) {
+TEST_F(LongRunTest, TenMinutesOfTicksLeaveTheProcessesHandlesWindowsAndMemoryFlat) {
   constexpr int kWarmUp = 500;
   constexpr int kTicks = 6000;
   constexpr int kTicksPerFrame = 50;
@@ -260,21 +298,25 @@ TEST_F(LongRunTest, TenMinutesOfTicksLeaveTheProcessesHandlesAndMemoryFlat) {
   for (int i = 1; i <= kWarmUp; ++i) {
     ASSERT_NO_FATAL_FAILURE(tick(i));
   }
-  const ProcessUsage before = MeasureProcess(BandProcess().Process());
+  const ProcessCounts before = TakeProcessCounts(BandProcess().Process());
   nFrames = 0;
   for (int i = 1; i <= kTicks; ++i) {
     ASSERT_NO_FATAL_FAILURE(tick(kWarmUp + i));
   }
-  const ProcessUsage after = MeasureProcess(BandProcess().Process());
+  const ProcessCounts after = TakeProcessCounts(BandProcess().Process());
   std::printf(
-      "[ long run ] %d ticks, %d frames: handles %lu -> %lu, private %zu KiB -> %zu KiB, "
-      "mapped %zu KiB -> %zu KiB\n",
-      kTicks, nFrames, before.m_nHandles, after.m_nHandles, before.m_cbPrivate / 1024,
-      after.m_cbPrivate / 1024, before.m_cbMapped / 1024, after.m_cbMapped / 1024);
+      "[ long run ] %d ticks, %d frames: handles %lu -> %lu, windows %lu -> %lu, "
+      "private %zu KiB -> %zu KiB, mapped %zu KiB -> %zu KiB\n",
+      kTicks, nFrames, before.m_nHandles, after.m_nHandles, before.m_nUserObjects,
+      after.m_nUserObjects, before.m_cbPrivate / 1024, after.m_cbPrivate / 1024,
+      before.m_cbMapped / 1024, after.m_cbMapped / 1024);
   EXPECT_GE(nFrames, kTicks / kTicksPerFrame);
   EXPECT_GT(before.m_nHandles, 0u);
+  EXPECT_GT(before.m_nUserObjects, 1u) << "the band and its watch window at least";
   EXPECT_GT(before.m_cbPrivate, 0u);
   EXPECT_LE(after.m_nHandles, before.m_nHandles);
+  EXPECT_LE(after.m_nUserObjects, before.m_nUserObjects);
+  EXPECT_LE(after.m_nGdiObjects, before.m_nGdiObjects);
   EXPECT_LE(after.m_cbMapped, before.m_cbMapped);
   EXPECT_LE(after.m_cbPrivate,
             before.m_cbPrivate + static_cast<SIZE_T>(nFrames) * kWineBytesPerFrame);

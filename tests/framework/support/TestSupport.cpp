@@ -318,36 +318,84 @@ CCallPatch::~CCallPatch() {
 
 namespace {
 
-BOOL CALLBACK CountWindow(HWND hWnd, LPARAM lParam) {
-  ++*reinterpret_cast<DWORD*>(lParam);
-  EnumChildWindows(hWnd, &CountWindow, lParam);
+constexpr UINT_PTR kHandleStep = 4;
+constexpr DWORD kEmptySlotsAfterLast = 1024;
+constexpr int kHandleCounts = 3;
+
+// The handles open in the process, found one slot after the other: a slot is
+// open when it can be duplicated. The search ends well past the last one.
+[[nodiscard]] DWORD CountOpenHandles(HANDLE hProcess) noexcept {
+  DWORD nOpen = 0;
+  DWORD nEmpty = 0;
+  for (UINT_PTR nValue = kHandleStep; nEmpty < kEmptySlotsAfterLast; nValue += kHandleStep) {
+    HANDLE hCopy = nullptr;
+    if (DuplicateHandle(hProcess, reinterpret_cast<HANDLE>(nValue), GetCurrentProcess(), &hCopy, 0,
+                        FALSE, DUPLICATE_SAME_ACCESS)) {
+      CloseHandle(hCopy);
+      ++nOpen;
+      nEmpty = 0;
+    } else {
+      ++nEmpty;
+    }
+  }
+  return nOpen;
+}
+
+struct WindowCount {
+  DWORD m_dwProcessId;
+  DWORD m_nWindows;
+};
+
+BOOL CALLBACK CountIfOwned(HWND hWnd, LPARAM lParam) {
+  auto* pCount = reinterpret_cast<WindowCount*>(lParam);
+  DWORD dwProcessId = 0;
+  GetWindowThreadProcessId(hWnd, &dwProcessId);
+  if (dwProcessId == pCount->m_dwProcessId) {
+    ++pCount->m_nWindows;
+  }
+  return TRUE;
+}
+
+// A docked band is a child of another process's taskbar: every window on
+// the desktop is looked at, children included (EnumChildWindows goes down
+// the whole tree).
+BOOL CALLBACK CountOwnedTree(HWND hWnd, LPARAM lParam) {
+  CountIfOwned(hWnd, lParam);
+  EnumChildWindows(hWnd, &CountIfOwned, lParam);
   return TRUE;
 }
 
 }  // namespace
 
 // Wine answers 0 to GetProcessHandleCount, GetGuiResources and PrivateUsage.
-// There, a new handle's value stands in for the handle count (the server
-// hands out the lowest free slot, so leaked handles push it up) and the
-// thread's windows for the USER objects. Private memory is the committed
-// private pages, summed with VirtualQuery, on both.
-ProcessCounts TakeProcessCounts() noexcept {
+// There the handles are counted slot by slot and the process's windows stand
+// in for its USER objects. Private memory and mapped views are the committed
+// pages of each kind, summed with VirtualQueryEx, on both.
+ProcessCounts TakeProcessCounts(HANDLE hProcess) noexcept {
   ProcessCounts counts;
-  GetProcessHandleCount(GetCurrentProcess(), &counts.m_nHandles);
+  GetProcessHandleCount(hProcess, &counts.m_nHandles);
   if (counts.m_nHandles == 0) {
-    const CUniqueHandle probe(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    counts.m_nHandles = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(probe.Get()) / 4);
+    // A handle that lives for one operation (the poll's section) may be open
+    // at one count and not at the next; a leaked one is open at all of them.
+    counts.m_nHandles = CountOpenHandles(hProcess);
+    for (int i = 1; i < kHandleCounts; ++i) {
+      Sleep(10);
+      counts.m_nHandles = std::min(counts.m_nHandles, CountOpenHandles(hProcess));
+    }
   }
-  counts.m_nGdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  counts.m_nUserObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  counts.m_nGdiObjects = GetGuiResources(hProcess, GR_GDIOBJECTS);
+  counts.m_nUserObjects = GetGuiResources(hProcess, GR_USEROBJECTS);
   if (counts.m_nUserObjects == 0) {
-    EnumThreadWindows(GetCurrentThreadId(), &CountWindow,
-                      reinterpret_cast<LPARAM>(&counts.m_nUserObjects));
+    WindowCount windows{GetProcessId(hProcess), 0};
+    EnumWindows(&CountOwnedTree, reinterpret_cast<LPARAM>(&windows));
+    counts.m_nUserObjects = windows.m_nWindows;
   }
   MEMORY_BASIC_INFORMATION info{};
-  for (const BYTE* p = nullptr; VirtualQuery(p, &info, sizeof(info)) == sizeof(info);) {
+  for (const BYTE* p = nullptr; VirtualQueryEx(hProcess, p, &info, sizeof(info)) == sizeof(info);) {
     if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) {
       counts.m_cbPrivate += info.RegionSize;
+    } else if (info.State == MEM_COMMIT && info.Type == MEM_MAPPED) {
+      counts.m_cbMapped += info.RegionSize;
     }
     const BYTE* pNext = static_cast<const BYTE*>(info.BaseAddress) + info.RegionSize;
     if (pNext <= p) {

@@ -24,8 +24,10 @@
 //   replacement instead (this executable's import address table entries, or
 //   a slot of a COM object's method table, are rewritten), so that a test can
 //   see the exact arguments the Parts prescribe, or make the call fail.
-// - TakeProcessCounts: handles, GDI and USER objects and private memory of
-//   this process, in ways that also work under Wine.
+// - TakeProcessCounts: the process meter. Handles, GDI and USER objects,
+//   private memory and mapped views of this process or of another one (the
+//   real Nimbrel.exe, measured from outside), in ways that also work under
+//   Wine.
 // - BestMicrosecondsPerCall: the benchmarks' clock (make bench only).
 // - PumpMessagesFor / PumpMessagesUntil: run this thread's messages.
 
@@ -165,11 +167,14 @@ class CCallPatch {
 struct ProcessCounts {
   DWORD m_nHandles = 0;
   DWORD m_nGdiObjects = 0;
-  DWORD m_nUserObjects = 0;
-  SIZE_T m_cbPrivate = 0;  // committed private pages
+  DWORD m_nUserObjects = 0;  // windows, where the system does not count them
+  SIZE_T m_cbPrivate = 0;    // committed private pages
+  SIZE_T m_cbMapped = 0;     // committed views of sections: a view left mapped shows here
 };
 
-[[nodiscard]] ProcessCounts TakeProcessCounts() noexcept;
+// Another process's handle needs PROCESS_QUERY_INFORMATION, PROCESS_VM_OPERATION
+// and PROCESS_DUP_HANDLE (a handle from CreateProcess has them all).
+[[nodiscard]] ProcessCounts TakeProcessCounts(HANDLE hProcess = GetCurrentProcess()) noexcept;
 
 // The child's exit code (0: its tests passed), or -1 when it could not start
 // or did not end within a minute.
