@@ -19,6 +19,7 @@
 #include "DevTaskbarCommand.h"
 #include "ProgramRun.h"
 #include "ScreenCapture.h"
+#include "TestRecords.h"
 
 inline constexpr DWORD kE2eTimeoutMs = 10000;  // "works" against "hangs"
 
@@ -79,10 +80,3 @@ inline constexpr LONG kBarLeft = 18;
 
 // The path the band sees for itself: the copy beside the stand-in.
 [[nodiscard]] std::wstring DevRunProgramPath();
-
-inline bool operator==(const RECT& a, const RECT& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-inline std::ostream& operator<<(std::ostream& os, const RECT& rc) {
-  return os << "(" << rc.left << ", " << rc.top << ")-(" << rc.right << ", " << rc.bottom << ")";
-}

@@ -21,18 +21,16 @@ constexpr std::uint32_t kTrackGrey = 0xFF404040;  // (0.25, 0.25, 0.25) on the s
 constexpr std::uint32_t kUpColor = 0xFF8000;
 constexpr std::uint32_t kDownColor = 0x20C0FF;
 
+// Upload on the upper line, in colours that stand out from the taskbar.
 SharedTrafficRecord Record(std::uint64_t nSequence, std::int64_t nRateDown, std::int64_t nMaxDown,
                            std::int64_t nRateUp, std::int64_t nMaxUp) {
-  SharedTrafficRecord record{};
-  record.Sequence = nSequence;
+  SharedTrafficRecord record = MakeTrafficRecord(nSequence);
   record.RateDown = nRateDown;
   record.RateUp = nRateUp;
   record.MaxDown = nMaxDown;
   record.MaxUp = nMaxUp;
   record.ColorDown = kDownColor;
   record.ColorUp = kUpColor;
-  record.ByteUnits = 1;
-  record.DownOnLower = 1;  // upload on the upper line
   return record;
 }
 

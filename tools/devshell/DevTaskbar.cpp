@@ -235,24 +235,24 @@ void CDevTaskbar::FollowChildren() noexcept {
 
 LRESULT CDevTaskbar::OnCommand(WPARAM wParam, LPARAM lParam) noexcept {
   const int nValue = static_cast<int>(lParam);
-  switch (static_cast<DevTaskbarCommand>(wParam)) {
+  const auto command = static_cast<DevTaskbarCommand>(wParam);
+  switch (command) {
     case DevTaskbarCommand::MoveNotifyArea:
+    case DevTaskbarCommand::MoveTaskbarLeft:
       if (nValue < 0 || nValue > kDevMaxCoordinate) {
         return 0;
       }
-      MoveNotifyArea(nValue);
+      if (command == DevTaskbarCommand::MoveNotifyArea) {
+        MoveNotifyArea(nValue);
+      } else {
+        MoveTaskbarLeft(nValue);
+      }
       return kDevTaskbarDone;
     case DevTaskbarCommand::SetHeight:
       if (!IsValidTaskbarHeight(nValue)) {
         return 0;
       }
       SetHeight(nValue);
-      return kDevTaskbarDone;
-    case DevTaskbarCommand::MoveTaskbarLeft:
-      if (nValue < 0 || nValue > kDevMaxCoordinate) {
-        return 0;
-      }
-      MoveTaskbarLeft(nValue);
       return kDevTaskbarDone;
     case DevTaskbarCommand::Restart:
       if (nValue < 0 || nValue > kDevRestartMaxMs) {
