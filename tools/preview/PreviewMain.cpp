@@ -2,12 +2,8 @@
 // and writes them as PNG files into DIR, each at its true 95 x 38 pixels (with
 // the transparency the taskbar shows through) and four times enlarged over a
 // dark taskbar colour. Needs no composition: the frames go into an off-screen
-// swap chain and are read back from there.
-//
-// nimbrel-preview --live SECONDS DIR: the band's tick without its window. Polls
-// the publisher's section every 100 ms with the band's own poll, draws a frame
-// whenever the poll asks for a repaint, prints both lines, and finally writes
-// the last frames as DIR\live.png.
+// swap chain and are read back from there. (The band at work, docked in a
+// taskbar, is what make run shows: the real Nimbrel.exe.)
 
 #include <windows.h>
 
@@ -19,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "band/TrafficSection.h"
 #include "feed/FormatRate.h"
 #include "render/BandFrame.h"
 #include "render/ComSlot.h"
@@ -215,83 +210,22 @@ int Run(CPreviewSurface& surface, const std::wstring& directory) {
   return 0;
 }
 
-// What the band shows for one state, as one console line: each text beside the
-// direction of its arrow.
-void PrintLines(double seconds, const TrafficState& state, const wchar_t* pszUpper,
-                const wchar_t* pszLower) {
-  const char* pszUpperArrow = state.m_bArrowsFlipped ? "down" : "up  ";
-  const char* pszLowerArrow = state.m_bArrowsFlipped ? "up  " : "down";
-  std::printf("%6.1f s   %s %-14ls   %s %-14ls\n", seconds, pszUpperArrow, pszUpper, pszLowerArrow,
-              pszLower);
-  std::fflush(stdout);
-}
-
-int RunLive(CPreviewSurface& surface, int nSeconds, const std::wstring& directory) {
-  CCompositionRenderer& renderer = surface.m_renderer;
-  const HWND hWnd = surface.m_window.Handle();
-
-  constexpr std::size_t kKeptFrames = 6;
-  std::vector<PixelImage> kept;
-  wchar_t szUpper[kRateTextChars] = {};
-  wchar_t szLower[kRateTextChars] = {};
-  TrafficState state;
-  CUniqueHandle hMapping;
-  CTrafficView view;
-  int nTaken = 0;
-
-  const auto draw = [&](double seconds) {
-    DrawBandFrame(renderer, hWnd, state, szUpper, szLower);
-    PrintLines(seconds, state, FormatRate(state.m_nRateUpper, state.m_bBitsMode, szUpper),
-               FormatRate(state.m_nRateLower, state.m_bBitsMode, szLower));
-    PixelImage image;
-    if (ReadBackPixels(renderer, image)) {
-      if (kept.size() == kKeptFrames) {
-        kept.erase(kept.begin());
-      }
-      kept.push_back(std::move(image));
-    }
-  };
-
-  const ULONGLONG start = GetTickCount64();
-  draw(0.0);
-  for (int nTick = 0; nTick < nSeconds * 10; ++nTick) {
-    Sleep(100);
-    if (PollTrafficSection(hMapping, view, state)) {
-      if (state.m_bHasData) {
-        ++nTaken;
-      }
-      draw(static_cast<double>(GetTickCount64() - start) / 1000.0);
-    }
-  }
-
-  Sheet sheet = ComposeSheet(kept);
-  const std::wstring path = directory + L"\\live.png";
-  if (!WritePng(surface.m_factory.Get(), path, sheet.m_nWidth, sheet.m_nHeight, sheet.m_pixels)) {
-    std::fprintf(stderr, "nimbrel-preview: cannot write %ls\n", path.c_str());
-    return 1;
-  }
-  std::printf("%d new records in %d s; the last %zu frames are in %ls\n", nTaken, nSeconds,
-              kept.size(), path.c_str());
-  return nTaken > 0 ? 0 : 1;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const bool bLive = argc == 4 && std::wstring(argv[1]) == L"--live" && _wtoi(argv[2]) > 0;
-  if (argc != 2 && !bLive) {
-    std::fprintf(stderr, "usage: nimbrel-preview DIR\n       nimbrel-preview --live SECONDS DIR\n");
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: nimbrel-preview DIR\n");
     return 2;
   }
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
     return 1;
   }
-  const std::wstring directory = bLive ? argv[3] : argv[1];
+  const std::wstring directory = argv[1];
   int nResult = 1;
   {
     CPreviewSurface surface;
     if (surface.Open(directory)) {
-      nResult = bLive ? RunLive(surface, _wtoi(argv[2]), directory) : Run(surface, directory);
+      nResult = Run(surface, directory);
     }
   }
   CoUninitialize();
