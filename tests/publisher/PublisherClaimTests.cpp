@@ -6,6 +6,7 @@
 
 #include "PublisherClaim.h"
 #include "PublisherNames.h"
+#include "framework/UniqueHandle.h"
 #include "support/SectionReader.h"
 
 namespace {
@@ -33,10 +34,10 @@ TEST(PublisherClaim, TakesOnlyNamesThatNoOtherProgramMadeFirst) {
     const std::wstring strName = UniqueSectionName(L"Claim");
     const std::wstring strEvent = PublisherStopEventName(strName);
     const std::wstring strMutex = PublisherMutexName(strName);
-    UniqueHandle hEvent(c.bEvent ? CreateEventW(nullptr, TRUE, FALSE, strEvent.c_str()) : nullptr);
-    UniqueHandle hWrongKind(c.bWrongKind ? CreateMutexW(nullptr, FALSE, strEvent.c_str())
-                                         : nullptr);
-    UniqueHandle hMutex(c.bMutex ? CreateMutexW(nullptr, FALSE, strMutex.c_str()) : nullptr);
+    CUniqueHandle hEvent(c.bEvent ? CreateEventW(nullptr, TRUE, FALSE, strEvent.c_str()) : nullptr);
+    CUniqueHandle hWrongKind(c.bWrongKind ? CreateMutexW(nullptr, FALSE, strEvent.c_str())
+                                          : nullptr);
+    CUniqueHandle hMutex(c.bMutex ? CreateMutexW(nullptr, FALSE, strMutex.c_str()) : nullptr);
 
     CPublisherClaim claim;
     EXPECT_EQ(claim.Claim(strName), c.expected) << c.name;
@@ -61,10 +62,10 @@ TEST(PublisherClaim, HoldsTheNamesUntilReleasedAndTheStopEventIsItsOwn) {
   EXPECT_EQ(second.Claim(strName), ClaimResult::AlreadyRunning);
 
   // What --stop does reaches the holder.
-  const UniqueHandle hStop(
+  const CUniqueHandle hStop(
       OpenEventW(EVENT_MODIFY_STATE, FALSE, PublisherStopEventName(strName).c_str()));
   ASSERT_TRUE(hStop);
-  SetEvent(hStop.get());
+  SetEvent(hStop.Get());
   EXPECT_EQ(WaitForSingleObject(first.StopEvent(), 0), WAIT_OBJECT_0);
 
   first.Release();

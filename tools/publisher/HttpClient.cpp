@@ -1,9 +1,10 @@
 #include "HttpClient.h"
 
 #include <atomic>
+#include <memory>
 #include <new>
 
-#include "OwnedHandle.h"
+#include "framework/UniqueHandle.h"
 #include "SoapText.h"
 #include "UrlResolve.h"
 
@@ -42,9 +43,9 @@ class CExchange {
   void StepDone(DWORD dwError, DWORD dwCount) noexcept {
     m_dwError = dwError;
     m_dwCount = dwCount;
-    SetEvent(m_hStepDone.get());
+    SetEvent(m_hStepDone.Get());
   }
-  [[nodiscard]] HANDLE StepEvent() const noexcept { return m_hStepDone.get(); }
+  [[nodiscard]] HANDLE StepEvent() const noexcept { return m_hStepDone.Get(); }
   [[nodiscard]] DWORD StepError() const noexcept { return m_dwError; }
   [[nodiscard]] DWORD StepCount() const noexcept { return m_dwCount; }
 
@@ -58,7 +59,7 @@ class CExchange {
   ~CExchange() = default;
 
   std::atomic<LONG> m_nRefs{1};
-  UniqueHandle m_hStepDone;
+  CUniqueHandle m_hStepDone;
   DWORD m_dwError = ERROR_SUCCESS;
   DWORD m_dwCount = 0;
 };
@@ -111,11 +112,11 @@ CHttpClient::CHttpClient(DWORD dwDeadlineMs, HANDLE hCancel) noexcept
   // The deadline bounds the exchange; these only keep WinHTTP from holding
   // a connection it was told to drop for much longer than that.
   const int nTimeout = static_cast<int>(dwDeadlineMs);
-  WinHttpSetTimeouts(m_hSession.get(), nTimeout, nTimeout, nTimeout, nTimeout);
+  WinHttpSetTimeouts(m_hSession.Get(), nTimeout, nTimeout, nTimeout, nTimeout);
   DWORD dwPolicy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-  if (!WinHttpSetOption(m_hSession.get(), WINHTTP_OPTION_REDIRECT_POLICY, &dwPolicy,
+  if (!WinHttpSetOption(m_hSession.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &dwPolicy,
                         sizeof(dwPolicy))) {
-    m_hSession.reset();
+    m_hSession.Reset();
   }
 }
 
@@ -158,11 +159,11 @@ HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl,
   pExchange->m_strRequestBody = strBody;
 
   const InternetHandle hConnect(
-      WinHttpConnect(m_hSession.get(), url->m_strHost.c_str(), url->m_nPort, 0));
+      WinHttpConnect(m_hSession.Get(), url->m_strHost.c_str(), url->m_nPort, 0));
   if (!hConnect) {
     return fail(GetLastError());
   }
-  const InternetHandle hRequest(WinHttpOpenRequest(hConnect.get(), pszVerb, url->m_strPath.c_str(),
+  const InternetHandle hRequest(WinHttpOpenRequest(hConnect.Get(), pszVerb, url->m_strPath.c_str(),
                                                    nullptr, WINHTTP_NO_REFERER,
                                                    WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
   if (!hRequest) {
@@ -170,14 +171,14 @@ HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl,
   }
   // From here on the request handle holds a reference, given back in HANDLE_CLOSING.
   if (WinHttpSetStatusCallback(
-          hRequest.get(), OnRequestStatus,
+          hRequest.Get(), OnRequestStatus,
           WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
           0) == WINHTTP_INVALID_STATUS_CALLBACK) {
     return fail(GetLastError());
   }
   DWORD_PTR nContext = reinterpret_cast<DWORD_PTR>(pExchange.get());
   pExchange->AddRef();
-  if (!WinHttpSetOption(hRequest.get(), WINHTTP_OPTION_CONTEXT_VALUE, &nContext,
+  if (!WinHttpSetOption(hRequest.Get(), WINHTTP_OPTION_CONTEXT_VALUE, &nContext,
                         sizeof(nContext))) {
     pExchange->Release();
     return fail(GetLastError());
@@ -185,12 +186,12 @@ HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl,
   // A redirect is an answer of its own, never a request elsewhere; and no
   // answer earns this user's Windows credentials.
   DWORD dwDisable = WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES;
-  if (!WinHttpSetOption(hRequest.get(), WINHTTP_OPTION_DISABLE_FEATURE, &dwDisable,
+  if (!WinHttpSetOption(hRequest.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &dwDisable,
                         sizeof(dwDisable))) {
     return fail(GetLastError());
   }
   DWORD dwLogon = WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
-  WinHttpSetOption(hRequest.get(), WINHTTP_OPTION_AUTOLOGON_POLICY, &dwLogon, sizeof(dwLogon));
+  WinHttpSetOption(hRequest.Get(), WINHTTP_OPTION_AUTOLOGON_POLICY, &dwLogon, sizeof(dwLogon));
 
   // Each step either fails at once or ends in exactly one callback.
   const HANDLE waitFor[] = {pExchange->StepEvent(), m_hCancel};
@@ -219,10 +220,10 @@ HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl,
   void* pBody = strRequestBody.empty() ? WINHTTP_NO_REQUEST_DATA : strRequestBody.data();
   const auto cbBody = static_cast<DWORD>(strRequestBody.size());
   DWORD dwError = step(WinHttpSendRequest(
-      hRequest.get(), strHeaders.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : strHeaders.c_str(),
+      hRequest.Get(), strHeaders.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : strHeaders.c_str(),
       static_cast<DWORD>(strHeaders.size()), pBody, cbBody, cbBody, nContext));
   if (dwError == ERROR_SUCCESS) {
-    dwError = step(WinHttpReceiveResponse(hRequest.get(), nullptr));
+    dwError = step(WinHttpReceiveResponse(hRequest.Get(), nullptr));
   }
   if (dwError != ERROR_SUCCESS) {
     return fail(dwError);
@@ -230,7 +231,7 @@ HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl,
 
   DWORD dwStatus = 0;
   DWORD cbStatus = sizeof(dwStatus);
-  if (!WinHttpQueryHeaders(hRequest.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+  if (!WinHttpQueryHeaders(hRequest.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                            WINHTTP_HEADER_NAME_BY_INDEX, &dwStatus, &cbStatus,
                            WINHTTP_NO_HEADER_INDEX)) {
     return fail(GetLastError());
@@ -239,14 +240,14 @@ HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl,
   if (dwStatus >= 300 && dwStatus < 400) {
     wchar_t szLocation[kMaxUrlLength + 1] = {};
     DWORD cbLocation = sizeof(szLocation) - sizeof(wchar_t);
-    if (WinHttpQueryHeaders(hRequest.get(), WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX,
+    if (WinHttpQueryHeaders(hRequest.Get(), WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX,
                             szLocation, &cbLocation, WINHTTP_NO_HEADER_INDEX)) {
       result.m_strLocation.assign(szLocation, cbLocation / sizeof(wchar_t));
     }
   }
 
   for (;;) {
-    dwError = step(WinHttpQueryDataAvailable(hRequest.get(), nullptr));
+    dwError = step(WinHttpQueryDataAvailable(hRequest.Get(), nullptr));
     if (dwError != ERROR_SUCCESS) {
       return fail(dwError);
     }
@@ -258,7 +259,7 @@ HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl,
       return fail(ERROR_INSUFFICIENT_BUFFER);
     }
     const DWORD cbWant = cbAvailable < kReadChunk ? cbAvailable : kReadChunk;
-    dwError = step(WinHttpReadData(hRequest.get(), pExchange->m_buffer, cbWant, nullptr));
+    dwError = step(WinHttpReadData(hRequest.Get(), pExchange->m_buffer, cbWant, nullptr));
     if (dwError != ERROR_SUCCESS) {
       return fail(dwError);
     }

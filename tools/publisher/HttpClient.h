@@ -8,9 +8,10 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "framework/UniqueHandle.h"
 
 inline constexpr DWORD kHttpDeadlineMs = 5000;
 
@@ -32,10 +33,10 @@ class CHttpClient {
                                     const std::string& strBody);
 
  private:
-  struct InternetCloser {
-    void operator()(HINTERNET h) const noexcept { WinHttpCloseHandle(h); }
+  struct InternetHandleTraits : TNullHandle<HINTERNET> {
+    static void Close(Handle h) noexcept { ::WinHttpCloseHandle(h); }
   };
-  using InternetHandle = std::unique_ptr<void, InternetCloser>;
+  using InternetHandle = TUniqueHandle<InternetHandleTraits>;
 
   [[nodiscard]] HttpResult Send(const wchar_t* pszVerb, const std::wstring& strUrl,
                                 const std::vector<std::wstring>& headerLines,

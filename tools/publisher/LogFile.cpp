@@ -6,22 +6,19 @@
 #include <cwchar>
 #include <memory>
 
+#include "framework/UniqueHandle.h"
+
 namespace {
 
 struct CoTaskMemDeleter {
   void operator()(wchar_t* p) const noexcept { CoTaskMemFree(p); }
 };
 
-struct HandleCloser {
-  void operator()(HANDLE h) const noexcept { CloseHandle(h); }
-};
-using UniqueFile = std::unique_ptr<void, HandleCloser>;
-
-UniqueFile OpenForAppend(const std::wstring& strPath) noexcept {
+CUniqueHandle OpenForAppend(const std::wstring& strPath) noexcept {
   HANDLE hFile = CreateFileW(strPath.c_str(), FILE_APPEND_DATA,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return UniqueFile(hFile == INVALID_HANDLE_VALUE ? nullptr : hFile);
+  return CUniqueHandle(hFile == INVALID_HANDLE_VALUE ? nullptr : hFile);
 }
 
 std::string Utf8(std::wstring_view text) {
@@ -74,7 +71,7 @@ void CLogFile::Append(std::wstring_view line) noexcept {
     return;
   }
   const std::string text = Utf8(Stamped(line));
-  UniqueFile file = OpenForAppend(m_strPath);
+  CUniqueHandle file = OpenForAppend(m_strPath);
   if (!file) {
     // The folder may not exist yet (first run) or may have been removed.
     CreateDirectoryW(m_strFolder.c_str(), nullptr);
@@ -84,9 +81,9 @@ void CLogFile::Append(std::wstring_view line) noexcept {
     return;
   }
   LARGE_INTEGER size{};
-  if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 &&
+  if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 &&
       static_cast<std::uint64_t>(size.QuadPart) + text.size() > m_nMaxBytes) {
-    file.reset();
+    file.Reset();
     const std::wstring strPrevious = m_strFolder + L"\\" + kPreviousLogFileName;
     MoveFileExW(m_strPath.c_str(), strPrevious.c_str(), MOVEFILE_REPLACE_EXISTING);
     file = OpenForAppend(m_strPath);
@@ -95,5 +92,5 @@ void CLogFile::Append(std::wstring_view line) noexcept {
     }
   }
   DWORD cbWritten = 0;
-  WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &cbWritten, nullptr);
+  WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &cbWritten, nullptr);
 }

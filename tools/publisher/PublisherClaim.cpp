@@ -42,14 +42,14 @@ ClaimResult CPublisherClaim::TryClaim(const std::wstring& strEvent,
                                       const std::wstring& strMutex) noexcept {
   m_strTakenName.clear();
   SetLastError(ERROR_SUCCESS);
-  UniqueHandle hStop(CreateEventW(nullptr, TRUE, FALSE, strEvent.c_str()));
+  CUniqueHandle hStop(CreateEventW(nullptr, TRUE, FALSE, strEvent.c_str()));
   const DWORD dwEventError = GetLastError();
   SetLastError(ERROR_SUCCESS);
-  UniqueHandle hMutex(CreateMutexW(nullptr, FALSE, strMutex.c_str()));
+  CUniqueHandle hMutex(CreateMutexW(nullptr, FALSE, strMutex.c_str()));
   const DWORD dwMutexError = GetLastError();
 
-  const NameState event = StateOf(hStop.get(), dwEventError);
-  const NameState mutex = StateOf(hMutex.get(), dwMutexError);
+  const NameState event = StateOf(hStop.Get(), dwEventError);
+  const NameState mutex = StateOf(hMutex.Get(), dwMutexError);
   if (event == NameState::Failed || mutex == NameState::Failed) {
     m_dwError = event == NameState::Failed ? dwEventError : dwMutexError;
     return ClaimResult::Failed;
@@ -68,6 +68,6 @@ ClaimResult CPublisherClaim::TryClaim(const std::wstring& strEvent,
 }
 
 void CPublisherClaim::Release() noexcept {
-  m_hStop.reset();
-  m_hMutex.reset();
+  m_hStop.Reset();
+  m_hMutex.Reset();
 }

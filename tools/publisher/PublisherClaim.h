@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "OwnedHandle.h"
+#include "framework/UniqueHandle.h"
 
 enum class ClaimResult {
   Claimed,
@@ -30,7 +30,7 @@ class CPublisherClaim {
   // The event first, then the mutex; the section is closed before this.
   void Release() noexcept;
 
-  [[nodiscard]] HANDLE StopEvent() const noexcept { return m_hStop.get(); }
+  [[nodiscard]] HANDLE StopEvent() const noexcept { return m_hStop.Get(); }
   [[nodiscard]] const std::wstring& TakenName() const noexcept { return m_strTakenName; }
   [[nodiscard]] DWORD LastError() const noexcept { return m_dwError; }
 
@@ -38,8 +38,8 @@ class CPublisherClaim {
   [[nodiscard]] ClaimResult TryClaim(const std::wstring& strEvent,
                                      const std::wstring& strMutex) noexcept;
 
-  UniqueHandle m_hStop;
-  UniqueHandle m_hMutex;
+  CUniqueHandle m_hStop;
+  CUniqueHandle m_hMutex;
   std::wstring m_strTakenName;
   DWORD m_dwError = ERROR_SUCCESS;
 };

@@ -64,7 +64,7 @@ struct SessionThreadStart {
 };
 
 bool NameInUse(const std::wstring& strMutex) noexcept {
-  const UniqueHandle hMutex(OpenMutexW(SYNCHRONIZE, FALSE, strMutex.c_str()));
+  const CUniqueHandle hMutex(OpenMutexW(SYNCHRONIZE, FALSE, strMutex.c_str()));
   return hMutex || GetLastError() == ERROR_ACCESS_DENIED;
 }
 
@@ -72,26 +72,26 @@ bool NameInUse(const std::wstring& strMutex) noexcept {
 
 bool CStopSignals::Install(HANDLE hStop, bool bHearSessionEnd) noexcept {
   Uninstall();
-  m_hFinished.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  m_hFinished.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!m_hFinished) {
     return false;
   }
-  g_stopState = {hStop, m_hFinished.get()};
+  g_stopState = {hStop, m_hFinished.Get()};
   m_bConsoleHandler = SetConsoleCtrlHandler(OnConsoleControl, TRUE) != FALSE;
   if (!bHearSessionEnd) {
     return m_bConsoleHandler;
   }
 
-  const UniqueHandle hReady(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const CUniqueHandle hReady(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!hReady) {
     return false;
   }
-  SessionThreadStart start{hReady.get()};
-  m_hThread.reset(CreateThread(nullptr, 0, SessionThread, &start, 0, nullptr));
+  SessionThreadStart start{hReady.Get()};
+  m_hThread.Reset(CreateThread(nullptr, 0, SessionThread, &start, 0, nullptr));
   if (!m_hThread) {
     return false;
   }
-  const HANDLE waitFor[] = {hReady.get(), m_hThread.get()};
+  const HANDLE waitFor[] = {hReady.Get(), m_hThread.Get()};
   WaitForMultipleObjects(2, waitFor, FALSE, INFINITE);
   m_hWnd = start.m_hWnd;
   return m_bConsoleHandler && m_hWnd != nullptr;
@@ -122,7 +122,7 @@ DWORD WINAPI CStopSignals::SessionThread(void* pParam) noexcept {
 
 void CStopSignals::Finished() noexcept {
   if (m_hFinished) {
-    SetEvent(m_hFinished.get());
+    SetEvent(m_hFinished.Get());
   }
 }
 
@@ -137,24 +137,24 @@ void CStopSignals::Uninstall() noexcept {
     m_hWnd = nullptr;
   }
   if (m_hThread) {
-    WaitForSingleObject(m_hThread.get(), kFinishWaitMs);
-    m_hThread.reset();
+    WaitForSingleObject(m_hThread.Get(), kFinishWaitMs);
+    m_hThread.Reset();
   }
   g_stopState = {};
-  m_hFinished.reset();
+  m_hFinished.Reset();
 }
 
 int StopRunningPublisher(const std::wstring& strSectionName, COutputSink& output) {
   const std::wstring strMutex = PublisherMutexName(strSectionName);
   {
-    const UniqueHandle hStop(
+    const CUniqueHandle hStop(
         OpenEventW(EVENT_MODIFY_STATE, FALSE, PublisherStopEventName(strSectionName).c_str()));
     if (!hStop || !NameInUse(strMutex)) {
       output.Error(L"nimbrel-publisher: no publisher is running");
       return kExitNotRunning;
     }
     // Not held while waiting: a publisher started right after this one ends creates it anew.
-    SetEvent(hStop.get());
+    SetEvent(hStop.Get());
   }
   const ULONGLONG nEnd = GetTickCount64() + kStopWaitMs;
   while (NameInUse(strMutex)) {

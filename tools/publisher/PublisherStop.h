@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "OwnedHandle.h"
+#include "framework/UniqueHandle.h"
 #include "PublisherOutput.h"
 
 // The window class that hears the session end, for tests to find it by.
@@ -34,8 +34,8 @@ class CStopSignals {
  private:
   static DWORD WINAPI SessionThread(void* pParam) noexcept;
 
-  UniqueHandle m_hFinished;
-  UniqueHandle m_hThread;
+  CUniqueHandle m_hFinished;
+  CUniqueHandle m_hThread;
   HWND m_hWnd = nullptr;
   bool m_bConsoleHandler = false;
 };
