@@ -7,25 +7,6 @@
 namespace {
 CWinApp* g_pApp = nullptr;
 HINSTANCE g_hInstResource = nullptr;
-
-void CopyBaseName(wchar_t* pszDest, size_t cchDest, const wchar_t* pszPath) noexcept {
-  const wchar_t* pszName = pszPath;
-  for (const wchar_t* p = pszPath; *p != L'\0'; ++p) {
-    if (*p == L'\\' || *p == L'/' || *p == L':') {
-      pszName = p + 1;
-    }
-  }
-  size_t cch = 0;
-  while (pszName[cch] != L'\0' && cch + 1 < cchDest) {
-    pszDest[cch] = pszName[cch];
-    ++cch;
-  }
-  pszDest[cch] = L'\0';
-  wchar_t* pszDot = std::wcsrchr(pszDest, L'.');
-  if (pszDot != nullptr && pszDot != pszDest) {
-    *pszDot = L'\0';
-  }
-}
 }  // namespace
 
 CWinApp::CWinApp(LPCWSTR lpszAppName) noexcept {
@@ -38,7 +19,7 @@ CWinApp::CWinApp(LPCWSTR lpszAppName) noexcept {
   wchar_t szPath[MAX_PATH] = {};
   const DWORD cch = GetModuleFileNameW(nullptr, szPath, MAX_PATH);
   if (cch > 0 && cch < MAX_PATH) {
-    CopyBaseName(m_szAppName, MAX_PATH, szPath);
+    CopyAppBaseName(m_szAppName, MAX_PATH, szPath);
   }
   m_pszAppName = m_szAppName;
 }
@@ -71,6 +52,25 @@ int CWinApp::DoMessageBox(LPCWSTR lpszPrompt, UINT nType, UINT) noexcept {
   // No owner: the main window may be docked inside another process's window,
   // and a box disables its owner.
   return MessageBoxW(nullptr, lpszPrompt, m_pszAppName, nType);
+}
+
+void CopyAppBaseName(wchar_t* pszDest, size_t cchDest, const wchar_t* pszPath) noexcept {
+  const wchar_t* pszName = pszPath;
+  for (const wchar_t* p = pszPath; *p != L'\0'; ++p) {
+    if (*p == L'\\' || *p == L'/' || *p == L':') {
+      pszName = p + 1;
+    }
+  }
+  size_t cch = 0;
+  while (pszName[cch] != L'\0' && cch + 1 < cchDest) {
+    pszDest[cch] = pszName[cch];
+    ++cch;
+  }
+  pszDest[cch] = L'\0';
+  wchar_t* pszDot = std::wcsrchr(pszDest, L'.');
+  if (pszDot != nullptr && pszDot != pszDest) {
+    *pszDot = L'\0';
+  }
 }
 
 CWinApp* AfxGetApp() noexcept { return g_pApp; }

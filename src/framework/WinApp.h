@@ -38,6 +38,9 @@ class CWinApp {
 };
 
 [[nodiscard]] CWinApp* AfxGetApp() noexcept;
+// The name an application takes from its executable's path: the last part of
+// the path without its extension, cut to fit cchDest characters with the NUL.
+void CopyAppBaseName(wchar_t* pszDest, size_t cchDest, const wchar_t* pszPath) noexcept;
 // Where dialog templates are loaded from: the program's own module unless set.
 [[nodiscard]] HINSTANCE AfxGetResourceHandle() noexcept;
 void AfxSetResourceHandle(HINSTANCE hInstResource) noexcept;

@@ -236,4 +236,24 @@ TEST_F(DialogTest, RunTimeClassesKnowTheirBases) {
   EXPECT_FALSE(RUNTIME_CLASS(CDialog)->IsDerivedFrom(RUNTIME_CLASS(CDialogEx)));
 }
 
+TEST_F(DialogTest, ASecondCreateWhileTheWindowLivesIsRefusedAndKeepsTheFirst) {
+  CProbeDialog dlg;
+  ASSERT_TRUE(dlg.Create(IDD_BAND, GetDesktopWindow()));
+  HWND hFirst = dlg.m_hWnd;
+  EXPECT_FALSE(dlg.Create(IDD_BAND, GetDesktopWindow()));
+  EXPECT_EQ(dlg.m_hWnd, hFirst);
+  EXPECT_TRUE(IsWindow(hFirst));
+  EXPECT_EQ(dlg.m_nInits, 1);
+}
+
+// Templates come from the resource module, which is this program unless set.
+TEST_F(DialogTest, TheTemplateIsTakenFromTheResourceModule) {
+  CProbeDialog dlg;
+  AfxSetResourceHandle(GetModuleHandleW(L"kernel32.dll"));
+  EXPECT_FALSE(dlg.Create(IDD_BAND, GetDesktopWindow())) << "no such template there";
+  AfxSetResourceHandle(GetModuleHandleW(nullptr));
+  EXPECT_TRUE(dlg.Create(IDD_BAND, GetDesktopWindow()));
+  AfxSetResourceHandle(nullptr);
+}
+
 }  // namespace

@@ -68,4 +68,18 @@ TEST(MenuTest, TrackingReturnsZeroWhenTheMenuIsDismissed) {
   owner.DestroyWindow();
 }
 
+TEST(MenuTest, DestroyingOrAttachingNothingKeepsWhatIsHeld) {
+  CMenu menu;
+  EXPECT_FALSE(menu.DestroyMenu()) << "nothing to destroy";
+  ASSERT_TRUE(menu.CreatePopupMenu());
+  HMENU hMenu = menu.GetSafeHmenu();
+  EXPECT_FALSE(menu.Attach(nullptr));
+  EXPECT_EQ(menu.GetSafeHmenu(), hMenu);
+  EXPECT_TRUE(IsMenu(hMenu));
+  EXPECT_TRUE(menu.DestroyMenu());
+  EXPECT_FALSE(IsMenu(hMenu));
+  EXPECT_EQ(menu.GetSafeHmenu(), nullptr);
+  EXPECT_FALSE(menu.DestroyMenu());
+}
+
 }  // namespace

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <memory>
+
 #include "TestSupport.h"
 #include "framework/Dialog.h"
 #include "framework/WinApp.h"
@@ -35,6 +39,34 @@ class CScriptedApp : public CRecordingApp {
 TEST(WinAppTest, TheApplicationNameIsTheExecutablesBaseName) {
   CRecordingApp app;
   EXPECT_STREQ(app.m_pszAppName, L"framework_tests");
+}
+
+struct BaseNameCase {
+  const wchar_t* m_pszPath;
+  size_t m_cchDest;
+  const wchar_t* m_pszExpected;
+};
+
+constexpr BaseNameCase kBaseNameCases[] = {
+    {L"C:\\Program Files\\Nimbrel\\Nimbrel.exe", MAX_PATH, L"Nimbrel"},
+    {L"Z:/work/build/app_tests.exe", MAX_PATH, L"app_tests"},
+    {L"C:Nimbrel.exe", MAX_PATH, L"Nimbrel"},
+    {L"Nimbrel", MAX_PATH, L"Nimbrel"},
+    {L"C:\\Tools.v2\\Nimbrel", MAX_PATH, L"Nimbrel"},  // a folder's dot is no extension
+    {L"C:\\Tools\\Nimbrel.v2.exe", MAX_PATH, L"Nimbrel.v2"},
+    {L"C:\\Tools\\.exe", MAX_PATH, L".exe"},  // a name that is all extension stays
+    {L"C:\\Tools\\", MAX_PATH, L""},
+    {L"C:\\Nimbrel.exe", 4, L"Nim"},
+    {L"C:\\Nimbrel.exe", 9, L"Nimbrel"},  // cut to "Nimbrel.", then the dot goes
+};
+
+TEST(WinAppTest, TheNameIsThePathsLastPartWithoutItsExtension) {
+  for (const BaseNameCase& c : kBaseNameCases) {
+    wchar_t szName[MAX_PATH];
+    std::fill(std::begin(szName), std::end(szName), L'#');
+    CopyAppBaseName(szName, c.m_cchDest, c.m_pszPath);
+    EXPECT_STREQ(szName, c.m_pszExpected) << c.m_pszPath << " into " << c.m_cchDest;
+  }
 }
 
 TEST(WinAppTest, AGivenNameIsKept) {
@@ -92,6 +124,18 @@ TEST(WinAppTest, ARefusedStartDestroysAMainWindowItLeftBehind) {
   app.m_bCreateMainWindow = true;
   AfxWinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW);
   EXPECT_EQ(app.m_dialog.m_hWnd, nullptr);
+}
+
+TEST(WinAppTest, AnOlderApplicationObjectGoingLeavesTheNewerOneCurrent) {
+  auto pOlder = std::make_unique<CRecordingApp>();
+  CRecordingApp newer;
+  pOlder.reset();
+  EXPECT_EQ(AfxGetApp(), &newer);
+}
+
+TEST(WinAppTest, WithoutAnApplicationObjectWinMainEndsAtOnceWithMinusOne) {
+  ASSERT_EQ(AfxGetApp(), nullptr);
+  EXPECT_EQ(AfxWinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW), -1);
 }
 
 }  // namespace
