@@ -59,8 +59,8 @@ TEST(StringCbPrintfW, SizeThatIsNotAWholeCharacterCountIsRoundedDown) {
 // Less than one character, or more than the largest count the function takes
 // (a size computed wrongly): rejected before anything is written.
 TEST(StringCbPrintfW, AnImpossibleSizeIsRejectedAndNothingWritten) {
-  for (const std::size_t cb :
-       {std::size_t{0}, sizeof(wchar_t) - 1, (STRSAFE_MAX_CCH + 1) * sizeof(wchar_t)}) {
+  for (const std::size_t cb : {std::size_t{0}, sizeof(wchar_t) - 1,
+                               (static_cast<std::size_t>(STRSAFE_MAX_CCH) + 1) * sizeof(wchar_t)}) {
     Buffer buffer;
     EXPECT_EQ(StringCbPrintfW(buffer.sz, cb, L"%ls", L"abc"), kInvalidParameter) << cb;
     EXPECT_EQ(buffer.sz[0], L'#') << cb;
