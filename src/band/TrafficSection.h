@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "feed/RecordSequence.h"
 #include "feed/SharedTrafficRecord.h"
 #include "feed/TrafficState.h"
 #include "framework/UniqueHandle.h"
@@ -15,17 +16,14 @@ inline constexpr SIZE_T kTrafficViewBytes = sizeof(SharedTrafficRecord);
 
 using CTrafficView = TUniqueView<SharedTrafficRecord>;
 
-// Called between copying the record and reading Sequence again; tests use it to
-// rewrite the record at exactly that moment.
-using PFN_TRAFFIC_COPIED = void (*)(void* pContext) noexcept;
-
 // Runs one poll with the band's members, on the publisher's section or one of
 // another name (tests use a private one). Both are empty again on return.
-// Returns whether the band window must be invalidated.
+// Returns whether the band window must be invalidated. pfnCopied is called
+// after each copy of the record (see feed/RecordSequence.h).
 [[nodiscard]] bool PollTrafficSection(CUniqueHandle& hMapping, CTrafficView& view,
                                       TrafficState& state,
                                       const wchar_t* pszSectionName = kTrafficSectionName,
-                                      PFN_TRAFFIC_COPIED pfnCopied = nullptr,
+                                      PFN_RECORD_COPIED pfnCopied = nullptr,
                                       void* pContext = nullptr) noexcept;
 
 // Unmaps the view and closes the section if either is still open.

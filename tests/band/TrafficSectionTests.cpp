@@ -2,11 +2,15 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstdio>
 #include <string>
+#include <thread>
 
 #include "TestRecords.h"
 #include "TestSupport.h"
 #include "band/TrafficSection.h"
+#include "feed/TrafficDecode.h"
 
 namespace {
 
@@ -209,37 +213,98 @@ TEST_F(TrafficSectionTest, ASectionWithoutCommittedPagesCountsAsNoSection) {
 struct TornContext {
   CTestPublisher* pPublisher;
   PollMembers* pMembers;
-  int nCalls;
-  bool bHeldDuringCopy;
+  int nRewrites;  // rewrite the record during this many copies
+  int nCalls = 0;
+  bool bHeldDuringCopy = false;
 };
 
-void RewriteSequence(void* pContext) noexcept {
+// Each rewrite a new record, from Sequence 101 on, as our publisher writes it.
+void RewriteWhileCopied(void* pContext) noexcept {
   auto* pTorn = static_cast<TornContext*>(pContext);
   ++pTorn->nCalls;
   pTorn->bHeldDuringCopy = pTorn->pMembers->m_hMapping && pTorn->pMembers->m_pView;
-  pTorn->pPublisher->SetSequence(12);
+  if (pTorn->nCalls <= pTorn->nRewrites) {
+    pTorn->pPublisher->PublishGuarded(MakeNumberedTrafficRecord(100 + pTorn->nCalls));
+  }
 }
 
-TEST_F(TrafficSectionTest, RecordRewrittenWhileCopiedIsTakenOnTheNextTick) {
+// What the band shows for a record taken whole.
+TrafficState StateFor(const SharedTrafficRecord& record) {
+  TrafficState state;
+  EXPECT_TRUE(DecodeTrafficRecord(&record, state));
+  return state;
+}
+
+TEST_F(TrafficSectionTest, RecordRewrittenWhileCopiedIsCopiedAgainAndTakenWhole) {
   CTestPublisher publisher(m_name.c_str());
   ASSERT_TRUE(publisher.IsOpen());
-  publisher.Publish(kRecord);
+  publisher.PublishGuarded(kRecord);
 
-  TornContext torn = {&publisher, &m_members, 0, false};
+  TornContext torn = {&publisher, &m_members, 1};
   const bool bRepaint =
       PollTrafficSection(m_members.m_hMapping, m_members.m_pView, m_members.m_state, m_name.c_str(),
-                         RewriteSequence, &torn);
-  EXPECT_FALSE(bRepaint);
-  EXPECT_EQ(torn.nCalls, 1);
+                         RewriteWhileCopied, &torn);
+  EXPECT_TRUE(bRepaint);
+  EXPECT_EQ(torn.nCalls, 2);
   EXPECT_TRUE(torn.bHeldDuringCopy);
+  EXPECT_FALSE(m_members.m_hMapping);
+  EXPECT_FALSE(m_members.m_pView);
+  EXPECT_TRUE(SameTrafficState(State(), StateFor(MakeNumberedTrafficRecord(101))));
+  EXPECT_FALSE(Poll());
+}
+
+TEST_F(TrafficSectionTest, RecordRewrittenDuringEveryCopyIsLeftForALaterTick) {
+  CTestPublisher publisher(m_name.c_str());
+  ASSERT_TRUE(publisher.IsOpen());
+  publisher.PublishGuarded(kRecord);
+
+  TornContext torn = {&publisher, &m_members, kRecordReadTries};
+  const bool bRepaint =
+      PollTrafficSection(m_members.m_hMapping, m_members.m_pView, m_members.m_state, m_name.c_str(),
+                         RewriteWhileCopied, &torn);
+  EXPECT_FALSE(bRepaint);
+  EXPECT_EQ(torn.nCalls, kRecordReadTries);
   EXPECT_FALSE(m_members.m_hMapping);
   EXPECT_FALSE(m_members.m_pView);
   EXPECT_EQ(State().m_bHasData, 0);
   EXPECT_EQ(State().m_nLastSequence, 0u);
+  EXPECT_EQ(State().m_nRateLower, -1);
 
   EXPECT_TRUE(Poll());
-  EXPECT_EQ(State().m_nLastSequence, 12u);
-  EXPECT_EQ(State().m_nRateLower, kRecord.RateDown);
+  EXPECT_TRUE(
+      SameTrafficState(State(), StateFor(MakeNumberedTrafficRecord(100 + kRecordReadTries))));
+}
+
+TEST_F(TrafficSectionTest, PollsAgainstAWriterRewritingAsFastAsItCanTakeOnlyWholeRecords) {
+  // Every poll opens, maps, copies, unmaps and closes the real section, as
+  // the band's tick does.
+  constexpr int kPolls = 20'000;
+  CTestPublisher publisher(m_name.c_str());
+  ASSERT_TRUE(publisher.IsOpen());
+  publisher.PublishGuarded(MakeNumberedTrafficRecord(1));
+  std::atomic<bool> bStop{false};
+  std::thread writer([&] {
+    for (std::uint64_t n = 2; !bStop.load(std::memory_order_relaxed); ++n) {
+      publisher.PublishGuarded(MakeNumberedTrafficRecord(n));
+      std::this_thread::yield();
+    }
+  });
+  int nTaken = 0;
+  int nTorn = 0;
+  for (int i = 0; i < kPolls; ++i) {
+    if (!Poll()) {
+      continue;
+    }
+    ++nTaken;
+    nTorn += SameTrafficState(State(), StateFor(MakeNumberedTrafficRecord(State().m_nLastSequence)))
+                 ? 0
+                 : 1;
+  }
+  bStop = true;
+  writer.join();
+  EXPECT_EQ(nTorn, 0) << "of " << nTaken << " records taken";
+  EXPECT_GT(nTaken, 0);
+  std::printf("%d of %d polls took a record\n", nTaken, kPolls);
 }
 
 TEST_F(TrafficSectionTest, RecordLeftAloneDuringTheCopyIsTaken) {

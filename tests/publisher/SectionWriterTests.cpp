@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <set>
+#include <thread>
 
+#include "TestRecords.h"
 #include "TrafficSectionWriter.h"
 #include "feed/TrafficDecode.h"
 #include "support/SectionReader.h"
@@ -112,6 +115,37 @@ TEST(TrafficSectionWriter, SectionHeldByAnotherProgramIsRefused) {
   EXPECT_EQ(writer.Open(strName), SectionOpenResult::AlreadyPublished);
   CloseHandle(hForeign);
   EXPECT_EQ(writer.Open(strName), SectionOpenResult::Opened);
+}
+
+TEST(TrafficSectionWriter, TheBandTakesOnlyWholeRecordsWhileTheWriterRewritesAsFastAsItCan) {
+  const std::wstring strName = UniqueSectionName(L"Rewrites");
+  CTrafficSectionWriter writer;
+  ASSERT_EQ(writer.Open(strName), SectionOpenResult::Opened);
+  writer.Publish(MakeNumberedTrafficRecord(1));
+  std::atomic<bool> bStop{false};
+  std::thread rewriter([&] {
+    for (std::uint64_t n = 2; !bStop.load(std::memory_order_relaxed); ++n) {
+      writer.Publish(MakeNumberedTrafficRecord(n));
+      std::this_thread::yield();
+    }
+  });
+  int nTaken = 0;
+  int nTorn = 0;
+  TrafficState state;
+  for (int i = 0; i < 5000; ++i) {
+    if (!PollLikeTheBand(strName, state)) {
+      continue;
+    }
+    ++nTaken;
+    TrafficState whole;
+    const SharedTrafficRecord record = MakeNumberedTrafficRecord(state.m_nLastSequence);
+    EXPECT_TRUE(DecodeTrafficRecord(&record, whole));
+    nTorn += SameTrafficState(state, whole) ? 0 : 1;
+  }
+  bStop = true;
+  rewriter.join();
+  EXPECT_GT(nTaken, 0);
+  EXPECT_EQ(nTorn, 0) << "of " << nTaken << " records taken";
 }
 
 TEST(TrafficSectionWriter, PublishingAfterCloseDoesNothing) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "feed/SharedTrafficRecord.h"
+#include "framework/UniqueHandle.h"
 
 // A whole page: larger than the 72-byte record, and what any reader's view
 // of the record's start is rounded up to anyway.
@@ -25,16 +26,17 @@ class CTrafficSectionWriter {
 
   // AlreadyPublished: another publisher (ours or a foreign one) owns the name.
   [[nodiscard]] SectionOpenResult Open(const std::wstring& strSectionName) noexcept;
-  // The eight value fields first, Sequence last with release ordering, so a
-  // reader that sees the new Sequence also sees the figures stored before it.
+  // Sequence 0, the eight value fields, then the new Sequence (see
+  // feed/RecordSequence.h): the band takes a record whole or not at all.
   void Publish(const SharedTrafficRecord& record) noexcept;
   void Close() noexcept;
 
-  [[nodiscard]] bool IsOpen() const noexcept { return m_pView != nullptr; }
+  [[nodiscard]] bool IsOpen() const noexcept { return m_pRecord != nullptr; }
   [[nodiscard]] DWORD LastError() const noexcept { return m_dwError; }
 
  private:
-  HANDLE m_hMapping = nullptr;
-  SharedTrafficRecord* m_pView = nullptr;
+  CUniqueHandle m_hMapping;
+  TUniqueView<SharedTrafficRecord> m_view;
+  SharedTrafficRecord* m_pRecord = nullptr;  // m_view, written
   DWORD m_dwError = ERROR_SUCCESS;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "feed/RecordSequence.h"
 #include "framework/UniqueHandle.h"
 
 namespace {
@@ -161,6 +162,12 @@ CTestPublisher::CTestPublisher(LPCWSTR lpszName, DWORD cbSection) noexcept
 void CTestPublisher::Publish(const SharedTrafficRecord& record) noexcept {
   if (m_pRecord != nullptr) {
     std::memcpy(m_pRecord, &record, std::min<std::size_t>(m_cbSection, sizeof(record)));
+  }
+}
+
+void CTestPublisher::PublishGuarded(const SharedTrafficRecord& record) noexcept {
+  if (m_pRecord != nullptr && m_cbSection >= sizeof(record)) {
+    StoreTrafficRecord(*m_pRecord, record);
   }
 }
 

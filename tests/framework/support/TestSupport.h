@@ -15,7 +15,8 @@
 // - CDebugOutputCapture: collects OutputDebugStringW lines of this process
 //   (a vectored handler for the debug-print exceptions; Wine delivers them
 //   as ANSI, Windows as UTF-16 first).
-// - CTestPublisher: the publisher's side of the shared traffic section.
+// - CTestPublisher: the publisher's side of the shared traffic section, as
+//   another publisher writes it or as ours does.
 // - RunTestsWithoutTaskbar: runs tests of this same executable in a child
 //   process on a desktop of a new, invisible window station, where no
 //   "Shell_TrayWnd" exists (every desktop of Wine's own has one). The child
@@ -130,7 +131,12 @@ class CTestPublisher {
   CTestPublisher& operator=(const CTestPublisher&) = delete;
 
   [[nodiscard]] bool IsOpen() const noexcept { return m_pRecord != nullptr; }
+  // The record's bytes copied in one go, as a publisher that knows nothing of
+  // the sequence protocol might; as far as the section holds them.
   void Publish(const SharedTrafficRecord& record) noexcept;
+  // As the Nimbrel publisher writes: Sequence 0, the fields, Sequence last
+  // (feed/RecordSequence.h). Only for a section that holds the whole record.
+  void PublishGuarded(const SharedTrafficRecord& record) noexcept;
   void SetSequence(std::uint64_t nSequence) noexcept;
   void Close() noexcept;
 
