@@ -1,5 +1,6 @@
 #include "PublisherClaim.h"
 
+#include "ObjectSecurity.h"
 #include "PublisherNames.h"
 
 namespace {
@@ -41,11 +42,20 @@ ClaimResult CPublisherClaim::Claim(const std::wstring& strSectionName) noexcept 
 ClaimResult CPublisherClaim::TryClaim(const std::wstring& strEvent,
                                       const std::wstring& strMutex) noexcept {
   m_strTakenName.clear();
+  // Whatever rights this process has, the user's --stop can set the event
+  // and see the mutex.
+  CObjectSecurity eventSecurity;
+  CObjectSecurity mutexSecurity;
+  if (!eventSecurity.Build(kStopEventAccess) || !mutexSecurity.Build(kPublisherMutexAccess)) {
+    m_dwError = eventSecurity.LastError() != ERROR_SUCCESS ? eventSecurity.LastError()
+                                                           : mutexSecurity.LastError();
+    return ClaimResult::Failed;
+  }
   SetLastError(ERROR_SUCCESS);
-  CUniqueHandle hStop(CreateEventW(nullptr, TRUE, FALSE, strEvent.c_str()));
+  CUniqueHandle hStop(CreateEventW(eventSecurity.Attributes(), TRUE, FALSE, strEvent.c_str()));
   const DWORD dwEventError = GetLastError();
   SetLastError(ERROR_SUCCESS);
-  CUniqueHandle hMutex(CreateMutexW(nullptr, FALSE, strMutex.c_str()));
+  CUniqueHandle hMutex(CreateMutexW(mutexSecurity.Attributes(), FALSE, strMutex.c_str()));
   const DWORD dwMutexError = GetLastError();
 
   const NameState event = StateOf(hStop.Get(), dwEventError);

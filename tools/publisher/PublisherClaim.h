@@ -4,7 +4,8 @@
 // out. Both are created new here, or not used at all: an event that another
 // program created first could stop this publisher whenever that program
 // likes, or never let --stop reach it; a mutex it created first could make a
-// publisher without an event look like the running one.
+// publisher without an event look like the running one. Both let the
+// interactive user do what --stop needs, even when this process is elevated.
 
 #include <windows.h>
 

@@ -1,5 +1,6 @@
 #include "TrafficSectionWriter.h"
 
+#include "ObjectSecurity.h"
 #include "feed/RecordSequence.h"
 
 namespace {
@@ -13,10 +14,15 @@ constexpr DWORD kExistingSectionWaitMs = 30;
 
 SectionOpenResult CTrafficSectionWriter::Open(const std::wstring& strSectionName) noexcept {
   Close();
+  CObjectSecurity security;
+  if (!security.Build(kSectionReaderAccess)) {
+    m_dwError = security.LastError();
+    return SectionOpenResult::Failed;
+  }
   for (int nTry = 0; nTry < kExistingSectionTries; ++nTry) {
     SetLastError(ERROR_SUCCESS);
-    m_hMapping.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                        kTrafficSectionBytes, strSectionName.c_str()));
+    m_hMapping.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, security.Attributes(), PAGE_READWRITE,
+                                        0, kTrafficSectionBytes, strSectionName.c_str()));
     m_dwError = GetLastError();
     // A section of that name that this process may not open is somebody else's too.
     if (!m_hMapping && m_dwError != ERROR_ACCESS_DENIED) {

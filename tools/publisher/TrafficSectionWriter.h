@@ -25,6 +25,8 @@ class CTrafficSectionWriter {
   CTrafficSectionWriter& operator=(const CTrafficSectionWriter&) = delete;
 
   // AlreadyPublished: another publisher (ours or a foreign one) owns the name.
+  // The section lets the interactive user read it, whatever rights this
+  // process has (see ObjectSecurity.h).
   [[nodiscard]] SectionOpenResult Open(const std::wstring& strSectionName) noexcept;
   // Sequence 0, the eight value fields, then the new Sequence (see
   // feed/RecordSequence.h): the band takes a record whole or not at all.
