@@ -11,11 +11,18 @@
 class CRegistryKey {
  public:
   [[nodiscard]] bool Open(HKEY hRoot, LPCWSTR lpszSubKey, REGSAM samDesired) noexcept {
-    return RegOpenKeyExW(hRoot, lpszSubKey, 0, samDesired, m_key.Put()) == ERROR_SUCCESS;
+    return OpenStatus(hRoot, lpszSubKey, samDesired) == ERROR_SUCCESS;
   }
   [[nodiscard]] bool Create(HKEY hRoot, LPCWSTR lpszSubKey, REGSAM samDesired) noexcept {
+    return CreateStatus(hRoot, lpszSubKey, samDesired) == ERROR_SUCCESS;
+  }
+  // The same, with the system's own reason when the key is not open.
+  [[nodiscard]] LSTATUS OpenStatus(HKEY hRoot, LPCWSTR lpszSubKey, REGSAM samDesired) noexcept {
+    return RegOpenKeyExW(hRoot, lpszSubKey, 0, samDesired, m_key.Put());
+  }
+  [[nodiscard]] LSTATUS CreateStatus(HKEY hRoot, LPCWSTR lpszSubKey, REGSAM samDesired) noexcept {
     return RegCreateKeyExW(hRoot, lpszSubKey, 0, nullptr, 0, samDesired, nullptr, m_key.Put(),
-                           nullptr) == ERROR_SUCCESS;
+                           nullptr);
   }
 
   // At most cbData bytes into pData, whatever the value's type (given back

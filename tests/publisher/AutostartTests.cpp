@@ -186,6 +186,47 @@ TEST_F(Autostart, OnAndOffTouchOnlyTheirOwnValueAndOnlyTheCurrentUser) {
   EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKeyPath, 0, KEY_READ, &hKey), ERROR_SUCCESS);
 }
 
+TEST_F(Autostart, ARunKeyThatCannotBeOpenedFailsEachCommandWithTheSystemsReason) {
+  ASSERT_TRUE(m_currentUser.SetString(kRunKeyPath, kAutostartValueName, L"\"C:\\old\" --bits"));
+  ASSERT_TRUE(m_currentUser.DenyAccess(kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE));
+  const struct {
+    std::vector<std::wstring_view> args;
+    const wchar_t* pszSays;
+  } kCases[] = {
+      {{L"--autostart"}, L"E: nimbrel-publisher: cannot read what starts at log-on: "},
+      {{L"--autostart", L"off"}, L"E: nimbrel-publisher: cannot remove the log-on entry: "},
+      {{L"--autostart", L"on", L"--bits"},
+       L"E: nimbrel-publisher: cannot write the log-on entry: "},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(Run(c.args), kExitAutostartFailed) << Printed();
+    const std::wstring strPrinted = Printed();
+    EXPECT_EQ(strPrinted.rfind(c.pszSays, 0), 0u) << strPrinted;
+    EXPECT_NE(
+        strPrinted.find(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"),
+        std::wstring::npos)
+        << strPrinted;
+    EXPECT_NE(strPrinted.find(L"(error 5: "), std::wstring::npos) << strPrinted;
+    EXPECT_EQ(strPrinted.find(L"was not set"), std::wstring::npos) << strPrinted;
+    EXPECT_EQ(strPrinted.find(L"does not start"), std::wstring::npos) << strPrinted;
+  }
+}
+
+TEST_F(Autostart, ARunKeyThatCannotBeCreatedSaysWhyAndAMissingOneHoldsNoEntry) {
+  // A stable key cannot be made below a volatile one: not a refusal.
+  ASSERT_TRUE(m_currentUser.CreateVolatileKey(L"Software\\Microsoft\\Windows\\CurrentVersion"));
+  EXPECT_EQ(Run({L"--autostart", L"on"}), kExitAutostartFailed);
+  EXPECT_NE(Printed().find(L"cannot be opened or created (error 1021: "), std::wstring::npos)
+      << Printed();
+  EXPECT_EQ(Printed().find(L"error 5"), std::wstring::npos) << Printed();
+
+  // With no Run key there is nothing to show or remove, and that is no failure.
+  EXPECT_EQ(Run({L"--autostart"}), kExitOk);
+  EXPECT_EQ(Printed(), L"O: nimbrel-publisher: does not start at log-on\n");
+  EXPECT_EQ(Run({L"--autostart", L"off"}), kExitOk);
+  EXPECT_EQ(Printed(), L"O: nimbrel-publisher: was not set to start at log-on\n");
+}
+
 TEST_F(Autostart, ShowSaysWhatStartsAtLogOnAndCopesWithStrangeEntries) {
   ASSERT_EQ(Run({L"--autostart"}), kExitOk);
   EXPECT_EQ(Printed(), L"O: nimbrel-publisher: does not start at log-on\n");

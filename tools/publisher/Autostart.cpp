@@ -17,7 +17,7 @@ constexpr wchar_t kPrefix[] = L"nimbrel-publisher: ";
 // More than any entry this program writes; a longer value is not ours.
 constexpr DWORD kMaxEntryChars = 2048;
 
-enum class EntryState { Missing, Present, Unreadable };
+enum class EntryState { Missing, Present, Unreadable, RunKeyUnreadable };
 
 struct AutostartEntry {
   EntryState m_state = EntryState::Missing;
@@ -25,10 +25,19 @@ struct AutostartEntry {
   DWORD m_dwError = ERROR_SUCCESS;
 };
 
+std::wstring RunKeyName() { return std::wstring(L"HKEY_CURRENT_USER\\") + kRunKeyPath; }
+
 AutostartEntry ReadAutostartEntry() {
   AutostartEntry entry;
   CRegistryKey key;
-  if (!key.Open(HKEY_CURRENT_USER, kRunKeyPath, KEY_QUERY_VALUE)) {
+  const LSTATUS opened = key.OpenStatus(HKEY_CURRENT_USER, kRunKeyPath, KEY_QUERY_VALUE);
+  // No Run key at all: nothing starts at log-on.
+  if (opened == ERROR_FILE_NOT_FOUND) {
+    return entry;
+  }
+  if (opened != ERROR_SUCCESS) {
+    entry.m_state = EntryState::RunKeyUnreadable;
+    entry.m_dwError = static_cast<DWORD>(opened);
     return entry;
   }
   std::vector<wchar_t> buffer(kMaxEntryChars + 1, L'\0');
@@ -72,6 +81,10 @@ int ShowAutostart(COutputSink& output) {
                    L"' is there but cannot be read (" + SystemMessage(entry.m_dwError) +
                    L"); --autostart off removes it");
       return kExitAutostartFailed;
+    case EntryState::RunKeyUnreadable:
+      output.Error(std::wstring(kPrefix) + L"cannot read what starts at log-on: " + RunKeyName() +
+                   L" cannot be opened (" + SystemMessage(entry.m_dwError) + L")");
+      return kExitAutostartFailed;
     case EntryState::Present:
       break;
   }
@@ -101,12 +114,14 @@ int EnableAutostart(const PublisherOptions& options, const std::wstring& strWind
     return kExitAutostartFailed;
   }
   CRegistryKey key;
-  LSTATUS status = ERROR_SUCCESS;
-  if (!key.Create(HKEY_CURRENT_USER, kRunKeyPath, KEY_SET_VALUE)) {
-    status = ERROR_ACCESS_DENIED;
-  } else {
-    status = key.SetString(kAutostartValueName, strCommand);
+  const LSTATUS opened = key.CreateStatus(HKEY_CURRENT_USER, kRunKeyPath, KEY_SET_VALUE);
+  if (opened != ERROR_SUCCESS) {
+    output.Error(std::wstring(kPrefix) + L"cannot write the log-on entry: " + RunKeyName() +
+                 L" cannot be opened or created (" + SystemMessage(static_cast<DWORD>(opened)) +
+                 L")");
+    return kExitAutostartFailed;
   }
+  const LSTATUS status = key.SetString(kAutostartValueName, strCommand);
   if (status != ERROR_SUCCESS) {
     output.Error(std::wstring(kPrefix) + L"cannot write the log-on entry (" +
                  SystemMessage(static_cast<DWORD>(status)) + L")");
@@ -120,10 +135,14 @@ int EnableAutostart(const PublisherOptions& options, const std::wstring& strWind
 
 int DisableAutostart(COutputSink& output) {
   CRegistryKey key;
-  LSTATUS status = ERROR_FILE_NOT_FOUND;
-  if (key.Open(HKEY_CURRENT_USER, kRunKeyPath, KEY_SET_VALUE)) {
-    status = key.DeleteValue(kAutostartValueName);
+  const LSTATUS opened = key.OpenStatus(HKEY_CURRENT_USER, kRunKeyPath, KEY_SET_VALUE);
+  if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND) {
+    output.Error(std::wstring(kPrefix) + L"cannot remove the log-on entry: " + RunKeyName() +
+                 L" cannot be opened (" + SystemMessage(static_cast<DWORD>(opened)) + L")");
+    return kExitAutostartFailed;
   }
+  // No Run key at all: there is no entry to remove.
+  const LSTATUS status = opened == ERROR_SUCCESS ? key.DeleteValue(kAutostartValueName) : opened;
   if (status == ERROR_FILE_NOT_FOUND) {
     output.Line(std::wstring(kPrefix) + L"was not set to start at log-on");
     return kExitOk;

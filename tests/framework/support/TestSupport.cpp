@@ -67,6 +67,16 @@ CRegistryOverride::~CRegistryOverride() {
     return;
   }
   RegOverridePredefKey(m_hPredefined, nullptr);
+  // The refusals go first, or the scratch tree could not be deleted.
+  for (const std::wstring& subKey : m_deniedKeys) {
+    CUniqueKey key;
+    if (RegOpenKeyExW(m_scratch.Get(), subKey.c_str(), 0, WRITE_DAC, key.Put()) == ERROR_SUCCESS) {
+      SECURITY_DESCRIPTOR descriptor{};
+      InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+      SetSecurityDescriptorDacl(&descriptor, FALSE, nullptr, FALSE);
+      RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, &descriptor);
+    }
+  }
   m_scratch.Reset();
   RegDeleteTreeW(HKEY_CURRENT_USER, m_scratchPath.c_str());
   RegDeleteKeyW(HKEY_CURRENT_USER, m_scratchPath.c_str());
@@ -77,6 +87,36 @@ bool CRegistryOverride::CreateKey(LPCWSTR lpszSubKey) noexcept {
   return m_scratch &&
          RegCreateKeyExW(m_scratch.Get(), lpszSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                          KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) == ERROR_SUCCESS;
+}
+
+bool CRegistryOverride::CreateVolatileKey(LPCWSTR lpszSubKey) noexcept {
+  CUniqueKey key;
+  return m_scratch && RegCreateKeyExW(m_scratch.Get(), lpszSubKey, 0, nullptr, REG_OPTION_VOLATILE,
+                                      KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) == ERROR_SUCCESS;
+}
+
+bool CRegistryOverride::DenyAccess(LPCWSTR lpszSubKey, REGSAM samDenied) noexcept {
+  CUniqueKey key;
+  if (!m_scratch ||
+      RegCreateKeyExW(m_scratch.Get(), lpszSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  BYTE everyone[SECURITY_MAX_SID_SIZE];
+  DWORD cbEveryone = sizeof(everyone);
+  BYTE aclBytes[256];
+  const auto pAcl = reinterpret_cast<PACL>(aclBytes);
+  SECURITY_DESCRIPTOR descriptor{};
+  if (!CreateWellKnownSid(WinWorldSid, nullptr, everyone, &cbEveryone) ||
+      !InitializeAcl(pAcl, sizeof(aclBytes), ACL_REVISION) ||
+      !AddAccessDeniedAce(pAcl, ACL_REVISION, samDenied, everyone) ||
+      !AddAccessAllowedAce(pAcl, ACL_REVISION, KEY_ALL_ACCESS, everyone) ||
+      !InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+      !SetSecurityDescriptorDacl(&descriptor, TRUE, pAcl, FALSE)) {
+    return false;
+  }
+  m_deniedKeys.emplace_back(lpszSubKey);
+  return RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
 }
 
 bool CRegistryOverride::SetBytes(LPCWSTR lpszSubKey, LPCWSTR lpszValue, DWORD dwType,

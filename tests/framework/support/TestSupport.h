@@ -12,6 +12,7 @@
 // - CRegistryOverride: redirects HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE of
 //   this process to a fresh scratch key (RegOverridePredefKey) and deletes
 //   the scratch key again afterwards; the real user's settings stay untouched.
+//   Keys below it can be made volatile or refused to everyone, for failures.
 // - CDebugOutputCapture: collects OutputDebugStringW lines of this process
 //   (a vectored handler for the debug-print exceptions; Wine delivers them
 //   as ANSI, Windows as UTF-16 first).
@@ -98,11 +99,18 @@ class CRegistryOverride {
                 DWORD cbData) noexcept;
   bool SetString(LPCWSTR lpszSubKey, LPCWSTR lpszValue, const std::wstring& value) noexcept;
   bool CreateKey(LPCWSTR lpszSubKey) noexcept;
+  // A volatile key (with the missing keys above it): a stable key cannot be
+  // created below it.
+  bool CreateVolatileKey(LPCWSTR lpszSubKey) noexcept;
+  // Everyone is refused samDenied on the key (created if missing) until this
+  // override ends.
+  bool DenyAccess(LPCWSTR lpszSubKey, REGSAM samDenied) noexcept;
 
  private:
   HKEY m_hPredefined;
   CUniqueKey m_scratch;
   std::wstring m_scratchPath;
+  std::vector<std::wstring> m_deniedKeys;
 };
 
 class CDebugOutputCapture {
