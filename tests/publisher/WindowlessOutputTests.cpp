@@ -1,6 +1,7 @@
 // The windowless publisher's diagnostics: debugger output and the log file
 // in a scratch folder, a time on each line, the size cap with one previous
-// file kept.
+// file kept, moved aside by the running publisher only, and kept bounded
+// when it cannot be moved aside.
 
 #include <gtest/gtest.h>
 
@@ -11,9 +12,14 @@
 
 #include "ConsoleLine.h"
 #include "LogFile.h"
-#include "WindowlessOutput.h"
+#include "PublisherExit.h"
+#include "PublisherMain.h"
+#include "PublisherOptions.h"
 #include "TestSupport.h"
+#include "WindowlessOutput.h"
+#include "framework/UniqueHandle.h"
 #include "support/ScratchFolder.h"
+#include "support/SectionReader.h"
 
 namespace {
 
@@ -54,10 +60,11 @@ TEST(LogFile, EachLineCarriesTodaysDateAndTimeAndIsUtf8) {
   EXPECT_EQ(text.rfind(szToday, 0), 0u) << text;
 }
 
-TEST(LogFile, PastTheCapTheLogBecomesThePreviousOneAndNothingElseIsKept) {
+TEST(LogFile, PastTheCapThePublishersLogBecomesThePreviousOneAndNothingElseIsKept) {
   const CScratchFolder folder;
   constexpr std::uint64_t kCap = 300;
   CLogFile log(folder.Path(), kCap);
+  log.AllowRotation();
   for (int i = 0; i < 40; ++i) {
     log.Append(L"line " + std::to_wstring(i));
   }
@@ -77,6 +84,155 @@ TEST(LogFile, PastTheCapTheLogBecomesThePreviousOneAndNothingElseIsKept) {
     EXPECT_EQ(texts[i], "line " + std::to_string(nFirst + static_cast<int>(i)));
   }
   EXPECT_FALSE(folder.Exists(L"publisher.log.2"));
+}
+
+std::uint64_t FileSize(const std::wstring& strPath) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(strPath.c_str(), GetFileExInfoStandard, &data)) {
+    return 0;
+  }
+  return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+CUniqueHandle OpenAsViewer(const std::wstring& strPath, DWORD dwShare) {
+  const HANDLE hFile =
+      CreateFileW(strPath.c_str(), GENERIC_READ, dwShare, nullptr, OPEN_EXISTING, 0, nullptr);
+  return CUniqueHandle(hFile == INVALID_HANDLE_VALUE ? nullptr : hFile);
+}
+
+TEST(LogFile, AnotherWriterNeverMovesTheLogAsideAndStopsAddingAtTwiceTheCap) {
+  const CScratchFolder folder;
+  constexpr std::uint64_t kCap = 300;
+  CLogFile publisher(folder.Path(), kCap);
+  publisher.AllowRotation();
+  for (int i = 0; i < 12; ++i) {
+    publisher.Append(L"publisher " + std::to_wstring(i));
+  }
+  const std::string previous = folder.Read(L"publisher.log.1");
+  ASSERT_FALSE(previous.empty());
+
+  // A --stop run, a refused second start: they find the log full.
+  CDebugOutputCapture debugger;
+  CLogFile other(folder.Path(), kCap);
+  for (int i = 0; i < 40; ++i) {
+    other.Append(L"other " + std::to_wstring(i));
+    EXPECT_LE(FileSize(other.Path()), 2 * kCap);
+  }
+  EXPECT_EQ(folder.Read(L"publisher.log.1"), previous) << "the previous log was replaced";
+  const std::string full = folder.Read(L"publisher.log");
+  EXPECT_GT(full.size(), kCap);
+  EXPECT_NE(full.find("other 0\r\n"), std::string::npos);
+  ASSERT_EQ(debugger.Lines().size(), 1u);
+  EXPECT_EQ(debugger.Lines()[0].rfind(L"nimbrel-publisher: " + other.Path() +
+                                          L" is full, and only the running publisher starts a new "
+                                          L"one",
+                                      0),
+            0u);
+
+  // The publisher's next line moves it aside, with the other writer's lines.
+  publisher.Append(L"publisher again");
+  EXPECT_EQ(folder.Read(L"publisher.log.1"), full);
+  EXPECT_EQ(LoggedTexts(folder.Read(L"publisher.log")),
+            (std::vector<std::string>{"publisher again"}));
+}
+
+TEST(LogFile, ALogThatCannotBeMovedAsideIsEmptiedSaysWhyOnceAndStaysWithinTheCap) {
+  enum class Obstacle { ViewerThatForbidsRenaming, FolderInThePreviousLogsPlace };
+  for (const Obstacle obstacle :
+       {Obstacle::ViewerThatForbidsRenaming, Obstacle::FolderInThePreviousLogsPlace}) {
+    const CScratchFolder folder;
+    constexpr std::uint64_t kCap = 300;
+    CLogFile log(folder.Path(), kCap);
+    log.AllowRotation();
+    log.Append(L"first");
+    CUniqueHandle viewer;
+    if (obstacle == Obstacle::ViewerThatForbidsRenaming) {
+      viewer = OpenAsViewer(log.Path(), FILE_SHARE_READ | FILE_SHARE_WRITE);
+      ASSERT_TRUE(viewer);
+    } else {
+      ASSERT_TRUE(CreateDirectoryW((folder.Path() + L"\\publisher.log.1").c_str(), nullptr));
+    }
+
+    CDebugOutputCapture debugger;
+    for (int i = 0; i < 60; ++i) {
+      log.Append(L"line " + std::to_wstring(i));
+      ASSERT_LE(FileSize(log.Path()), kCap) << "after line " << i;
+    }
+    // Said once, however often the log was emptied; and said in the log itself.
+    ASSERT_EQ(debugger.Lines().size(), 1u);
+    const std::wstring& said = debugger.Lines()[0];
+    EXPECT_EQ(said.rfind(L"nimbrel-publisher: the full log could not be kept as publisher.log.1 "
+                         L"(error ",
+                         0),
+              0u)
+        << std::string(said.begin(), said.end());
+    EXPECT_NE(said.find(L"; it was emptied"), std::wstring::npos);
+    const std::vector<std::string> texts = LoggedTexts(folder.Read(L"publisher.log"));
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(std::wstring(texts[0].begin(), texts[0].end()) + L"\n", said);
+    // After the note, the latest lines in order, none missing between.
+    const int nFirst = 60 - static_cast<int>(texts.size() - 1);
+    for (std::size_t i = 1; i < texts.size(); ++i) {
+      EXPECT_EQ(texts[i], "line " + std::to_string(nFirst + static_cast<int>(i) - 1));
+    }
+    EXPECT_EQ(texts.back(), "line 59");
+
+    // Once the obstacle is gone, the log is moved aside again.
+    viewer.Reset();
+    RemoveDirectoryW((folder.Path() + L"\\publisher.log.1").c_str());
+    for (int i = 0; i < 10; ++i) {
+      log.Append(L"later " + std::to_wstring(i));
+    }
+    EXPECT_NE(folder.Read(L"publisher.log.1").find("line 59"), std::string::npos);
+  }
+}
+
+TEST(LogFile, ALogThatCannotBeOpenedGetsNoLinesAndThatIsSaidOnce) {
+  const CScratchFolder folder;
+  CLogFile log(folder.Path(), 300);
+  log.AllowRotation();
+  log.Append(L"before");
+  const std::uint64_t cbBefore = FileSize(log.Path());
+  CDebugOutputCapture debugger;
+  {
+    const CUniqueHandle viewer = OpenAsViewer(log.Path(), FILE_SHARE_READ);
+    ASSERT_TRUE(viewer);
+    for (int i = 0; i < 5; ++i) {
+      log.Append(L"while held");
+    }
+    EXPECT_EQ(FileSize(log.Path()), cbBefore);
+  }
+  ASSERT_EQ(debugger.Lines().size(), 1u);
+  EXPECT_EQ(debugger.Lines()[0].rfind(L"nimbrel-publisher: cannot write to " + log.Path(), 0), 0u);
+  log.Append(L"after");
+  EXPECT_EQ(LoggedTexts(folder.Read(L"publisher.log")),
+            (std::vector<std::string>{"before", "after"}));
+}
+
+TEST(WindowlessOutput, OnlyAProcessThatBecameThePublisherMovesAFullLogAside) {
+  const CScratchFolder folder;
+  // Room for what one run says, but not for what was there before.
+  constexpr std::uint64_t kCap = 1000;
+  {
+    CLogFile filler(folder.Path(), kCap);
+    for (int i = 0; i < 25; ++i) {
+      filler.Append(L"a line of what happened before " + std::to_wstring(i));
+    }
+  }
+  ASSERT_GT(FileSize(folder.Path() + L"\\publisher.log"), kCap);
+  const std::wstring strName = UniqueSectionName(L"LogRotation");
+  const auto run = [&](std::vector<std::wstring_view> args) {
+    args.insert(args.end(), {L"--section-name", strName});
+    CWindowlessSink output(folder.Path(), kCap);
+    return PublisherMain(ParsePublisherOptions(args), output);
+  };
+  EXPECT_EQ(run({L"--stop"}), kExitNotRunning);
+  EXPECT_FALSE(folder.Exists(L"publisher.log.1"));
+  EXPECT_NE(folder.Read(L"publisher.log").find("no publisher is running"), std::string::npos);
+
+  EXPECT_EQ(run({L"--once", L"--interval", L"100"}), kExitOk);
+  EXPECT_NE(folder.Read(L"publisher.log.1").find("no publisher is running"), std::string::npos);
+  EXPECT_NE(folder.Read(L"publisher.log").find("stopped (process"), std::string::npos);
 }
 
 TEST(LogFile, AMissingFolderIsCreatedAndNoFolderMeansNoFile) {

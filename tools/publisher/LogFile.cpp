@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <memory>
 
+#include "SystemMessage.h"
 #include "framework/UniqueHandle.h"
 
 namespace {
@@ -14,11 +15,16 @@ struct CoTaskMemDeleter {
   void operator()(wchar_t* p) const noexcept { CoTaskMemFree(p); }
 };
 
-CUniqueHandle OpenForAppend(const std::wstring& strPath) noexcept {
-  HANDLE hFile = CreateFileW(strPath.c_str(), FILE_APPEND_DATA,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+CUniqueHandle OpenLog(const std::wstring& strPath, DWORD dwAccess, DWORD dwDisposition) noexcept {
+  HANDLE hFile = CreateFileW(strPath.c_str(), dwAccess, kShareAll, nullptr, dwDisposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
   return CUniqueHandle(hFile == INVALID_HANDLE_VALUE ? nullptr : hFile);
+}
+
+CUniqueHandle OpenForAppend(const std::wstring& strPath) noexcept {
+  return OpenLog(strPath, FILE_APPEND_DATA, OPEN_ALWAYS);
 }
 
 std::string Utf8(std::wstring_view text) {
@@ -46,6 +52,11 @@ std::wstring Stamped(std::wstring_view line) {
   return text;
 }
 
+void WriteText(HANDLE hFile, const std::string& text) noexcept {
+  DWORD cbWritten = 0;
+  WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &cbWritten, nullptr);
+}
+
 }  // namespace
 
 std::wstring DefaultLogFolder() {
@@ -66,6 +77,31 @@ CLogFile::CLogFile(std::wstring strFolder, std::uint64_t nMaxBytes)
   }
 }
 
+void CLogFile::SayOnce(bool& bSaid, const std::wstring& strLine) noexcept {
+  if (bSaid) {
+    return;
+  }
+  bSaid = true;
+  OutputDebugStringW((strLine + L"\n").c_str());
+}
+
+bool CLogFile::Restart(unsigned long dwMoveError) noexcept {
+  const CUniqueHandle file = OpenLog(m_strPath, GENERIC_WRITE, TRUNCATE_EXISTING);
+  const DWORD dwError = GetLastError();
+  const std::wstring strWhy = L"nimbrel-publisher: the full log could not be kept as " +
+                              std::wstring(kPreviousLogFileName) + L" (" +
+                              SystemMessage(dwMoveError) + L")";
+  if (!file) {
+    SayOnce(m_bRotationTroubleSaid, strWhy + L" nor emptied (" + SystemMessage(dwError) + L"); " +
+                                        m_strPath + L" gets no more lines until it can be");
+    return false;
+  }
+  const std::wstring strLine = strWhy + L"; it was emptied, and the lines before this are gone";
+  SayOnce(m_bRotationTroubleSaid, strLine);
+  WriteText(file.Get(), Utf8(Stamped(strLine)));
+  return true;
+}
+
 void CLogFile::Append(std::wstring_view line) noexcept {
   if (m_strPath.empty()) {
     return;
@@ -78,19 +114,42 @@ void CLogFile::Append(std::wstring_view line) noexcept {
     file = OpenForAppend(m_strPath);
   }
   if (!file) {
+    SayOnce(m_bOpenTroubleSaid, L"nimbrel-publisher: cannot write to " + m_strPath + L" (" +
+                                    SystemMessage(GetLastError()) +
+                                    L"); its lines go to the debugger output only");
     return;
   }
+  m_bOpenTroubleSaid = false;
   LARGE_INTEGER size{};
-  if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 &&
-      static_cast<std::uint64_t>(size.QuadPart) + text.size() > m_nMaxBytes) {
-    file.Reset();
-    const std::wstring strPrevious = m_strFolder + L"\\" + kPreviousLogFileName;
-    MoveFileExW(m_strPath.c_str(), strPrevious.c_str(), MOVEFILE_REPLACE_EXISTING);
-    file = OpenForAppend(m_strPath);
-    if (!file) {
+  const bool bSized = GetFileSizeEx(file.Get(), &size) != FALSE;
+  const std::uint64_t cbAfter = static_cast<std::uint64_t>(size.QuadPart) + text.size();
+  if (!bSized || size.QuadPart == 0 || cbAfter <= m_nMaxBytes) {
+    WriteText(file.Get(), text);
+    return;
+  }
+
+  if (!m_bMayRotate) {
+    // The running publisher moves it aside with its next line; until then
+    // another writer adds what it has to say, within bounds.
+    if (cbAfter <= 2 * m_nMaxBytes) {
+      WriteText(file.Get(), text);
       return;
     }
+    SayOnce(m_bRotationTroubleSaid,
+            L"nimbrel-publisher: " + m_strPath +
+                L" is full, and only the running publisher starts a new one; this program's "
+                L"lines go to the debugger output only");
+    return;
   }
-  DWORD cbWritten = 0;
-  WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &cbWritten, nullptr);
+  file.Reset();
+  const std::wstring strPrevious = m_strFolder + L"\\" + kPreviousLogFileName;
+  if (MoveFileExW(m_strPath.c_str(), strPrevious.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    m_bRotationTroubleSaid = false;
+  } else if (!Restart(GetLastError())) {
+    return;
+  }
+  file = OpenForAppend(m_strPath);
+  if (file) {
+    WriteText(file.Get(), text);
+  }
 }

@@ -99,6 +99,7 @@ int PublisherMain(const ParseResult& parsed, COutputSink& output) noexcept {
                    SystemMessage(claim.LastError()) + L")");
       return kExitSectionFailed;
   }
+  output.StartedPublishing();
   const HANDLE hStop = claim.StopEvent();
   CStopSignals signals;
   if (!signals.Install(hStop, !options.m_bOnce)) {

@@ -28,6 +28,9 @@ class COutputSink {
   virtual void Show(std::wstring_view text) noexcept { Line(text); }
   // When publishing started and ended, for a log; a console shows none of it.
   void Note(std::wstring_view text) noexcept { Emit(OutputStream::Note, text); }
+  // This process now holds the publisher's names: it is the running publisher,
+  // the one that may tidy up what all of them share (the log).
+  virtual void StartedPublishing() noexcept {}
 
  protected:
   // One line, without its line break.

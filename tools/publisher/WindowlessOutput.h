@@ -18,6 +18,8 @@ class CWindowlessSink final : public COutputSink {
                            std::uint64_t nMaxLogBytes = kMaxLogBytes);
 
   void Show(std::wstring_view text) noexcept override;
+  // Only the running publisher moves a full log aside.
+  void StartedPublishing() noexcept override { m_log.AllowRotation(); }
 
   [[nodiscard]] const std::wstring& LogPath() const noexcept { return m_log.Path(); }
 
