@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "AdapterSource.h"
@@ -10,10 +11,12 @@
 
 namespace {
 
-TEST(InterfaceTable, ListsTheLoopbackWithSaneCounters) {
+TEST(InterfaceTable, ListsTheLoopbackWithSaneCountersAndLeavesItOutOfThisPcsTraffic) {
   const auto rows = ReadInterfaceTable();
   ASSERT_TRUE(rows);
   ASSERT_FALSE(rows->empty());
+  const auto totals = SumAdapters(*rows, L"");
+  ASSERT_TRUE(totals);
   bool bLoopback = false;
   for (const InterfaceCounters& row : *rows) {
     EXPECT_NE(row.m_nLuid, 0u);
@@ -21,7 +24,10 @@ TEST(InterfaceTable, ListsTheLoopbackWithSaneCounters) {
     // Far below what a PC moves since boot would make absurd: no garbage fields.
     EXPECT_LT(row.m_nInOctets, std::uint64_t{1} << 56);
     EXPECT_LT(row.m_nOutOctets, std::uint64_t{1} << 56);
-    bLoopback = bLoopback || row.m_bLoopback;
+    if (ClassifyAdapter(row) == AdapterKind::Loopback) {
+      bLoopback = true;
+      EXPECT_EQ(std::count(totals->m_luids.begin(), totals->m_luids.end(), row.m_nLuid), 0);
+    }
   }
   EXPECT_TRUE(bLoopback);
 }
@@ -49,7 +55,7 @@ TEST(AdapterSource, AnAdapterChosenByNameGivesABaselineThenRates) {
   ASSERT_TRUE(rows);
   std::wstring strLoopback;
   for (const InterfaceCounters& row : *rows) {
-    if (row.m_bLoopback) strLoopback = row.m_strAlias;
+    if (row.m_nType == kIfTypeLoopback) strLoopback = row.m_strAlias;
   }
   ASSERT_FALSE(strLoopback.empty());
   CAdapterSource source(strLoopback);

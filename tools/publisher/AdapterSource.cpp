@@ -13,10 +13,14 @@ InterfaceCounters FromRow(const MIB_IF_ROW2& row) {
   counters.m_nLuid = row.InterfaceLuid.Value;
   counters.m_strAlias = row.Alias;
   counters.m_strDescription = row.Description;
+  counters.m_nType = row.Type;
+  counters.m_nTunnelType = static_cast<std::uint32_t>(row.TunnelType);
+  counters.m_nPhysicalMedium = static_cast<std::uint32_t>(row.PhysicalMediumType);
   counters.m_bUp = row.OperStatus == IfOperStatusUp;
-  counters.m_bLoopback = row.Type == IF_TYPE_SOFTWARE_LOOPBACK;
-  counters.m_bTunnel = row.Type == IF_TYPE_TUNNEL;
+  counters.m_bHardware = row.InterfaceAndOperStatusFlags.HardwareInterface != FALSE;
+  counters.m_bConnectorPresent = row.InterfaceAndOperStatusFlags.ConnectorPresent != FALSE;
   counters.m_bFilter = row.InterfaceAndOperStatusFlags.FilterInterface != FALSE;
+  counters.m_bEndPoint = row.InterfaceAndOperStatusFlags.EndPointInterface != FALSE;
   counters.m_nInOctets = row.InOctets;
   counters.m_nOutOctets = row.OutOctets;
   counters.m_nReceiveLinkBits = row.ReceiveLinkSpeed;
@@ -26,7 +30,8 @@ InterfaceCounters FromRow(const MIB_IF_ROW2& row) {
 
 std::wstring NoSuchAdapter(const std::wstring& strName) {
   return L"no network adapter is called '" + strName +
-         L"'; leave out --adapter to sum all adapters, or see the names with 'Get-NetAdapter' in "
+         L"'; leave out --adapter to sum this PC's own adapters, or see the names with "
+         L"'Get-NetAdapter' in "
          L"PowerShell";
 }
 

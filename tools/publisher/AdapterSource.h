@@ -1,6 +1,6 @@
 #pragma once
-// This PC's own traffic from the interface counters: every interface that is
-// up, or the one named by --adapter.
+// This PC's own traffic from the interface counters: every interface that
+// carries traffic of its own (AdapterKind.h), or the one named by --adapter.
 
 #include <cstdint>
 #include <optional>

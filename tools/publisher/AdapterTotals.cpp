@@ -25,7 +25,7 @@ std::optional<AdapterTotals> SumAdapters(const std::vector<InterfaceCounters>& i
   bool bMatched = false;
   for (const InterfaceCounters& row : interfaces) {
     if (strName.empty()) {
-      if (!row.m_bUp || row.m_bLoopback || row.m_bTunnel || row.m_bFilter) continue;
+      if (ClassifyAdapter(row) != AdapterKind::Counted) continue;
     } else if (!SameText(row.m_strAlias, strName) && !SameText(row.m_strDescription, strName)) {
       continue;
     }

@@ -8,22 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "AdapterKind.h"
 #include "CounterDelta.h"
 #include "TrafficSample.h"
-
-struct InterfaceCounters {
-  std::uint64_t m_nLuid = 0;
-  std::wstring m_strAlias;        // "Ethernet", "Wi-Fi"
-  std::wstring m_strDescription;  // the driver's name for the device
-  bool m_bUp = false;
-  bool m_bLoopback = false;
-  bool m_bTunnel = false;
-  bool m_bFilter = false;  // a filter driver's view of another interface
-  std::uint64_t m_nInOctets = 0;
-  std::uint64_t m_nOutOctets = 0;
-  std::uint64_t m_nReceiveLinkBits = 0;  // bits per second, 0 unknown
-  std::uint64_t m_nTransmitLinkBits = 0;
-};
 
 struct AdapterTotals {
   std::vector<std::uint64_t> m_luids;  // ascending: which interfaces were summed
@@ -33,9 +20,10 @@ struct AdapterTotals {
   std::uint64_t m_nMaxUp = 0;
 };
 
-// strName empty: every interface that is up and neither loopback, tunnel nor
-// filter. Otherwise the one whose alias or description matches (case
-// insensitive), whatever its state. Nothing when nothing matched the name.
+// strName empty: every interface that counts as this PC's own traffic
+// (ClassifyAdapter), their link speeds summed for the full scale. Otherwise
+// the one whose alias or description matches (case insensitive), whatever
+// its kind and state. Nothing when nothing matched the name.
 [[nodiscard]] std::optional<AdapterTotals> SumAdapters(
     const std::vector<InterfaceCounters>& interfaces, std::wstring_view strName);
 
