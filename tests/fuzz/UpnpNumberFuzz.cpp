@@ -1,6 +1,7 @@
 // The router's numbers (UPnP ui4/ui8 text from an action's answer) against a
 // reader that works in 128 bits: the same value where it fits a signed 64-bit
-// figure, INT64_MAX from 2^63 up, so that nothing turns negative or small.
+// figure, INT64_MAX from 2^63 up, so that nothing turns negative or small;
+// nothing for more than kMaxUpnpNumberDigits digits.
 //
 // Input: the element's text as UTF-8 (see FuzzInput.h).
 
@@ -24,7 +25,7 @@ constexpr u128 kInt64Max = std::numeric_limits<std::int64_t>::max();
 
 std::optional<u128> ReferenceNumber(std::wstring_view text) {
   text = TrimBlanks(text);
-  if (text.empty()) {
+  if (text.empty() || text.size() > kMaxUpnpNumberDigits) {
     return std::nullopt;
   }
   u128 nValue = 0;

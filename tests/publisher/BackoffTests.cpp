@@ -18,4 +18,30 @@ TEST(BackoffDelay, DoublesFromTheIntervalUpToHalfAMinute) {
   }
 }
 
+TEST(BackoffDelay, IsCappedAtExactlyHalfAMinuteUnlessTheIntervalIsLonger) {
+  ASSERT_EQ(kMaxBackoffMs, 30'000u);
+  static constexpr std::tuple<std::uint32_t, unsigned, std::uint32_t> kCases[] = {
+      // Doubling that reaches the cap just below, at and just above it.
+      {14'999, 2, 29'998},
+      {15'000, 2, 30'000},
+      {15'001, 2, 30'000},
+      {7'500, 3, 30'000},
+      {7'501, 3, 30'000},
+      // An interval at the cap, or beyond it, is the delay itself.
+      {29'999, 1, 29'999},
+      {29'999, 2, 30'000},
+      {30'000, 1, 30'000},
+      {30'000, 2, 30'000},
+      {30'001, 1, 30'001},
+      {30'001, 2, 30'001},
+      // The first failure waits one interval, as a reading does.
+      {1'000, 0, 1'000},
+      {1'000, 1, 1'000},
+  };
+  for (const auto& [nInterval, nFailures, nExpected] : kCases) {
+    EXPECT_EQ(BackoffDelayMs(nInterval, nFailures), nExpected)
+        << nInterval << " ms after " << nFailures;
+  }
+}
+
 }  // namespace

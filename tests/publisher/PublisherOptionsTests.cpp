@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "PublisherOptions.h"
@@ -134,6 +136,98 @@ TEST(PublisherOptions, MistakesGiveOneLineSayingWhatAndWhatToDo) {
         << std::string(result.m_strError.begin(), result.m_strError.end());
     EXPECT_EQ(result.m_strError.find(L'\n'), std::wstring::npos);
   }
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+TEST(PublisherOptions, EveryOptionThatTakesAValueSaysSoWhenItIsTheLastArgument) {
+  const struct {
+    std::vector<std::wstring_view> before;  // what makes the option apply
+    std::wstring_view option;
+    std::wstring_view value;
+    bool bEmptyIsMissing;  // an empty value counts as none
+  } kCases[] = {
+      {{}, L"--source", L"demo", false},
+      {{}, L"--seed", L"3", false},
+      {{L"--source", L"adapter"}, L"--adapter", L"Wi-Fi", true},
+      {{L"--source", L"router"}, L"--router", L"auto", true},
+      {{}, L"--color-down", L"112233", false},
+      {{}, L"--color-up", L"112233", false},
+      {{}, L"--interval", L"250", false},
+      {{}, L"--max-down", L"1000", false},
+      {{}, L"--max-up", L"1000", false},
+      {{}, L"--section-name", L"S", true},
+      {{}, L"--log-folder", L"C:\\t", true},
+  };
+  for (const auto& c : kCases) {
+    const std::wstring strMissing =
+        L"option '" + std::wstring(c.option) + L"' needs a value; see --help";
+    std::vector<std::wstring_view> args = c.before;
+    args.push_back(c.option);
+    const ParseResult last = Parse(args);
+    EXPECT_FALSE(last.m_bOk) << Narrow(std::wstring(c.option));
+    EXPECT_EQ(last.m_strError, strMissing);
+    // Also as what --autostart on would register.
+    std::vector<std::wstring_view> autostart = {L"--autostart", L"on"};
+    autostart.insert(autostart.end(), args.begin(), args.end());
+    EXPECT_EQ(Parse(autostart).m_strError, strMissing);
+
+    // Its value as the very last argument, or before another option.
+    args.push_back(c.value);
+    EXPECT_TRUE(Parse(args).m_bOk) << Narrow(Parse(args).m_strError);
+    args.push_back(L"--bits");
+    EXPECT_TRUE(Parse(args).m_bOk) << Narrow(Parse(args).m_strError);
+
+    std::vector<std::wstring_view> empty = c.before;
+    empty.insert(empty.end(), {c.option, L""});
+    const ParseResult emptied = Parse(empty);
+    EXPECT_FALSE(emptied.m_bOk) << Narrow(std::wstring(c.option));
+    EXPECT_EQ(emptied.m_strError == strMissing, c.bEmptyIsMissing) << Narrow(emptied.m_strError);
+  }
+}
+
+TEST(PublisherOptions, TheIntervalRunsFrom100To60000Milliseconds) {
+  ASSERT_EQ(kMinIntervalMs, 100u);
+  ASSERT_EQ(kMaxIntervalMs, 60'000u);
+  const std::pair<std::wstring_view, std::uint32_t> kTaken[] = {
+      {L"100", 100}, {L"101", 101}, {L"59999", 59'999}, {L"60000", 60'000}, {L"0100", 100}};
+  for (const auto& [text, nMs] : kTaken) {
+    const ParseResult result = Parse({L"--interval", text});
+    ASSERT_TRUE(result.m_bOk) << Narrow(std::wstring(text));
+    EXPECT_EQ(result.m_options.m_nIntervalMs, nMs);
+  }
+  for (const std::wstring_view text : {L"99", L"60001", L"0", L"4294967396"}) {
+    EXPECT_EQ(
+        Parse({L"--interval", text}).m_strError,
+        L"--interval needs milliseconds from 100 to 60000, not '" + std::wstring(text) + L"'");
+  }
+}
+
+TEST(PublisherOptions, ANumberOfUpTo20CharactersIsReadAndNoLonger) {
+  const struct {
+    std::vector<std::wstring_view> args;
+    bool bOk;
+  } kCases[] = {
+      {{L"--seed", L"0000000000000000001"}, true},     // 19
+      {{L"--seed", L"00000000000000000001"}, true},    // 20
+      {{L"--seed", L"000000000000000000001"}, false},  // 21
+      {{L"--max-down", L"9223372036854775807"}, true},
+      {{L"--max-down", L"09223372036854775807"}, true},
+      {{L"--max-down", L"009223372036854775807"}, false},
+      {{L"--max-down", L"9223372036854775808"}, false},
+      {{L"--interval", L"00000000000000000100"}, true},
+      {{L"--interval", L"000000000000000000100"}, false},
+      {{L"--color-up", L"#112233"}, true},
+      {{L"--color-up", L"1122334"}, false},
+      {{L"--color-up", L"#12345"}, false},
+  };
+  for (const auto& c : kCases) {
+    const ParseResult result = Parse(c.args);
+    EXPECT_EQ(result.m_bOk, c.bOk)
+        << Narrow(std::wstring(c.args[1])) << ": " << Narrow(result.m_strError);
+  }
+  EXPECT_EQ(Parse({L"--seed", L"00000000000000000001"}).m_options.m_nSeed, 1u);
+  EXPECT_EQ(Parse({L"--max-down", L"09223372036854775807"}).m_options.m_nMaxDown, INT64_MAX);
 }
 
 TEST(PublisherOptions, UsageListsEveryUserOptionButNotTheTestOnes) {

@@ -52,6 +52,21 @@ TEST(SoapText, NothingIsBuiltOfAServiceTypeOrActionThatNeedsEscaping) {
   EXPECT_EQ(SoapActionHeader(L"urn:" + std::wstring(300, L'a'), L"Get"), L"");
 }
 
+TEST(SoapText, AServiceTypeOfUpTo256CharactersAndAnActionOfUpTo64AreTaken) {
+  for (const std::size_t nLength : {std::size_t{255}, std::size_t{256}, std::size_t{257}}) {
+    const std::wstring strType = L"urn:" + std::wstring(nLength - 4, L'a');
+    const bool bTaken = nLength <= 256;
+    EXPECT_EQ(!SoapActionHeader(strType, L"GetAddonInfos").empty(), bTaken) << nLength;
+    EXPECT_EQ(!BuildSoapRequest(strType, L"GetAddonInfos").empty(), bTaken) << nLength;
+  }
+  for (const std::size_t nLength : {std::size_t{63}, std::size_t{64}, std::size_t{65}}) {
+    const std::wstring strAction(nLength, L'G');
+    const bool bTaken = nLength <= 64;
+    EXPECT_EQ(!SoapActionHeader(kService, strAction).empty(), bTaken) << nLength;
+    EXPECT_EQ(!BuildSoapRequest(kService, strAction).empty(), bTaken) << nLength;
+  }
+}
+
 TEST(IsSafeHeaderLine, RefusesAnythingThatEndsTheLineOrIsNoHeader) {
   static constexpr std::pair<const wchar_t*, bool> kCases[] = {
       {L"SOAPAction: \"urn:x#y\"", true},
@@ -101,10 +116,29 @@ TEST(ParseUpnpUnsigned, ReadsDecimalCountersAndClampsAtTheLargestSignedValue) {
   }
 }
 
+TEST(ParseUpnpUnsigned, TakesAtMost64DigitsBlanksAroundThemNotCounted) {
+  ASSERT_EQ(kMaxUpnpNumberDigits, 64u);
+  const struct {
+    std::wstring text;
+    std::optional<std::int64_t> expected;
+  } kCases[] = {
+      {std::wstring(62, L'0') + L"42", 42},
+      {std::wstring(61, L'0') + L"42", 42},
+      {std::wstring(63, L'0') + L"42", std::nullopt},
+      {std::wstring(64, L'9'), INT64_MAX},
+      {std::wstring(65, L'9'), std::nullopt},
+      {L"  \r\n" + std::wstring(63, L'0') + L"7\t ", 7},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(ParseUpnpUnsigned(c.text), c.expected) << c.text.size();
+  }
+}
+
 TEST(IsCommonInterfaceService, MatchesEveryVersionOfTheServiceOnly) {
   static constexpr std::pair<const wchar_t*, bool> kCases[] = {
       {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1", true},
       {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:2", true},
+      {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:12345678", true},
       {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:123456789", true},
       {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1234567890", false},
       {L"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:", false},

@@ -152,8 +152,9 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
       if (!text) return missing();
       const auto nMs = ParseUnsigned(*text, 10, std::numeric_limits<std::uint32_t>::max());
       if (!nMs || *nMs < kMinIntervalMs || *nMs > kMaxIntervalMs) {
-        return Fail(options,
-                    L"--interval needs milliseconds from 100 to 60000, not " + Quoted(*text));
+        return Fail(options, L"--interval needs milliseconds from " +
+                                 std::to_wstring(kMinIntervalMs) + L" to " +
+                                 std::to_wstring(kMaxIntervalMs) + L", not " + Quoted(*text));
       }
       options.m_nIntervalMs = static_cast<std::uint32_t>(*nMs);
     } else if (arg == L"--max-down" || arg == L"--max-up") {
@@ -224,8 +225,8 @@ std::wstring_view PublisherUsage() noexcept {
          L"  --source demo|adapter|router  where the figures come from (default: demo)\n"
          L"  --seed N              demo: the made-up traffic's seed (default 1)\n"
          L"  --adapter NAME        adapter: only this interface (its name or description);\n"
-         L"                        default: every interface that is up, except loopback and "
-         L"tunnels\n"
+         L"                        default: this PC's own adapters that are up, without\n"
+         L"                        loopback, tunnels, VPNs and virtual switches (vEthernet)\n"
          L"  --router URL|auto     router: the UPnP device description URL, e.g.\n"
          L"                        http://192.168.178.1:49000/igddesc.xml, or auto to search the "
          L"network\n"

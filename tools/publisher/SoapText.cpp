@@ -111,7 +111,7 @@ std::optional<std::int64_t> ParseUpnpUnsigned(std::wstring_view text) noexcept {
   while (!text.empty() && blank(text.back())) {
     text.remove_suffix(1);
   }
-  if (text.empty()) {
+  if (text.empty() || text.size() > kMaxUpnpNumberDigits) {
     return std::nullopt;
   }
   std::int64_t nValue = 0;

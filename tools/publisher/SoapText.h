@@ -5,6 +5,7 @@
 // service type comes from the router's description, so nothing of it reaches
 // a header or the envelope unchecked.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +30,10 @@ inline constexpr std::wstring_view kCommonInterfaceService =
 // One "Name: value" header line of printable ASCII: no CR, LF or other
 // control character that could end it early or start another.
 [[nodiscard]] bool IsSafeHeaderLine(std::wstring_view line) noexcept;
+
+// The longest number read, in digits: a ui8 has at most 20, and this leaves
+// room for zero padding. Longer text is no number the router meant.
+inline constexpr std::size_t kMaxUpnpNumberDigits = 64;
 
 // A UPnP ui4/ui8 value: decimal digits with optional surrounding blanks.
 // Values at or above 2^63 read as INT64_MAX, so that no rate or total
