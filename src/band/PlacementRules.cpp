@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "band/PositionRules.h"
+
 namespace {
 
 // Window coordinates are small, but the sums are done wide and narrowed once
@@ -36,4 +38,17 @@ LONG ComputeDragLeft(LONG nCursorX, LONG nGrabX, LONG nBandLeft, LONG nBandWidth
 
 bool IsManualDrop(LONG nNotifyLeft, LONG nBandRight) noexcept {
   return std::int64_t{nNotifyLeft} - nBandRight >= kManualDropGap;
+}
+
+bool IsVerticalTaskbar(const RECT& rcTaskbar) noexcept {
+  return std::int64_t{rcTaskbar.bottom} - rcTaskbar.top >
+         std::int64_t{rcTaskbar.right} - rcTaskbar.left;
+}
+
+bool KeepsHandPlacement(LONG nPosX, LONG nBandWidth, LONG nTaskbarWidth,
+                        std::optional<LONG> nNotifyRelative) noexcept {
+  if (!IsSavedPosXValid(nPosX, nBandWidth, nTaskbarWidth)) {
+    return false;
+  }
+  return !nNotifyRelative || std::int64_t{nPosX} + nBandWidth <= *nNotifyRelative;
 }

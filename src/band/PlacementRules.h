@@ -3,6 +3,8 @@
 // Screen rectangles come from GetWindowRect; the results are relative to the
 // taskbar's top-left corner, because the band is the taskbar's child.
 
+#include <optional>
+
 #include "feed/PlatformTypes.h"
 
 inline constexpr LONG kBandWidth = 95;
@@ -25,3 +27,15 @@ inline constexpr LONG kManualDropGap = 20;
 // A drop leaving at least 20 pixels between the band's right edge and the
 // notification area keeps the band where it is.
 [[nodiscard]] bool IsManualDrop(LONG nNotifyLeft, LONG nBandRight) noexcept;
+
+// A taskbar on the left or right edge of the screen: taller than it is wide.
+// The band's place, 95 pixels along a horizontal taskbar, does not exist there.
+[[nodiscard]] bool IsVerticalTaskbar(const RECT& rcTaskbar) noexcept;
+
+// Whether a band placed by hand at nPosX (relative to the taskbar) keeps that
+// place on a taskbar that changed: the saved-place check of a start holds (at
+// least 30 pixels on the taskbar, the left edge before its right end), and the
+// band does not reach into the notification area, whose left edge relative to
+// the taskbar is nNotifyRelative (none: there is no such area).
+[[nodiscard]] bool KeepsHandPlacement(LONG nPosX, LONG nBandWidth, LONG nTaskbarWidth,
+                                      std::optional<LONG> nNotifyRelative) noexcept;

@@ -99,4 +99,56 @@ TEST(IsManualDrop, KeepsTheBandOnlyWithAtLeast20PixelsClear) {
   }
 }
 
+struct OrientationCase {
+  const char* what;
+  RECT rcTaskbar;
+  bool bVertical;
+};
+
+constexpr OrientationCase kOrientationCases[] = {
+    {"along the bottom", {0, 1032, 1920, 1080}, false},
+    {"along the top", {0, 0, 1920, 48}, false},
+    {"on the left edge", {0, 0, 62, 1080}, true},
+    {"on the right edge of a second monitor", {3778, 0, 3840, 1080}, true},
+    {"square counts as horizontal", {0, 0, 48, 48}, false},
+    {"one pixel taller than wide", {0, 0, 48, 49}, true},
+    {"empty", {0, 0, 0, 0}, false},
+};
+
+TEST(IsVerticalTaskbar, IsTallerThanItIsWide) {
+  for (const auto& c : kOrientationCases) {
+    EXPECT_EQ(IsVerticalTaskbar(c.rcTaskbar), c.bVertical) << c.what;
+  }
+}
+
+struct HandPlacementCase {
+  const char* what;
+  LONG nPosX;
+  LONG nTaskbarWidth;
+  std::optional<LONG> nNotifyRelative;
+  bool bKept;
+};
+
+// A 95-wide band.
+constexpr HandPlacementCase kHandPlacementCases[] = {
+    {"well inside", 1000, 1920, 1700, true},
+    {"right edge on the notification area's edge", 1605, 1920, 1700, true},
+    {"one pixel into the notification area", 1606, 1920, 1700, false},
+    {"past the notification area, still before the right end", 1800, 1920, 1700, false},
+    {"no notification area: up to the right end", 1919, 1920, std::nullopt, true},
+    {"no notification area: on the right end", 1920, 1920, std::nullopt, false},
+    {"30 pixels left on the taskbar", -65, 1920, 1700, true},
+    {"29 pixels left on the taskbar", -66, 1920, 1700, false},
+    {"a taskbar that narrowed under the band", 1500, 1320, 1100, false},
+    {"the notification area moved over the band", 1000, 1920, 1050, false},
+    {"far right does not overflow", INT32_MAX, INT32_MAX, INT32_MAX, false},
+};
+
+TEST(KeepsHandPlacement, HoldsTheStartsCheckAndKeepsClearOfTheNotificationArea) {
+  for (const auto& c : kHandPlacementCases) {
+    EXPECT_EQ(KeepsHandPlacement(c.nPosX, 95, c.nTaskbarWidth, c.nNotifyRelative), c.bKept)
+        << c.what;
+  }
+}
+
 }  // namespace
