@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "render/ComSlot.h"
+#include "render/SurfaceRecovery.h"
 
 namespace {
 
@@ -100,6 +101,7 @@ BOOL CCompositionRenderer::Initialize(HWND hWnd) noexcept {
     return FALSE;
   }
   m_bInitialized = TRUE;
+  m_hrDeviceLoss = S_OK;
   return TRUE;
 }
 
@@ -163,9 +165,14 @@ BOOL CCompositionRenderer::BuildCompositionTree() noexcept {
 }
 
 BOOL CCompositionRenderer::CreateTargetBitmap() noexcept {
+  return FAILED(MakeTargetBitmap()) ? FALSE : TRUE;
+}
+
+HRESULT CCompositionRenderer::MakeTargetBitmap() noexcept {
   CLocalRef<IDXGISurface> surface;
-  if (FAILED(m_pSwapChain->GetBuffer(0, __uuidof(IDXGISurface), surface.PutVoid()))) {
-    return FALSE;
+  if (const HRESULT hr = m_pSwapChain->GetBuffer(0, __uuidof(IDXGISurface), surface.PutVoid());
+      FAILED(hr)) {
+    return hr;
   }
 
   D2D1_BITMAP_PROPERTIES1 properties{};
@@ -177,26 +184,32 @@ BOOL CCompositionRenderer::CreateTargetBitmap() noexcept {
   properties.colorContext = nullptr;
 
   EmptySlot(m_pTargetBitmap);
-  if (FAILED(m_pD2DContext->CreateBitmapFromDxgiSurface(surface.Get(), &properties,
-                                                        &m_pTargetBitmap))) {
-    return FALSE;
+  if (const HRESULT hr =
+          m_pD2DContext->CreateBitmapFromDxgiSurface(surface.Get(), &properties, &m_pTargetBitmap);
+      FAILED(hr)) {
+    return hr;
   }
   m_pD2DContext->SetTarget(m_pTargetBitmap);
-  return TRUE;
+  return S_OK;
 }
 
 BOOL CCompositionRenderer::EndFrame() noexcept {
   if (!m_bInitialized || m_pD2DContext == nullptr) {
     return FALSE;
   }
-  if (FAILED(m_pD2DContext->EndDraw(nullptr, nullptr))) {
+  HRESULT hr = m_pD2DContext->EndDraw(nullptr, nullptr);
+  if (SUCCEEDED(hr)) {
+    DXGI_PRESENT_PARAMETERS presentParameters{};
+    hr = m_pSwapChain->Present1(1, 0, &presentParameters);
+  }
+  if (SUCCEEDED(hr)) {
+    hr = m_pDCompDevice->Commit();
+  }
+  if (FAILED(hr)) {
+    LetGoIfLost(hr);
     return FALSE;
   }
-  DXGI_PRESENT_PARAMETERS presentParameters{};
-  if (FAILED(m_pSwapChain->Present1(1, 0, &presentParameters))) {
-    return FALSE;
-  }
-  return FAILED(m_pDCompDevice->Commit()) ? FALSE : TRUE;
+  return TRUE;
 }
 
 void CCompositionRenderer::Resize(int cx, int cy) noexcept {
@@ -214,11 +227,25 @@ void CCompositionRenderer::Resize(int cx, int cy) noexcept {
   // The swap chain refuses to resize while anything still holds a buffer.
   m_pD2DContext->SetTarget(nullptr);
   EmptySlot(m_pTargetBitmap);
-  if (FAILED(m_pSwapChain->ResizeBuffers(kBufferCount, static_cast<UINT>(cx), static_cast<UINT>(cy),
-                                         kSurfaceFormat, 0))) {
+  HRESULT hr = m_pSwapChain->ResizeBuffers(kBufferCount, static_cast<UINT>(cx),
+                                           static_cast<UINT>(cy), kSurfaceFormat, 0);
+  if (SUCCEEDED(hr)) {
+    hr = MakeTargetBitmap();
+  }
+  if (FAILED(hr)) {
+    LetGoIfLost(hr);
+  }
+}
+
+// Nothing made on a lost device works again: a frame, a resize or a target
+// on it fails the same way every time. So all of it goes here, through the
+// one release, and the owner builds the surface anew.
+void CCompositionRenderer::LetGoIfLost(HRESULT hr) noexcept {
+  if (!IsDeviceLoss(hr)) {
     return;
   }
-  (void)CreateTargetBitmap();
+  ReleaseResources();
+  m_hrDeviceLoss = hr;
 }
 
 void CCompositionRenderer::ReleaseResources() noexcept {

@@ -6,6 +6,10 @@
 //
 // A plain record held by value in the band window; everything runs on the UI
 // thread. Each interface member owns one reference.
+//
+// A lost device (SurfaceRecovery.h) is no state the surface can work on: the
+// call that sees it lets the whole surface go at once, and DeviceLoss() says
+// so until an Initialize completes. Building it again is the owner's to do.
 
 #include <windows.h>
 
@@ -31,9 +35,16 @@ class CCompositionRenderer {
   [[nodiscard]] BOOL CreateTargetBitmap() noexcept;
   // EndDraw, Present1, Commit; stops at the first failure.
   BOOL EndFrame() noexcept;
+  // A failed ResizeBuffers or target bitmap leaves the surface without a
+  // target until another size; a lost device lets the surface go.
   void Resize(int cx, int cy) noexcept;
-  // Any state, any number of times. Keeps the window handle and size.
+  // Any state, any number of times. Keeps the window handle and size, and
+  // what DeviceLoss() says.
   void ReleaseResources() noexcept;
+
+  // The code a call failed with when the surface was let go for a lost
+  // device; S_OK while it was not (or has been built again since).
+  [[nodiscard]] HRESULT DeviceLoss() const noexcept { return m_hrDeviceLoss; }
 
   // Where the device, the swap chain and the composition device come from;
   // null means the real platform. Takes effect at the next Initialize.
@@ -61,6 +72,10 @@ class CCompositionRenderer {
   [[nodiscard]] HRESULT CreateD3DDevice(D3D_DRIVER_TYPE driverType) noexcept;
   [[nodiscard]] BOOL CreateSwapChain() noexcept;
   [[nodiscard]] BOOL BuildCompositionTree() noexcept;
+  [[nodiscard]] HRESULT MakeTargetBitmap() noexcept;
+  // hr failed: when it says the device is lost, the whole surface goes.
+  void LetGoIfLost(HRESULT hr) noexcept;
 
   const RendererPlatform* m_pPlatform = nullptr;
+  HRESULT m_hrDeviceLoss = S_OK;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "RendererDoubles.h"
@@ -592,3 +593,162 @@ TEST(SurfaceEndFrame, WhoseDrawingFailedNeitherPresentsNorCommits) {
   EXPECT_EQ(s.doubles.Log().m_nPresents, 0);
   EXPECT_EQ(s.doubles.Log().m_nCommits, 1);
 }
+
+// --- A lost device ---------------------------------------------------------
+
+namespace {
+
+enum class LossSeenBy { Present, EndDraw, ResizeBuffers, TargetBuffer };
+
+struct DeviceLossCase {
+  const char* name;
+  LossSeenBy where;
+  HRESULT hr;
+};
+
+class SurfaceDeviceLoss : public testing::TestWithParam<DeviceLossCase> {
+ protected:
+  // The call that meets the lost device: a frame, or a resize to 60 x 20.
+  static void MeetTheLoss(Surface& s, const DeviceLossCase& c) {
+    switch (c.where) {
+      case LossSeenBy::Present:
+        s.doubles.Fail().m_hrPresent = c.hr;
+        s.renderer.m_pD2DContext->BeginDraw();
+        EXPECT_FALSE(s.renderer.EndFrame());
+        break;
+      case LossSeenBy::EndDraw: {
+        const CEndDrawFailure endDraw(s.renderer.m_pD2DContext, c.hr);
+        ASSERT_TRUE(endDraw.IsActive());
+        s.renderer.m_pD2DContext->BeginDraw();
+        EXPECT_FALSE(s.renderer.EndFrame());
+        EXPECT_EQ(endDraw.Failed(), 1);
+        EXPECT_EQ(s.doubles.Log().m_nPresents, 0) << "nothing presented after a failed EndDraw";
+        break;
+      }
+      case LossSeenBy::ResizeBuffers:
+      case LossSeenBy::TargetBuffer:
+        (c.where == LossSeenBy::ResizeBuffers ? s.doubles.Fail().m_hrResizeBuffers
+                                              : s.doubles.Fail().m_hrGetBuffer) = c.hr;
+        s.renderer.Resize(60, 20);
+        break;
+    }
+    s.doubles.Fail() = RendererFailures{};
+  }
+};
+
+TEST_P(SurfaceDeviceLoss, TheCallThatMeetsItLetsTheWholeSurfaceGo) {
+  const DeviceLossCase& c = GetParam();
+  Surface s;
+  ASSERT_TRUE(s.Initialize());
+  ASSERT_EQ(s.renderer.DeviceLoss(), S_OK);
+  ASSERT_EQ(s.doubles.Log().LiveObjects(), 4);
+  // A reference of ours on the target bitmap would keep the buffers from
+  // being resized, so the buffer's own failure is not reached with them held.
+  std::optional<CHeldReferences> objects;
+  if (c.where != LossSeenBy::TargetBuffer) {
+    objects.emplace(s.renderer);
+  }
+
+  MeetTheLoss(s, c);
+  EXPECT_EQ(s.renderer.DeviceLoss(), c.hr);
+  EXPECT_FALSE(s.renderer.m_bInitialized);
+  ExpectAllSlotsEmpty(s.renderer);
+  if (objects) {
+    const std::size_t nHeld = objects->Count();
+    EXPECT_EQ(objects->ReleaseAll(), std::vector<ULONG>(nHeld, 0u))
+        << "nobody else holds any of them";
+  }
+  EXPECT_EQ(s.doubles.Log().LiveObjects(), 0) << "swap chain, composition device, target, visual";
+  EXPECT_EQ(s.renderer.m_hWndHost, s.window.Handle()) << "the window is kept for the rebuild";
+
+  // Nothing more is asked of the lost surface, and nothing draws on it.
+  const int nCalls = s.doubles.Log().m_nCalls;
+  s.renderer.Resize(70, 24);
+  EXPECT_FALSE(s.renderer.EndFrame());
+  EXPECT_EQ(s.doubles.Log().m_nCalls, nCalls);
+}
+
+TEST_P(SurfaceDeviceLoss, IsBuiltAgainWholeForTheSameWindowAndDrawsThere) {
+  const DeviceLossCase& c = GetParam();
+  Surface s;
+  ASSERT_TRUE(s.Initialize());
+  MeetTheLoss(s, c);
+  ASSERT_EQ(s.renderer.DeviceLoss(), c.hr);
+
+  ASSERT_TRUE(s.Initialize());
+  ExpectReady(s.renderer, 95, 38);
+  EXPECT_EQ(s.renderer.DeviceLoss(), S_OK);
+  EXPECT_EQ(s.doubles.Log().m_nSwapChainCreations, 2);
+  EXPECT_EQ(s.doubles.Log().m_hTargetWnd, s.window.Handle());
+  EXPECT_EQ(s.doubles.Log().LiveObjects(), 4);
+
+  const int nPresents = s.doubles.Log().m_nPresents;
+  s.renderer.m_pD2DContext->BeginDraw();
+  s.renderer.m_pD2DContext->Clear(D2D1::ColorF(0, 0, 1, 1));
+  EXPECT_TRUE(s.renderer.EndFrame());
+  EXPECT_EQ(s.doubles.Log().m_nPresents, nPresents + 1);
+  PixelImage image;
+  ASSERT_TRUE(ReadBackPixels(s.renderer, image));
+  EXPECT_EQ(image.At(10, 10), 0xFF0000FFu) << "the new surface is drawn on";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, SurfaceDeviceLoss,
+    testing::Values(
+        DeviceLossCase{"PresentRemoved", LossSeenBy::Present, DXGI_ERROR_DEVICE_REMOVED},
+        DeviceLossCase{"PresentReset", LossSeenBy::Present, DXGI_ERROR_DEVICE_RESET},
+        DeviceLossCase{"PresentRecreateTarget", LossSeenBy::Present,
+                       static_cast<HRESULT>(D2DERR_RECREATE_TARGET)},
+        DeviceLossCase{"EndDrawRemoved", LossSeenBy::EndDraw, DXGI_ERROR_DEVICE_REMOVED},
+        DeviceLossCase{"EndDrawReset", LossSeenBy::EndDraw, DXGI_ERROR_DEVICE_RESET},
+        DeviceLossCase{"EndDrawRecreateTarget", LossSeenBy::EndDraw,
+                       static_cast<HRESULT>(D2DERR_RECREATE_TARGET)},
+        DeviceLossCase{"ResizeBuffersRemoved", LossSeenBy::ResizeBuffers,
+                       DXGI_ERROR_DEVICE_REMOVED},
+        DeviceLossCase{"ResizeBuffersReset", LossSeenBy::ResizeBuffers, DXGI_ERROR_DEVICE_RESET},
+        DeviceLossCase{"TargetBufferRemoved", LossSeenBy::TargetBuffer, DXGI_ERROR_DEVICE_REMOVED}),
+    [](const testing::TestParamInfo<DeviceLossCase>& info) {
+      return std::string(info.param.name);
+    });
+
+TEST(SurfaceDeviceLoss, IsStillReportedAfterAReleaseAndAFailedBuildUntilABuildCompletes) {
+  Surface s;
+  ASSERT_TRUE(s.Initialize());
+  s.doubles.Fail().m_hrPresent = DXGI_ERROR_DEVICE_REMOVED;
+  s.renderer.m_pD2DContext->BeginDraw();
+  ASSERT_FALSE(s.renderer.EndFrame());
+  s.renderer.ReleaseResources();
+  EXPECT_EQ(s.renderer.DeviceLoss(), DXGI_ERROR_DEVICE_REMOVED);
+  s.doubles.Fail() = RendererFailures{};
+  s.doubles.Fail().m_hrCreateCompositionDevice = E_FAIL;
+  EXPECT_FALSE(s.Initialize());
+  EXPECT_EQ(s.renderer.DeviceLoss(), DXGI_ERROR_DEVICE_REMOVED);
+  s.doubles.Fail().m_hrCreateCompositionDevice = S_OK;
+  ASSERT_TRUE(s.Initialize());
+  EXPECT_EQ(s.renderer.DeviceLoss(), S_OK);
+}
+
+// Any other failure is no loss: the surface keeps its objects (see
+// SurfaceEndFrameFailure and SurfaceResizeFailure above for what follows).
+TEST(SurfaceDeviceLoss, AnyOtherFailureOfAFrameOrResizeKeepsTheSurface) {
+  for (const HRESULT hr :
+       {E_FAIL, E_OUTOFMEMORY, DXGI_ERROR_INVALID_CALL, DXGI_ERROR_DEVICE_HUNG}) {
+    Surface s;
+    ASSERT_TRUE(s.Initialize());
+    {
+      const CEndDrawFailure endDraw(s.renderer.m_pD2DContext, hr);
+      s.renderer.m_pD2DContext->BeginDraw();
+      EXPECT_FALSE(s.renderer.EndFrame());
+    }
+    s.doubles.Fail().m_hrPresent = hr;
+    s.renderer.m_pD2DContext->BeginDraw();
+    EXPECT_FALSE(s.renderer.EndFrame());
+    s.doubles.Fail().m_hrResizeBuffers = hr;
+    s.renderer.Resize(60, 20);
+    EXPECT_EQ(s.renderer.DeviceLoss(), S_OK) << std::hex << hr;
+    EXPECT_TRUE(s.renderer.m_bInitialized) << std::hex << hr;
+    EXPECT_EQ(s.doubles.Log().LiveObjects(), 4) << std::hex << hr;
+  }
+}
+
+}  // namespace

@@ -7,6 +7,11 @@
 
 namespace {
 
+// ID2D1RenderTarget::EndDraw: after IUnknown's three, ID2D1Resource's
+// GetFactory and the render target's forty-five methods before it.
+constexpr std::size_t kEndDrawMethod = 49;
+CEndDrawFailure* g_pEndDrawFailure = nullptr;
+
 using StatePtr = std::shared_ptr<RendererDoublesState>;
 
 // A real object seen through a double, so that chosen steps of it can fail.
@@ -489,4 +494,29 @@ HRESULT RendererDoublesState::SetRoot(IUnknown*, IDCompositionVisual* pVisual) n
     m_log.m_bRootIsVisual = pVisual != nullptr ? TRUE : FALSE;
   }
   return hr;
+}
+
+CEndDrawFailure::CEndDrawFailure(ID2D1DeviceContext* pContext, HRESULT hr) noexcept : m_hr(hr) {
+  if (pContext == nullptr || g_pEndDrawFailure != nullptr) {
+    return;
+  }
+  m_patch.emplace(pContext, kEndDrawMethod, reinterpret_cast<const void*>(&FailingEndDraw));
+  g_pEndDrawFailure = this;
+}
+
+CEndDrawFailure::~CEndDrawFailure() {
+  if (g_pEndDrawFailure == this) {
+    m_patch.reset();
+    g_pEndDrawFailure = nullptr;
+  }
+}
+
+HRESULT STDMETHODCALLTYPE CEndDrawFailure::FailingEndDraw(ID2D1RenderTarget* pTarget,
+                                                          D2D1_TAG* pTag1, D2D1_TAG* pTag2) {
+  using Fn = HRESULT(STDMETHODCALLTYPE*)(ID2D1RenderTarget*, D2D1_TAG*, D2D1_TAG*);
+  CEndDrawFailure& self = *g_pEndDrawFailure;
+  // The drawing ends for real, so the context is ready for the next frame.
+  (void)self.m_patch->Original<Fn>()(pTarget, pTag1, pTag2);
+  ++self.m_nFailed;
+  return self.m_hr;
 }

@@ -16,6 +16,9 @@
 //   renderer.Initialize(hWnd);
 //   EXPECT_EQ(doubles.Log().m_nPresents, 1);
 //
+// EndDraw belongs to the real Direct2D context, which no double stands in for;
+// CEndDrawFailure makes it fail for a while (see below).
+//
 // The doubles outlive nothing they need: each object keeps the shared log
 // alive, so a leaked object shows as a nonzero Log().LiveObjects().
 
@@ -26,11 +29,13 @@
 #include <dxgi1_2.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "render/CompositionRenderer.h"
 #include "render/RendererPlatform.h"
 #include "render/offscreen/OffscreenComposition.h"
+#include "TestSupport.h"
 
 // A negative value makes that call fail with it; everything starts at S_OK.
 struct RendererFailures {
@@ -150,4 +155,30 @@ struct RendererOnDoubles {
     renderer.UsePlatform(&doubles.Platform());
   }
   [[nodiscard]] BOOL Initialize() noexcept { return renderer.Initialize(window.Handle()); }
+};
+
+// While it lives, EndDraw of every Direct2D device context of the process
+// (pContext's class shares one method table) ends the drawing as usual but
+// answers hr, as Direct2D does when it finds its device or target lost. One
+// at a time.
+class CEndDrawFailure {
+ public:
+  CEndDrawFailure(ID2D1DeviceContext* pContext, HRESULT hr) noexcept;
+  CEndDrawFailure(const CEndDrawFailure&) = delete;
+  CEndDrawFailure& operator=(const CEndDrawFailure&) = delete;
+  ~CEndDrawFailure();
+
+  [[nodiscard]] bool IsActive() const noexcept {
+    return m_patch.has_value() && m_patch->IsActive();
+  }
+  // EndDraws answered with the failure so far.
+  [[nodiscard]] int Failed() const noexcept { return m_nFailed; }
+
+ private:
+  static HRESULT STDMETHODCALLTYPE FailingEndDraw(ID2D1RenderTarget* pTarget, D2D1_TAG* pTag1,
+                                                  D2D1_TAG* pTag2);
+
+  HRESULT m_hr;
+  int m_nFailed = 0;
+  std::optional<CCallPatch> m_patch;
 };
