@@ -29,6 +29,7 @@ void CTaskbarWindow::SavePosition() noexcept {
 
   RECT rcBand{};
   ::GetWindowRect(m_hWnd, &rcBand);
+  RefreshTaskbarRect();
   const LONG nPosX = rcBand.left - m_rcTaskbar.left;
   key.SetDword(kPosXValue, static_cast<DWORD>(nPosX));
 

@@ -35,6 +35,7 @@ BEGIN_MESSAGE_MAP(CTaskbarWindow, CDialogEx)
   ON_WM_RBUTTONUP()
   ON_WM_CAPTURECHANGED()
   ON_WM_NCHITTEST()
+  ON_MESSAGE(WM_WINDOWPOSCHANGING, OnWindowPosChanging)
   ON_WM_DESTROY()
   ON_REGISTERED_MESSAGE(g_uTaskbarCreatedMsg, OnTaskbarCreated)
 END_MESSAGE_MAP()
@@ -162,6 +163,8 @@ void CTaskbarWindow::ResetToStartState() noexcept {
   m_nDragGrabX = 0;
   m_bManuallyPositioned = FALSE;
   m_bLocked = FALSE;
+  m_rcTaskbarLaidOut = RECT{};
+  m_bHiddenOnVerticalTaskbar = FALSE;
 }
 
 void CTaskbarWindow::ReleaseBandResources() noexcept {
@@ -186,18 +189,22 @@ BOOL CTaskbarWindow::OnEraseBkgnd(HDC) noexcept { return TRUE; }
 
 void CTaskbarWindow::OnSettingChange(UINT uFlags, LPCWSTR lpszSection) noexcept {
   CDialogEx::OnSettingChange(uFlags, lpszSection);
-  FollowDefaultPlace();
+  FollowTaskbar();
 }
 
 void CTaskbarWindow::OnDisplayChange(UINT nBitsPerPixel, int cx, int cy) noexcept {
   CDialogEx::OnDisplayChange(nBitsPerPixel, cx, cy);
-  FollowDefaultPlace();
+  FollowTaskbar();
 }
 
-void CTaskbarWindow::FollowDefaultPlace() noexcept {
-  if (!m_bManuallyPositioned) {
-    UpdateLayout();
+// Start-up, the rebuild in a new taskbar and the dialog's own creation all
+// show the band after its layout has hidden it.
+LRESULT CTaskbarWindow::OnWindowPosChanging(WPARAM, LPARAM lParam) noexcept {
+  auto* pPos = reinterpret_cast<WINDOWPOS*>(lParam);
+  if (m_bHiddenOnVerticalTaskbar && pPos != nullptr) {
+    pPos->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
   }
+  return Default();
 }
 
 LRESULT CTaskbarWindow::OnNcHitTest(POINT point) noexcept {

@@ -48,8 +48,15 @@ class CTaskbarWindow : public CDialogEx {
 
   // Placement and dragging (Placement.cpp).
   void UpdateLayout() noexcept;
-  // The tick's check: follows a moved notification area unless placed by hand.
+  // The tick's check: follows a moved notification area unless placed by hand;
+  // a band placed by hand follows a taskbar whose rectangle changed.
   void CheckRelayout() noexcept;
+  // After a settings, display or taskbar change: back to the default place,
+  // or, placed by hand, the same place at the taskbar's current height when
+  // it still fits there.
+  void FollowTaskbar() noexcept;
+  // m_rcTaskbar from the taskbar as it is now (kept when it cannot be read).
+  void RefreshTaskbarRect() noexcept;
   // Saved position (Persistence.cpp).
   void SavePosition() noexcept;
   void LoadPosition() noexcept;
@@ -77,6 +84,11 @@ class CTaskbarWindow : public CDialogEx {
   int m_nDragGrabX = 0;
   BOOL m_bManuallyPositioned = FALSE;
   BOOL m_bLocked = FALSE;
+  // The taskbar's rectangle at the last layout; a band placed by hand follows
+  // when the tick finds another one.
+  RECT m_rcTaskbarLaidOut{};
+  // Hidden because the taskbar stands on a side of the screen (said once).
+  BOOL m_bHiddenOnVerticalTaskbar = FALSE;
 
   // Destroying the window ends the message loop only when the band itself
   // closes (WM_CLOSE, or a failed start); not when it goes down with the
@@ -103,6 +115,8 @@ class CTaskbarWindow : public CDialogEx {
   void OnCaptureChanged(HWND hWndNewCapture) noexcept;
   void OnRButtonUp(UINT nFlags, POINT point) noexcept;
   LRESULT OnNcHitTest(POINT point) noexcept;
+  // Keeps the band hidden on a vertical taskbar, whoever asks to show it.
+  LRESULT OnWindowPosChanging(WPARAM wParam, LPARAM lParam) noexcept;
   void OnDestroy() noexcept;
 
   DECLARE_MESSAGE_MAP()
@@ -116,6 +130,4 @@ class CTaskbarWindow : public CDialogEx {
   void ReleaseBandResources() noexcept;
   // What a new band object starts with, for the rebuild in a new taskbar.
   void ResetToStartState() noexcept;
-  // Back to the default place unless placed by hand.
-  void FollowDefaultPlace() noexcept;
 };

@@ -123,14 +123,197 @@ TEST_F(PlacementTest, ABroadcastSettingsOrDisplayChangePutsTheBandBackToItsDefau
   }
 }
 
-TEST_F(PlacementTest, ABroadcastSettingsOrDisplayChangeLeavesAManuallyPlacedBandAlone) {
+// Placed by hand at 1100 (the drop is saved there), then the taskbar grows
+// to 60 pixels without a word: each broadcast gives the band the new height
+// at its own place.
+TEST_F(PlacementTest, ABroadcastSettingsOrDisplayChangeKeepsAHandPlacedBandsXAtTheNewHeight) {
   Dock();
-  m_band->m_bManuallyPositioned = TRUE;
+  DragAndDropAt(-490);
+  ASSERT_TRUE(m_band->m_bManuallyPositioned);
+  ASSERT_EQ(BandRect().left, 1100);
   for (const UINT message : kLayoutBroadcasts) {
-    MoveWindow(Band(), 400, 5, 95, 38, TRUE);
+    KillTimer(Band(), ID_BAND_TIMER);  // only the broadcast may tell the band
+    SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1020, 1920, 60, SWP_NOZORDER | SWP_NOACTIVATE);
+    m_rcTaskbar = RECT{0, 1020, 1920, 1080};
+    m_debug.Clear();
     Broadcast(message);
-    EXPECT_EQ(BandRect().left, 400) << message;
+    EXPECT_EQ(BandRect(), (RECT{1100, 5, 1195, 55})) << message;
+    EXPECT_TRUE(m_band->m_bManuallyPositioned) << message;
+    EXPECT_EQ(m_band->m_rcTaskbar, (RECT{0, 1020, 1920, 1080})) << message;
+    EXPECT_EQ(m_band->m_renderer.m_nHeight, 50) << message;
+    EXPECT_TRUE(m_debug.Lines().empty()) << "nothing to say, nothing saved";
+    // Back to 48 for the next message.
+    SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1032, 1920, 48, SWP_NOZORDER | SWP_NOACTIVATE);
+    m_rcTaskbar = kTaskbar;
+    Broadcast(message);
+    EXPECT_EQ(BandRect(), (RECT{1100, 5, 1195, 43})) << message;
   }
+  EXPECT_EQ(ReadSetting(L"PosX"), 1100u);
+}
+
+TEST_F(PlacementTest, TheTickFollowsATaskbarThatChangedUnderAHandPlacedBand) {
+  Dock();
+  DragAndDropAt(-490);
+  SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1016, 1920, 64, SWP_NOZORDER | SWP_NOACTIVATE);
+  m_rcTaskbar = RECT{0, 1016, 1920, 1080};
+  Tick();
+  EXPECT_EQ(BandRect(), (RECT{1100, 5, 1195, 59}));
+  EXPECT_EQ(m_band->m_renderer.m_nHeight, 54);
+  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+}
+
+struct NoLongerFitsCase {
+  const char* what;
+  RECT rcTaskbar;    // screen
+  LONG nNotifyLeft;  // screen
+  RECT rcDefault;    // relative to the taskbar
+};
+
+// Placed by hand at 1100 (95 wide, to 1195) in a taskbar 1920 wide.
+constexpr NoLongerFitsCase kNoLongerFitsCases[] = {
+    {"a screen that narrowed to 1000", {0, 1032, 1000, 1080}, 800, {700, 5, 795, 43}},
+    {"a notification area that grew over the band",
+     {0, 1032, 1920, 1080},
+     1150,
+     {1050, 5, 1145, 43}},
+    {"a taskbar whose left end moved right under a band near its notification area",
+     {600, 1032, 1920, 1080},
+     1700,
+     {1000, 5, 1095, 43}},
+};
+
+class HandPlacedOnAChangedTaskbarTest : public CBandTest,
+                                        public testing::WithParamInterface<NoLongerFitsCase> {};
+
+TEST_P(HandPlacedOnAChangedTaskbarTest, ThatNoLongerFitsGoesToTheDefaultPlaceAndSaysSoOnce) {
+  const NoLongerFitsCase& c = GetParam();
+  Dock();
+  DragAndDropAt(-490);
+  ASSERT_EQ(BandRect().left, 1100);
+  const RECT& rc = c.rcTaskbar;
+  SetWindowPos(m_taskbar->Handle(), nullptr, rc.left, rc.top, rc.right - rc.left,
+               rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  m_rcTaskbar = rc;
+  MoveNotifyArea(c.nNotifyLeft);
+  m_debug.Clear();
+  SendMessageW(Band(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(BandRect(), c.rcDefault);
+  EXPECT_EQ(m_band->m_rcDefault, c.rcDefault);
+  EXPECT_EQ(DebugLines(L""), std::vector<std::wstring>{L"FollowTaskbar: relativeX=1100 no longer "
+                                                       L"fits the taskbar, back to the default "
+                                                       L"place\n"});
+  EXPECT_EQ(ReadSetting(L"ManuallyPositioned"), 1u) << "the registry is left as it was";
+  EXPECT_EQ(ReadSetting(L"PosX"), 1100u);
+  // From now on it is a band at its default place.
+  MoveNotifyArea(c.nNotifyLeft - 10);
+  Tick();
+  EXPECT_EQ(BandRect().left, c.rcDefault.left - 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, HandPlacedOnAChangedTaskbarTest,
+                         testing::ValuesIn(kNoLongerFitsCases));
+
+// What a start does with that saved place on the narrowed taskbar is what
+// the band did when the taskbar narrowed under it.
+TEST_F(PlacementTest, AHandPlacedBandOnANarrowedTaskbarEndsWhereAStartWouldPutIt) {
+  Dock();
+  DragAndDropAt(-490);
+  SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1032, 1000, 48, SWP_NOZORDER | SWP_NOACTIVATE);
+  m_rcTaskbar = RECT{0, 1032, 1000, 1080};
+  MoveNotifyArea(800);
+  SendMessageW(Band(), WM_DISPLAYCHANGE, 32, MAKELPARAM(1000, 1080));
+  const RECT rcFollowed = BandRect();
+  const BOOL bManual = m_band->m_bManuallyPositioned;
+
+  m_debug.Clear();
+  Redock();
+  EXPECT_EQ(DebugLines(L"LoadPosition:").back(),
+            L"LoadPosition: Position ung\u00FCltig, verwende Standard\n");
+  EXPECT_EQ(BandRect(), rcFollowed);
+  EXPECT_EQ(m_band->m_bManuallyPositioned, bManual);
+}
+
+// The taskbar's left end moved 300 pixels right and nothing has told the
+// band yet; it sits 1600 pixels into the taskbar, screen x 1900.
+class PlacementOnAMovedTaskbarTest : public CBandTest {
+ protected:
+  void SetUp() override {
+    Dock();
+    KillTimer(Band(), ID_BAND_TIMER);
+    SetWindowPos(m_taskbar->Handle(), nullptr, 300, 1032, 1620, 48, SWP_NOZORDER | SWP_NOACTIVATE);
+    m_rcTaskbar = RECT{300, 1032, 1920, 1080};
+    MoveNotifyArea(2000);  // stays 1700 into the taskbar
+    ASSERT_EQ(BandScreenRect().left, 1900);
+  }
+};
+
+TEST_F(PlacementOnAMovedTaskbarTest, ASaveGivesThePlaceInTheTaskbarAsItIsNow) {
+  m_band->SavePosition();
+  EXPECT_EQ(ReadSetting(L"PosX"), 1600u);
+  EXPECT_EQ(m_band->m_rcTaskbar, m_rcTaskbar);
+}
+
+TEST_F(PlacementOnAMovedTaskbarTest, ADragMovesTheBandAlongTheTaskbarAsItIsNow) {
+  PressAndDragTo(-490);  // 500 to the left
+  EXPECT_EQ(BandRect().left, 1100);
+  Mouse(WM_LBUTTONUP, -490, 20);
+  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(ReadSetting(L"PosX"), 1100u);
+}
+
+// A taskbar along the top of the screen: everything as at the bottom.
+TEST_F(PlacementTest, AtTheTopOfTheScreenTheBandDocksDragsAndComesBackAsAtTheBottom) {
+  Dock(RECT{0, 0, 1920, 48}, 1700);
+  EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 43}));
+  EXPECT_EQ(BandScreenRect(), (RECT{1600, 5, 1695, 43}));
+  EXPECT_TRUE(IsWindowVisible(Band()));
+  DragAndDropAt(-490);
+  EXPECT_EQ(BandScreenRect(), (RECT{1100, 5, 1195, 43}));
+  ExpectSavedOnce(1, 1100);
+  Redock();
+  EXPECT_EQ(BandScreenRect(), (RECT{1100, 5, 1195, 43}));
+  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+}
+
+// On a side of the screen there is no place 95 pixels along the taskbar: the
+// band hides, says so once, keeps polling, and comes back at its place when
+// the taskbar is horizontal again.
+TEST_F(PlacementTest, OnAVerticalTaskbarTheBandHidesSaysSoOnceAndComesBackWhenItIsHorizontal) {
+  Dock(RECT{0, 0, 62, 1080}, 0);
+  KillTimer(Band(), ID_BAND_TIMER);
+  EXPECT_FALSE(IsWindowVisible(Band()));
+  const std::vector<std::wstring> kHidden{
+      L"UpdateLayout: taskbar on a side of the screen, band hidden until it is horizontal "
+      L"again\n"};
+  EXPECT_EQ(DebugLines(L"UpdateLayout:"), kHidden);
+  SendMessageW(Band(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+  Tick();
+  EXPECT_FALSE(IsWindowVisible(Band()));
+  EXPECT_EQ(DebugLines(L"UpdateLayout:"), kHidden) << "said once";
+  CTestPublisher publisher;
+  publisher.Publish(MakeTrafficRecord(51));
+  Tick();
+  EXPECT_EQ(m_band->m_traffic.m_nLastSequence, 51u) << "still polling";
+
+  SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1032, 1920, 48, SWP_NOZORDER | SWP_NOACTIVATE);
+  m_rcTaskbar = kTaskbar;
+  MoveNotifyArea(1700);
+  SendMessageW(Band(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+  EXPECT_TRUE(IsWindowVisible(Band()));
+  EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 43}));
+
+  // Placed by hand, then the taskbar goes to the side and back: the same place.
+  DragAndDropAt(-490);
+  SetWindowPos(m_taskbar->Handle(), nullptr, 1858, 0, 62, 1080, SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageW(Band(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+  EXPECT_FALSE(IsWindowVisible(Band()));
+  EXPECT_EQ(DebugLines(L"UpdateLayout:").size(), 2u) << "said again for the new time";
+  SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1032, 1920, 48, SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageW(Band(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+  EXPECT_TRUE(IsWindowVisible(Band()));
+  EXPECT_EQ(BandRect(), (RECT{1100, 5, 1195, 43}));
+  EXPECT_TRUE(m_band->m_bManuallyPositioned);
 }
 
 // The drag: the band starts at relative x 1600, 95 wide, grabbed at client x 10.
