@@ -97,6 +97,7 @@ BOOL CTaskbarWindow::FailInitialization(LPCWSTR lpszText) noexcept {
 void CTaskbarWindow::OnTimer(UINT_PTR nIDEvent) noexcept {
   if (nIDEvent == ID_BAND_TIMER) {
     PollTrafficRecord();
+    RebuildLostSurface();
     CheckRelayout();
     if (IsWindowVisible(m_hWnd)) {
       SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
@@ -165,6 +166,7 @@ void CTaskbarWindow::ResetToStartState() noexcept {
   m_bLocked = FALSE;
   m_rcTaskbarLaidOut = RECT{};
   m_bHiddenOnVerticalTaskbar = FALSE;
+  m_rebuild.Reset();
 }
 
 void CTaskbarWindow::ReleaseBandResources() noexcept {
@@ -195,6 +197,14 @@ void CTaskbarWindow::OnSettingChange(UINT uFlags, LPCWSTR lpszSection) noexcept 
 void CTaskbarWindow::OnDisplayChange(UINT nBitsPerPixel, int cx, int cy) noexcept {
   CDialogEx::OnDisplayChange(nBitsPerPixel, cx, cy);
   FollowTaskbar();
+}
+
+void CTaskbarWindow::OnSessionResumed() noexcept {
+  if (m_hWnd == nullptr || !IsWindow(m_hWnd)) {
+    return;
+  }
+  FollowTaskbar();
+  InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
 // Start-up, the rebuild in a new taskbar and the dialog's own creation all

@@ -19,6 +19,7 @@
 #include "feed/TrafficState.h"
 #include "framework/Dialog.h"
 #include "render/CompositionRenderer.h"
+#include "render/SurfaceRecovery.h"
 #include "res/resource.h"
 
 // The id of the "TaskbarCreated" message, registered when the program starts.
@@ -57,6 +58,13 @@ class CTaskbarWindow : public CDialogEx {
   void FollowTaskbar() noexcept;
   // m_rcTaskbar from the taskbar as it is now (kept when it cannot be read).
   void RefreshTaskbarRect() noexcept;
+  // The tick's step for a surface lost with its device: built again, with a
+  // back-off while that fails.
+  void RebuildLostSurface() noexcept;
+  // Resumed from sleep, unlocked, reconnected, the display back on: the
+  // taskbar may have changed meanwhile and the device may be gone; a fresh
+  // frame shows either at once.
+  void OnSessionResumed() noexcept;
   // Saved position (Persistence.cpp).
   void SavePosition() noexcept;
   void LoadPosition() noexcept;
@@ -89,6 +97,8 @@ class CTaskbarWindow : public CDialogEx {
   RECT m_rcTaskbarLaidOut{};
   // Hidden because the taskbar stands on a side of the screen (said once).
   BOOL m_bHiddenOnVerticalTaskbar = FALSE;
+  // When a surface lost with its device is tried again.
+  CRebuildSchedule m_rebuild;
 
   // Destroying the window ends the message loop only when the band itself
   // closes (WM_CLOSE, or a failed start); not when it goes down with the
