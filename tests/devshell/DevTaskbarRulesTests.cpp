@@ -121,6 +121,8 @@ TEST(DevTaskbarCommandTest, CommandLinesAndTheirValues) {
       {{L"--restart", L"10001"}, false, C::Restart, 0},
       {{L"--quit"}, true, C::Quit, 0},
       {{L"--quit", L"1"}, false, C::Quit, 0},
+      {{L"--lose-device"}, true, C::LoseBandDevice, 0},
+      {{L"--lose-device", L"1"}, false, C::LoseBandDevice, 0},
       {{L"--wait"}, true, C::Ping, kDevPingDefaultSeconds},
       {{L"--wait", L"0"}, false, C::Ping, 0},
       {{L"--help"}, true, C::Help, 0},

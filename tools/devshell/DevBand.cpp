@@ -2,6 +2,8 @@
 
 #include "DevInput.h"
 #include "FrameSection.h"
+#include "StandInControl.h"
+#include "framework/UniqueHandle.h"
 
 namespace {
 constexpr DWORD kMenuTimeoutMs = 5000;
@@ -68,4 +70,29 @@ bool ChooseFromBandMenu(HWND hBand, BandMenuCommand command) noexcept {
     Sleep(kPollMs);
   }
   return bSent;
+}
+
+HWND FindBandWatch(HWND hBand) noexcept {
+  DWORD nBandProcess = 0;
+  if (hBand == nullptr || GetWindowThreadProcessId(hBand, &nBandProcess) == 0) {
+    return nullptr;
+  }
+  HWND hWnd = nullptr;
+  while ((hWnd = FindWindowExW(nullptr, hWnd, kBandWatchClass, nullptr)) != nullptr) {
+    DWORD nProcess = 0;
+    if (GetWindowThreadProcessId(hWnd, &nProcess) != 0 && nProcess == nBandProcess) {
+      return hWnd;
+    }
+  }
+  return nullptr;
+}
+
+bool LoseBandDevice(HWND hBand) noexcept {
+  DWORD nProcess = 0;
+  if (hBand == nullptr || GetWindowThreadProcessId(hBand, &nProcess) == 0) {
+    return false;
+  }
+  const CUniqueHandle event(
+      OpenEventW(EVENT_MODIFY_STATE, FALSE, StandInLoseDeviceEventName(nProcess).c_str()));
+  return event && SetEvent(event.Get()) != FALSE;
 }

@@ -22,6 +22,7 @@ constexpr Option kOptions[] = {
     {L"--restart", DevTaskbarCommand::Restart, false, true, kDevRestartDefaultMs, 0,
      kDevRestartMaxMs},
     {L"--quit", DevTaskbarCommand::Quit, false, false, 0, 0, 0},
+    {L"--lose-device", DevTaskbarCommand::LoseBandDevice, false, false, 0, 0, 0},
     {L"--wait", DevTaskbarCommand::Ping, false, true, kDevPingDefaultSeconds, 1,
      kDevPingMaxSeconds},
     {L"--help", DevTaskbarCommand::Help, false, false, 0, 0, 0},

@@ -26,6 +26,9 @@ enum class DevTaskbarCommand : unsigned {
   // value: the taskbar's left edge, screen x; the notification area keeps
   // its place on the screen, so only its place in the taskbar changes
   MoveTaskbarLeft = 7,
+  // Not for the taskbar: the composition stand-in in the docked band's
+  // process loses its device (StandInControl.h).
+  LoseBandDevice = 8,
 };
 
 struct DevTaskbarRequest {
@@ -51,5 +54,7 @@ inline constexpr wchar_t kDevTaskbarUsage[] =
     L"                                           staying where it is on the screen\n"
     L"       nimbrel-devtaskbar --restart [MS]   go away for MS ms (500), come back, broadcast\n"
     L"                                           \"TaskbarCreated\"\n"
+    L"       nimbrel-devtaskbar --lose-device    the composition stand-in in the docked band's\n"
+    L"                                           process loses its graphics device\n"
     L"       nimbrel-devtaskbar --quit           end the running taskbar\n"
     L"       nimbrel-devtaskbar --wait [S]       wait up to S seconds (10) for the taskbar\n";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "DevBand.h"
 #include "DevTaskbar.h"
 #include "DevTaskbarControl.h"
 
@@ -87,6 +88,14 @@ int RunTaskbar() {
   return 0;
 }
 
+int LoseDockedBandsDevice() {
+  if (!LoseBandDevice(FindDockedBand(FindDevTaskbar()))) {
+    std::fputs("nimbrel-devtaskbar: no band with the composition stand-in is docked\n", stderr);
+    return 1;
+  }
+  return 0;
+}
+
 int WaitForTaskbar(int nSeconds) {
   HWND hTaskbar = WaitForDevTaskbar(static_cast<DWORD>(nSeconds) * 1000);
   if (hTaskbar == nullptr || !SendDevTaskbarCommand(hTaskbar, DevTaskbarCommand::Ping, 0)) {
@@ -113,6 +122,8 @@ int wmain(int argc, wchar_t** argv) {
       return 0;
     case DevTaskbarCommand::Ping:
       return WaitForTaskbar(request.m_nValue);
+    case DevTaskbarCommand::LoseBandDevice:
+      return LoseDockedBandsDevice();
     default:
       break;
   }

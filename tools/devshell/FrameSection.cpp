@@ -26,7 +26,10 @@ bool CFrameSectionWriter::Open(HWND hWnd) noexcept {
   m_hSection = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
                                   static_cast<DWORD>(cbSection >> 32),
                                   static_cast<DWORD>(cbSection & 0xFFFFFFFF), name.c_str());
-  if (m_hSection == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+  // Only this window's own process writes its frames; a section of that name
+  // that is still there belongs to its last target, kept for a moment by a
+  // reader, and is written on.
+  if (m_hSection == nullptr) {
     Close();
     return false;
   }

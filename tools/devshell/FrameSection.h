@@ -16,7 +16,8 @@ class CFrameSectionWriter {
   CFrameSectionWriter& operator=(const CFrameSectionWriter&) = delete;
   ~CFrameSectionWriter() { Close(); }
 
-  // False when the section cannot be made, or someone else already made it.
+  // False when the section cannot be made. One still open for the window's
+  // last target (a reader may hold it a moment longer) is taken over.
   [[nodiscard]] bool Open(HWND hWnd) noexcept;
   void Close() noexcept;
   [[nodiscard]] bool IsOpen() const noexcept { return m_pView != nullptr; }

@@ -3,9 +3,34 @@
 #include <new>
 #include <vector>
 
+#include "StandInControl.h"
 #include "render/ComSlot.h"
 
 CStandInCompositor::ReadBack::~ReadBack() { EmptySlot(m_pStaging); }
+
+CStandInCompositor::CStandInCompositor() noexcept
+    : m_loseDevice(CreateEventW(nullptr, FALSE, FALSE,
+                                StandInLoseDeviceEventName(GetCurrentProcessId()).c_str())) {}
+
+void CStandInCompositor::ObjectCreated(OffscreenObject kind, IUnknown* pObject) noexcept {
+  if (kind == OffscreenObject::SwapChain) {
+    std::lock_guard lock(m_lock);
+    m_swapChains.insert(pObject);
+  }
+}
+
+bool CStandInCompositor::IsOnRemovedDevice(IUnknown* pSwapChain) noexcept {
+  std::lock_guard lock(m_lock);
+  if (m_loseDevice && WaitForSingleObject(m_loseDevice.Get(), 0) == WAIT_OBJECT_0) {
+    m_removed.insert(m_swapChains.begin(), m_swapChains.end());
+  }
+  return m_removed.count(pSwapChain) != 0;
+}
+
+HRESULT CStandInCompositor::ResizeBuffers(IUnknown* pSwapChain, UINT, UINT, UINT, DXGI_FORMAT,
+                                          UINT) noexcept {
+  return IsOnRemovedDevice(pSwapChain) ? DXGI_ERROR_DEVICE_REMOVED : S_OK;
+}
 
 void CStandInCompositor::ObjectDestroyed(OffscreenObject kind, IUnknown* pObject) noexcept {
   std::unique_ptr<CFrameSectionWriter> pClosing;
@@ -28,6 +53,8 @@ void CStandInCompositor::ObjectDestroyed(OffscreenObject kind, IUnknown* pObject
         break;
       case OffscreenObject::SwapChain:
         m_presented.erase(pObject);
+        m_swapChains.erase(pObject);
+        m_removed.erase(pObject);
         for (auto& [pTarget, target] : m_targets) {
           if (target.m_pShown == pObject) {
             target.m_pShown = nullptr;
@@ -46,7 +73,7 @@ void CStandInCompositor::ObjectDestroyed(OffscreenObject kind, IUnknown* pObject
 void CStandInCompositor::TargetBound(IUnknown* pTarget, HWND hWnd) noexcept {
   auto pSection = std::unique_ptr<CFrameSectionWriter>(new (std::nothrow) CFrameSectionWriter);
   if (pSection != nullptr && !pSection->Open(hWnd)) {
-    // Someone else holds this window's section: its frames are not shown.
+    // No section for this window: its frames are not shown.
     pSection.reset();
   }
   std::lock_guard lock(m_lock);
@@ -86,6 +113,9 @@ HRESULT CStandInCompositor::Commit(IUnknown*) noexcept {
 
 HRESULT CStandInCompositor::Present1(IUnknown* pSwapChain, UINT, UINT,
                                      const DXGI_PRESENT_PARAMETERS*) noexcept {
+  if (IsOnRemovedDevice(pSwapChain)) {
+    return DXGI_ERROR_DEVICE_REMOVED;
+  }
   Show(pSwapChain);
   return S_OK;
 }

@@ -3,19 +3,29 @@
 // observer, which window shows which swap chain as last committed, and puts
 // every frame presented on such a swap chain into that window's frame
 // section, where the development taskbar takes it (FrameExchange.h).
+//
+// On request from outside (StandInControl.h) it also plays a device that was
+// removed: the swap chains alive then fail from the next call on.
 
 #include <windows.h>
 
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include "FrameSection.h"
+#include "framework/UniqueHandle.h"
 #include "render/offscreen/OffscreenComposition.h"
 
 class CStandInCompositor final : public COffscreenObserver {
  public:
+  CStandInCompositor() noexcept;
+
+  void ObjectCreated(OffscreenObject kind, IUnknown* pObject) noexcept override;
   void ObjectDestroyed(OffscreenObject kind, IUnknown* pObject) noexcept override;
+  HRESULT ResizeBuffers(IUnknown* pSwapChain, UINT, UINT, UINT, DXGI_FORMAT,
+                        UINT) noexcept override;
   void TargetBound(IUnknown* pTarget, HWND hWnd) noexcept override;
   HRESULT Present1(IUnknown* pSwapChain, UINT, UINT,
                    const DXGI_PRESENT_PARAMETERS*) noexcept override;
@@ -32,6 +42,10 @@ class CStandInCompositor final : public COffscreenObserver {
 
   // Hands buffer 0 of the swap chain to every window that shows it.
   void Show(IUnknown* pSwapChain) noexcept;
+  // Whether the swap chain is on the removed device; a request that came
+  // since the last call removes the device of every swap chain alive now.
+  // Not asked from inside Show, which holds the lock.
+  [[nodiscard]] bool IsOnRemovedDevice(IUnknown* pSwapChain) noexcept;
 
   // What a swap chain's frames are read back through, kept from frame to
   // frame: the stand-in runs inside the band's process, and a texture made
@@ -48,4 +62,7 @@ class CStandInCompositor final : public COffscreenObserver {
   std::map<IUnknown*, Target> m_targets;
   std::map<IUnknown*, IUnknown*> m_contents;  // visual → content
   std::map<IUnknown*, ReadBack> m_presented;  // swap chains with a frame
+  std::set<IUnknown*> m_swapChains;           // alive
+  std::set<IUnknown*> m_removed;              // alive, on the removed device
+  CUniqueHandle m_loseDevice;                 // set from outside: remove the device
 };

@@ -1,0 +1,5 @@
+#include "StandInControl.h"
+
+std::wstring StandInLoseDeviceEventName(std::uint32_t nProcessId) {
+  return kStandInLoseDevicePrefix + std::to_wstring(nProcessId);
+}
