@@ -69,6 +69,20 @@ bool ShowsBareTaskbar(const RECT& rc) {
   return true;
 }
 
+bool ShowsNoBand(const RECT& rc) {
+  constexpr std::uint32_t kTrackGrey = 0xFF404040;
+  ScreenImage image;
+  if (!CaptureScreen(rc, image)) {
+    return false;
+  }
+  for (const std::uint32_t nPixel : image.m_pixels) {
+    if (nPixel == kTrackGrey) {
+      return false;
+    }
+  }
+  return true;
+}
+
 void CDockedBandTest::SetUp() {
   if (!InScratchPrefix()) {
     GTEST_SKIP() << "runs only in a scratch Wine prefix (scripts/in-scratch-prefix.sh)";

@@ -77,6 +77,9 @@ inline constexpr LONG kBarLeft = 18;
 [[nodiscard]] bool ShowsTracks(const ScreenImage& band) noexcept;
 // One colour all over: nothing but the taskbar's background there.
 [[nodiscard]] bool ShowsBareTaskbar(const RECT& rc);
+// No pixel of the band's track grey there, whatever else the taskbar shows
+// (its app buttons, say): the band is not drawn there.
+[[nodiscard]] bool ShowsNoBand(const RECT& rc);
 
 // The path the band sees for itself: the copy beside the stand-in.
 [[nodiscard]] std::wstring DevRunProgramPath();

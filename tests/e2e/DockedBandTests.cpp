@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <wtsapi32.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -35,6 +37,31 @@ SharedTrafficRecord Record(std::uint64_t nSequence, std::int64_t nRateDown, std:
 }
 
 RECT Shifted(RECT rc, LONG dx) { return {rc.left + dx, rc.top, rc.right + dx, rc.bottom}; }
+
+// Record n with its download at a quarter, a half, three quarters or all of
+// its full scale, in turn: a lower bar of 75 * (n % 4 + 1) / 4 pixels.
+SharedTrafficRecord QuarterRecord(std::uint64_t n) {
+  return Record(n, static_cast<std::int64_t>(n % 4 + 1) * 250000, 1000000, 1000, 4000);
+}
+
+bool ShowsQuarterRecord(const ScreenImage& band, std::uint64_t n) {
+  const double fExpected = 75.0 * static_cast<double>(n % 4 + 1) / 4.0;
+  return std::abs(RunLength(band, LowerTrackRow(band), kDownColor) - fExpected) < 1.0;
+}
+
+// As the system tells every top-level window (Wine delivers such a broadcast).
+bool BroadcastPower(WPARAM wEvent) {
+  DWORD_PTR nResult = 0;
+  return SendMessageTimeoutW(HWND_BROADCAST, WM_POWERBROADCAST, wEvent, 0, SMTO_ABORTIFHUNG,
+                             kE2eTimeoutMs, &nResult) != 0;
+}
+
+// As the system tells the windows that registered for it: the watch window.
+bool SendSessionChange(HWND hWatch, WPARAM wEvent) {
+  DWORD_PTR nResult = 0;
+  return SendMessageTimeoutW(hWatch, WM_WTSSESSION_CHANGE, wEvent, 1, SMTO_ABORTIFHUNG,
+                             kE2eTimeoutMs, &nResult) != 0;
+}
 
 // ---------------------------------------------------------------------------
 
@@ -256,6 +283,185 @@ TEST_F(RestartTest, TheBandComesBackInTheNewTaskbarAtItsSavedPlaceAndKeepsPollin
     const ScreenImage band = CaptureBand();
     return std::abs(RunLength(band, LowerTrackRow(band), kDownColor) - 75 * 0.5) < 1.0;
   })) << "still polling";
+}
+
+// ---------------------------------------------------------------------------
+
+using HandPlacedTest = CDockedBandTest;
+
+// Placed by hand 500 pixels left of its default place; then the taskbar grows
+// to 64 pixels, and twice starts further right while its notification area
+// stays where it is on the screen.
+TEST_F(HandPlacedTest, KeepsItsPlaceOnAChangedTaskbarAndGoesHomeWhenItNoLongerFits) {
+  const RECT rcDefault = BandRect();
+  DragBandBy(-500);
+  DWORD dwManual = 0;
+  ASSERT_TRUE(WaitUntil([&] { return ReadSetting(L"ManuallyPositioned", dwManual) && dwManual; }));
+  ASSERT_EQ(BandRect(), Shifted(rcDefault, -500));
+  const LONG nPosX = BandRect().left - TaskbarRect().left;
+  ASSERT_EQ(nPosX, 1100);
+
+  ASSERT_TRUE(SendTaskbarCommand(DevTaskbarCommand::SetHeight, 64));
+  ASSERT_EQ(TaskbarRect().bottom - TaskbarRect().top, 64);
+  EXPECT_TRUE(WaitUntil([&] {
+    return BandRect() == RECT{1100, TaskbarRect().top + 5, 1195, TaskbarRect().bottom - 5};
+  }));
+  EXPECT_TRUE(WaitUntil([&] {
+    const ScreenImage band = CaptureBand();
+    return band.m_nHeight == 54 && ShowsTracks(band);
+  })) << "drawn at the new height at its own place";
+
+  // 300 pixels shorter on the left: the band keeps its place in the taskbar,
+  // and so moves with it on the screen. Nothing is broadcast; a tick sees it.
+  const RECT rcBefore = BandRect();
+  ASSERT_TRUE(SendTaskbarCommand(DevTaskbarCommand::MoveTaskbarLeft, 300));
+  ASSERT_EQ(TaskbarRect().left, 300);
+  EXPECT_TRUE(WaitUntil([&] { return BandRect() == Shifted(rcBefore, 300); }));
+  EXPECT_TRUE(WaitUntil([&] { return ShowsTracks(CaptureBand()); }));
+  // The app buttons, centred in the shorter bar, are where the band was.
+  EXPECT_TRUE(WaitUntil([&] { return ShowsNoBand(rcBefore); })) << "nothing left behind";
+
+  // A drag now is measured in the taskbar as it is.
+  DragBandBy(-100);
+  DWORD dwPosX = 0;
+  EXPECT_TRUE(WaitUntil([&] {
+    return ReadSetting(L"PosX", dwPosX) && static_cast<LONG>(dwPosX) == 1000 &&
+           BandRect().left - TaskbarRect().left == 1000;
+  }));
+
+  // 400 more: the notification area now starts 1000 pixels into the taskbar,
+  // where the band would reach 1095. It goes to its default place.
+  const RECT rcHandPlaced = BandRect();
+  ASSERT_TRUE(SendTaskbarCommand(DevTaskbarCommand::MoveTaskbarLeft, 700));
+  ASSERT_EQ(NotifyLeft() - TaskbarRect().left, 1000);
+  EXPECT_TRUE(WaitUntil([&] { return BandRect() == DefaultBandRect(); }));
+  EXPECT_EQ(BandRect(), (RECT{1600, TaskbarRect().top + 5, 1695, TaskbarRect().bottom - 5}));
+  EXPECT_TRUE(WaitUntil([&] { return ShowsTracks(CaptureBand()); }));
+  EXPECT_TRUE(WaitUntil([&] { return ShowsNoBand(rcHandPlaced); }));
+  ASSERT_TRUE(ReadSetting(L"PosX", dwPosX));
+  EXPECT_EQ(dwPosX, 1000u) << "the saved place is left as it was";
+
+  // From here it follows the notification area like any band at its default place.
+  ASSERT_TRUE(SendTaskbarCommand(DevTaskbarCommand::MoveNotifyArea, 1500));
+  EXPECT_TRUE(WaitUntil([&] { return BandRect().left == 1400; }));
+}
+
+// ---------------------------------------------------------------------------
+
+using RecoveryTest = CDockedBandTest;
+
+// The stand-in's device goes (as in a driver update); the next frame meets
+// it. Timed from the record that makes that frame to the record on the screen.
+TEST_F(RecoveryTest, AfterALostDeviceTheBandIsDrawnAgainWithinASecondOrSo) {
+  CTestPublisher publisher;
+  ASSERT_TRUE(publisher.IsOpen());
+  publisher.Publish(QuarterRecord(1));
+  ASSERT_TRUE(WaitUntil([&] { return ShowsQuarterRecord(CaptureBand(), 1); }));
+  for (std::uint64_t n = 2; n <= 4; ++n) {
+    ASSERT_TRUE(LoseBandDevice(Band())) << "the stand-in's event is missing";
+    const ULONGLONG nStart = GetTickCount64();
+    publisher.Publish(QuarterRecord(n));
+    EXPECT_TRUE(WaitUntil([&] { return ShowsQuarterRecord(CaptureBand(), n); }))
+        << "never drawn again after loss " << n - 1;
+    std::printf("[ device loss ] %llu: the band drawn again %llu ms after the frame that met it\n",
+                static_cast<unsigned long long>(n - 1),
+                static_cast<unsigned long long>(GetTickCount64() - nStart));
+    EXPECT_TRUE(ShowsTracks(CaptureBand()));
+  }
+  EXPECT_EQ(GetAncestor(Band(), GA_PARENT), Taskbar()) << "the same window, still docked";
+  EXPECT_TRUE(BandProcess().IsRunning());
+}
+
+// The device goes while the machine sleeps, and no new figures come to make a
+// frame: only the frame that the resume asks for finds the loss.
+TEST_F(RecoveryTest, ADeviceLostDuringSleepIsFoundOnResumeAndTheBandDrawnAgain) {
+  CTestPublisher publisher;
+  for (std::uint64_t n = 1; n <= 4; ++n) {
+    publisher.Publish(QuarterRecord(n));
+    ASSERT_TRUE(WaitUntil([&] { return ShowsQuarterRecord(CaptureBand(), n); }));
+  }
+  FrameImage frame;
+  ASSERT_TRUE(ReadWindowFrame(Band(), frame));
+  const std::uint64_t nLastFrame = frame.m_nSequence;
+
+  ASSERT_TRUE(BroadcastPower(PBT_APMSUSPEND));
+  ASSERT_TRUE(LoseBandDevice(Band()));
+  Sleep(500);
+  ASSERT_TRUE(ReadWindowFrame(Band(), frame));
+  ASSERT_EQ(frame.m_nSequence, nLastFrame) << "something drew while asleep";
+
+  ASSERT_TRUE(BroadcastPower(PBT_APMRESUMEAUTOMATIC));
+  // A frame presented after the loss can only be the new surface's.
+  EXPECT_TRUE(
+      WaitUntil([&] { return ReadWindowFrame(Band(), frame) && frame.m_nSequence != nLastFrame; }));
+  EXPECT_TRUE(WaitUntil([&] { return ShowsQuarterRecord(CaptureBand(), 4); }));
+  publisher.Publish(QuarterRecord(5));
+  EXPECT_TRUE(WaitUntil([&] { return ShowsQuarterRecord(CaptureBand(), 5); })) << "polling";
+}
+
+// ---------------------------------------------------------------------------
+
+using PowerTest = CDockedBandTest;
+
+// Each cycle: to sleep and back, locked and unlocked, the display off and on,
+// the remote-desktop session gone and back, the console back; then new
+// figures, which must reach the screen. Measured from outside over 40 cycles
+// with the process meter.
+TEST_F(PowerTest, SleepSessionAndDisplayCyclesKeepTheFiguresCurrentAndNothingGrows) {
+  // Wine's Direct2D keeps a few hundred bytes for each rectangle or geometry
+  // it fills (see the long run below): a frame may cost up to this much.
+  constexpr SIZE_T kWineBytesPerFrame = 2048;
+  constexpr int kWarmUp = 5;
+  constexpr int kCycles = 40;
+  HWND hWatch = FindBandWatch(Band());
+  ASSERT_NE(hWatch, nullptr);
+  CTestPublisher publisher;
+  ASSERT_TRUE(publisher.IsOpen());
+  std::uint64_t nRecord = 0;
+  auto cycle = [&] {
+    ASSERT_TRUE(BroadcastPower(PBT_APMSUSPEND));
+    ASSERT_TRUE(BroadcastPower(PBT_APMRESUMESUSPEND));
+    ASSERT_TRUE(BroadcastPower(PBT_APMRESUMEAUTOMATIC));
+    ASSERT_TRUE(SendSessionChange(hWatch, WTS_SESSION_LOCK));
+    ASSERT_TRUE(BroadcastPower(PBT_POWERSETTINGCHANGE));  // the display off
+    ASSERT_TRUE(BroadcastPower(PBT_POWERSETTINGCHANGE));  // and on
+    ASSERT_TRUE(SendSessionChange(hWatch, WTS_SESSION_UNLOCK));
+    ASSERT_TRUE(SendSessionChange(hWatch, WTS_REMOTE_DISCONNECT));
+    ASSERT_TRUE(SendSessionChange(hWatch, WTS_REMOTE_CONNECT));
+    ASSERT_TRUE(SendSessionChange(hWatch, WTS_CONSOLE_CONNECT));
+    ++nRecord;
+    publisher.Publish(QuarterRecord(nRecord));
+    ASSERT_TRUE(WaitUntil([&] { return ShowsQuarterRecord(CaptureBand(), nRecord); }))
+        << "cycle " << nRecord << ": the new figures never reached the screen";
+  };
+  for (int i = 0; i < kWarmUp; ++i) {
+    ASSERT_NO_FATAL_FAILURE(cycle());
+  }
+  FrameImage frame;
+  ASSERT_TRUE(ReadWindowFrame(Band(), frame));
+  const std::uint64_t nFirstFrame = frame.m_nSequence;
+  const ProcessCounts before = TakeProcessCounts(BandProcess().Process());
+  for (int i = 0; i < kCycles; ++i) {
+    ASSERT_NO_FATAL_FAILURE(cycle());
+  }
+  const ProcessCounts after = TakeProcessCounts(BandProcess().Process());
+  ASSERT_TRUE(ReadWindowFrame(Band(), frame));
+  const auto nFrames = static_cast<SIZE_T>((frame.m_nSequence - nFirstFrame) / 2);
+  std::printf(
+      "[ sessions ] %d cycles, %zu frames: handles %lu -> %lu, windows %lu -> %lu, "
+      "private %zu KiB -> %zu KiB, mapped %zu KiB -> %zu KiB\n",
+      kCycles, nFrames, before.m_nHandles, after.m_nHandles, before.m_nUserObjects,
+      after.m_nUserObjects, before.m_cbPrivate / 1024, after.m_cbPrivate / 1024,
+      before.m_cbMapped / 1024, after.m_cbMapped / 1024);
+  EXPECT_GE(nFrames, static_cast<SIZE_T>(kCycles) * 2) << "each resume draws a frame";
+  EXPECT_GT(before.m_nHandles, 0u);
+  EXPECT_LE(after.m_nHandles, before.m_nHandles);
+  EXPECT_LE(after.m_nUserObjects, before.m_nUserObjects);
+  EXPECT_LE(after.m_nGdiObjects, before.m_nGdiObjects);
+  EXPECT_LE(after.m_cbMapped, before.m_cbMapped);
+  EXPECT_LE(after.m_cbPrivate, before.m_cbPrivate + nFrames * kWineBytesPerFrame);
+  EXPECT_EQ(BandRect(), DefaultBandRect());
+  EXPECT_TRUE(BandProcess().IsRunning());
 }
 
 // ---------------------------------------------------------------------------
