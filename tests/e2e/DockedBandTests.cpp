@@ -330,10 +330,16 @@ TEST_F(HandPlacedTest, KeepsItsPlaceOnAChangedTaskbarAndGoesHomeWhenItNoLongerFi
   }));
 
   // 400 more: the notification area now starts 1000 pixels into the taskbar,
-  // where the band would reach 1095. It goes to its default place.
+  // where the band would reach 1095. It goes to its default place once told
+  // of the new work area, as Explorer tells every window. (A tick may see the
+  // shorter taskbar first, in the moment this one has no notification area.)
   const RECT rcHandPlaced = BandRect();
   ASSERT_TRUE(SendTaskbarCommand(DevTaskbarCommand::MoveTaskbarLeft, 700));
   ASSERT_EQ(NotifyLeft() - TaskbarRect().left, 1000);
+  DWORD_PTR nResult = 0;
+  ASSERT_NE(SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0,
+                                SMTO_ABORTIFHUNG, kE2eTimeoutMs, &nResult),
+            0);
   EXPECT_TRUE(WaitUntil([&] { return BandRect() == DefaultBandRect(); }));
   EXPECT_EQ(BandRect(), (RECT{1600, TaskbarRect().top + 5, 1695, TaskbarRect().bottom - 5}));
   EXPECT_TRUE(WaitUntil([&] { return ShowsTracks(CaptureBand()); }));
