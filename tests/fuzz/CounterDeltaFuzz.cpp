@@ -21,7 +21,7 @@ using u128 = unsigned __int128;
 
 constexpr u128 kWrap32 = u128{1} << 32;
 constexpr u128 kInt64Max = static_cast<u128>(std::numeric_limits<std::int64_t>::max());
-constexpr std::uint64_t kDefaultMaxWrap = std::uint64_t{1} << 31;
+constexpr u128 kMaxU64 = std::numeric_limits<std::uint64_t>::max();
 
 std::optional<u128> ReferenceDelta(u128 nPrev, u128 nCur, bool bWrap32, u128 nMaxWrap) {
   if (nCur >= nPrev) {
@@ -89,17 +89,19 @@ class CReferenceTracker {
     if (nElapsedMs == 0) {
       return std::nullopt;
     }
-    u128 nMaxWrap = kDefaultMaxWrap;
-    // Links of 2^31 bytes per second and more keep the default bound.
-    if (nMaxBytesPerSec != 0 && nMaxBytesPerSec < kDefaultMaxWrap) {
-      const u128 nByLink = nMaxBytesPerSec * 2 * nElapsedMs / 1000 + 1;
-      nMaxWrap = nByLink < nMaxWrap ? nByLink : nMaxWrap;
+    // Twice what the link carries in the interval, the product saturated at
+    // 2^64 - 1; no bound, and no wrap, while the link is unknown.
+    std::optional<u128> nBound;
+    if (nMaxBytesPerSec != 0) {
+      const u128 nProduct = nMaxBytesPerSec * 2 * nElapsedMs;
+      nBound = (nProduct < kMaxU64 ? nProduct : kMaxU64) / 1000;
     }
-    const bool bWrap32 = m_width == CounterWidth::Bits32OrWider && !m_bWide;
-    const std::optional<u128> nDelta = ReferenceDelta(m_nPrev, nValue, bWrap32, nMaxWrap);
+    const bool bWrap32 = m_width == CounterWidth::Bits32OrWider && !m_bWide && nBound;
+    const std::optional<u128> nDelta =
+        ReferenceDelta(m_nPrev, nValue, bWrap32, nBound ? *nBound : 0);
     m_nPrev = nValue;
     m_nPrevMs = nNowMs;
-    if (!nDelta) {
+    if (!nDelta || (nBound && *nDelta > *nBound)) {
       return std::nullopt;
     }
     return ReferenceRate(*nDelta, nElapsedMs);
@@ -160,6 +162,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbD
         FUZZ_CHECK(nRate.has_value() == nExpected.has_value());
         FUZZ_CHECK(!nRate || (*nRate >= 0 && static_cast<u128>(*nRate) <= *nExpected &&
                               *nExpected - static_cast<u128>(*nRate) <= 1000));
+        // Never above twice a known link.
+        FUZZ_CHECK(!nRate || nMaxBytesPerSec == 0 ||
+                   static_cast<u128>(*nRate) <= u128{nMaxBytesPerSec} * 2);
         break;
       }
       default:

@@ -31,6 +31,8 @@ constexpr DeltaCase kDeltaCases[] = {
     {"wide value going back is a reset even when 32-bit wrap is allowed", k2p32 + 10, 5, true,
      kNoLimit, std::nullopt},
     {"wide forward", k2p32 - 10, k2p32 + 10, true, kNoLimit, 20},
+    {"from 2^32 - 1 a 32-bit wrap is possible", k2p32 - 1, 5, true, kNoLimit, 6},
+    {"from 2^32 going back is a reset", k2p32, 5, true, kNoLimit, std::nullopt},
 };
 
 TEST(CounterDelta, GivesBytesBetweenReadingsOrNothingOnReset) {
@@ -65,11 +67,56 @@ TEST(RateFromDelta, GivesBytesPerSecond) {
   }
 }
 
+struct BoundCase {
+  const char* name;
+  std::uint64_t linkBytesPerSec;
+  std::uint64_t elapsedMs;
+  std::optional<std::uint64_t> expected;
+};
+
+constexpr BoundCase kBoundCases[] = {
+    {"unknown link bounds nothing", 0, 1000, std::nullopt},
+    {"twice the link over one second", 12'500'000, 1000, 25'000'000},
+    {"rounded down", 1, 499, 0},
+    {"just enough for a byte", 1, 500, 1},
+    {"no time, no bytes", 12'500'000, 0, 0},
+    {"largest link whose double fits", kNoLimit / 2, 1, (kNoLimit - 1) / 1000},
+    {"a link too fast to double saturates", kNoLimit / 2 + 1, 1, kNoLimit / 1000},
+    {"product just fitting", 1, kNoLimit / 2, (kNoLimit - 1) / 1000},
+    {"product just overflowing saturates", 1, kNoLimit / 2 + 1, kNoLimit / 1000},
+};
+
+TEST(LinkDeltaBound, IsTwiceWhatTheLinkCarriesInTheInterval) {
+  for (const BoundCase& c : kBoundCases) {
+    EXPECT_EQ(LinkDeltaBound(c.linkBytesPerSec, c.elapsedMs), c.expected) << c.name;
+  }
+}
+
+TEST(IsPlausibleRate, AcceptsUpToTwiceTheKnownLink) {
+  struct Case {
+    std::int64_t rate;
+    std::uint64_t link;
+    bool expected;
+  };
+  constexpr Case kCases[] = {
+      {25'000'000, 12'500'000, true},
+      {25'000'001, 12'500'000, false},
+      {0, 12'500'000, true},
+      {std::numeric_limits<std::int64_t>::max(), 0, true},
+      {std::numeric_limits<std::int64_t>::max(), kNoLimit / 2 + 1, true},
+      {std::numeric_limits<std::int64_t>::max(), kNoLimit / 4, false},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(IsPlausibleRate(c.rate, c.link), c.expected) << c.rate << " at " << c.link;
+  }
+}
+
 struct Reading {
   std::uint64_t value;
   std::uint64_t nowMs;
-  std::uint64_t maxBytesPerSec;
+  std::uint64_t linkBytesPerSec;
   std::optional<std::int64_t> rate;
+  CounterStep step;
 };
 
 struct TrackerCase {
@@ -78,41 +125,105 @@ struct TrackerCase {
   std::vector<Reading> readings;
 };
 
+using S = CounterStep;
+constexpr std::uint64_t k100Mbit = 100'000'000 / 8;
+constexpr std::uint64_t k40Mbit = 40'000'000 / 8;
+
 const TrackerCase kTrackerCases[] = {
     {"first reading is only a baseline",
      CounterWidth::Bits64,
-     {{100, 0, 0, std::nullopt}, {1100, 1000, 0, 1000}, {3100, 2000, 0, 2000}}},
-    {"32-bit counter wraps without a spike",
+     {{100, 0, 0, std::nullopt, S::Baseline},
+      {1100, 1000, 0, 1000, S::Rate},
+      {3100, 2000, 0, 2000, S::Rate}}},
+    {"an unchanged counter is a rate of 0, not nothing",
      CounterWidth::Bits32OrWider,
-     {{k2p32 - 1000, 0, 0, std::nullopt}, {1000, 1000, 0, 2000}, {3000, 2000, 0, 2000}}},
+     {{7, 0, k100Mbit, std::nullopt, S::Baseline},
+      {7, 1000, k100Mbit, 0, S::Rate},
+      {7, 2000, 0, 0, S::Rate}}},
+    {"32-bit counter wraps without a spike on a known link",
+     CounterWidth::Bits32OrWider,
+     {{k2p32 - 1000, 0, k100Mbit, std::nullopt, S::Baseline},
+      {1000, 1000, k100Mbit, 2000, S::Rate},
+      {3000, 2000, k100Mbit, 2000, S::Rate}}},
+    {"without a link speed a decrease is a reset, not a wrap",
+     CounterWidth::Bits32OrWider,
+     {{k2p32 - 1000, 0, 0, std::nullopt, S::Baseline},
+      {1000, 1000, 0, std::nullopt, S::Reset},
+      {3000, 2000, 0, 2000, S::Rate}}},
+    // A WAN reconnect resetting 3.5 GB received and 4.2 GB sent to almost
+    // nothing: as wraps they would be about 780 MB/s down and 95 MB/s up.
+    {"reconnect near 3.5 GB without a link is a reset",
+     CounterWidth::Bits32OrWider,
+     {{3'500'000'000, 0, 0, std::nullopt, S::Baseline},
+      {5'000, 1000, 0, std::nullopt, S::Reset},
+      {1'005'000, 2000, 0, 1'000'000, S::Rate}}},
+    {"reconnect near 4.2 GB on a 40 Mbit/s uplink is a reset",
+     CounterWidth::Bits32OrWider,
+     {{4'200'000'000, 0, k40Mbit, std::nullopt, S::Baseline},
+      {5'000, 1000, k40Mbit, std::nullopt, S::Reset}}},
     {"router restart skips one sample",
      CounterWidth::Bits32OrWider,
-     {{3'000'000'000, 0, 10'000'000, std::nullopt},
-      {500, 1000, 10'000'000, std::nullopt},
-      {10'500, 2000, 10'000'000, 10'000}}},
+     {{3'000'000'000, 0, 10'000'000, std::nullopt, S::Baseline},
+      {500, 1000, 10'000'000, std::nullopt, S::Reset},
+      {10'500, 2000, 10'000'000, 10'000, S::Rate}}},
     {"wrap faster than the link allows is a restart",
      CounterWidth::Bits32OrWider,
-     {{k2p32 - 5'000'000, 0, 1000, std::nullopt},
-      {5'000'000, 1000, 1000, std::nullopt},
-      {5'001'000, 2000, 1000, 1000}}},
-    {"a very long pause falls back to the default wrap bound",
+     {{k2p32 - 5'000'000, 0, 1000, std::nullopt, S::Baseline},
+      {5'000'000, 1000, 1000, std::nullopt, S::Reset},
+      {5'001'000, 2000, 1000, 1000, S::Rate}}},
+    // 1000 B/s over one second: at most 2000 bytes.
+    {"wrap implying exactly twice the link is believed",
      CounterWidth::Bits32OrWider,
-     {{k2p32 - 100, 0, 1000, std::nullopt}, {50, std::uint64_t{1} << 62, 1000, 0}}},
-    {"counter seen above 32 bits no longer wraps",
+     {{k2p32 - 1000, 0, 1000, std::nullopt, S::Baseline}, {1000, 1000, 1000, 2000, S::Rate}}},
+    {"wrap implying a byte more than twice the link is a reset",
      CounterWidth::Bits32OrWider,
-     {{k2p32 + 5, 0, 0, std::nullopt},
-      {k2p32 + 1005, 1000, 0, 1000},
-      {100, 2000, 0, std::nullopt},
-      {600, 3000, 0, 500}}},
+     {{k2p32 - 1000, 0, 1000, std::nullopt, S::Baseline},
+      {1001, 1000, 1000, std::nullopt, S::Reset}}},
+    {"growth of exactly twice the link is a rate",
+     CounterWidth::Bits64,
+     {{0, 0, 1000, std::nullopt, S::Baseline}, {2000, 1000, 1000, 2000, S::Rate}}},
+    {"growth of a byte more than twice the link is no rate",
+     CounterWidth::Bits64,
+     {{0, 0, 1000, std::nullopt, S::Baseline},
+      {2001, 1000, 1000, std::nullopt, S::Implausible},
+      {3001, 2000, 1000, 1000, S::Rate}}},
+    {"growth without a link speed has no ceiling",
+     CounterWidth::Bits64,
+     {{0, 0, 0, std::nullopt, S::Baseline}, {4'000'000'000, 1000, 0, 4'000'000'000, S::Rate}}},
+    {"a very long pause saturates the link bound",
+     CounterWidth::Bits32OrWider,
+     {{k2p32 - 100, 0, 1000, std::nullopt, S::Baseline},
+      {50, std::uint64_t{1} << 62, 1000, 0, S::Rate}}},
+    {"2^32 - 1 is still a 32-bit counter that may wrap",
+     CounterWidth::Bits32OrWider,
+     {{k2p32 - 1, 0, k100Mbit, std::nullopt, S::Baseline}, {9, 1000, k100Mbit, 10, S::Rate}}},
+    {"2^32 proves the counter wider: going back is a reset",
+     CounterWidth::Bits32OrWider,
+     {{k2p32, 0, k100Mbit, std::nullopt, S::Baseline},
+      {9, 1000, k100Mbit, std::nullopt, S::Reset}}},
+    {"counter once seen above 32 bits no longer wraps",
+     CounterWidth::Bits32OrWider,
+     {{k2p32 + 5, 0, k100Mbit, std::nullopt, S::Baseline},
+      {k2p32 + 1005, 1000, k100Mbit, 1000, S::Rate},
+      {100, 2000, k100Mbit, std::nullopt, S::Reset},
+      {k2p32 - 100, 3000, k100Mbit, std::nullopt, S::Implausible},
+      {600, 4000, k100Mbit, std::nullopt, S::Reset},
+      {1100, 5000, k100Mbit, 500, S::Rate}}},
     {"64-bit counter going back skips one sample",
      CounterWidth::Bits64,
-     {{5000, 0, 0, std::nullopt}, {4000, 1000, 0, std::nullopt}, {6000, 2000, 0, 2000}}},
+     {{5000, 0, k100Mbit, std::nullopt, S::Baseline},
+      {4000, 1000, k100Mbit, std::nullopt, S::Reset},
+      {6000, 2000, k100Mbit, 2000, S::Rate}}},
     {"same instant keeps the older baseline",
      CounterWidth::Bits64,
-     {{0, 1000, 0, std::nullopt}, {500, 1000, 0, std::nullopt}, {2000, 2000, 0, 2000}}},
+     {{0, 1000, 0, std::nullopt, S::Baseline},
+      {500, 1000, 0, std::nullopt, S::SameInstant},
+      {2000, 2000, 0, 2000, S::Rate}}},
     {"clock going back starts over",
      CounterWidth::Bits64,
-     {{0, 5000, 0, std::nullopt}, {500, 1000, 0, std::nullopt}, {1500, 2000, 0, 1000}}},
+     {{0, 5000, 0, std::nullopt, S::Baseline},
+      {500, 1000, 0, std::nullopt, S::Baseline},
+      {1500, 2000, 0, 1000, S::Rate}}},
 };
 
 TEST(CounterRateTracker, TurnsReadingsIntoRatesAndSkipsDiscontinuities) {
@@ -120,8 +231,9 @@ TEST(CounterRateTracker, TurnsReadingsIntoRatesAndSkipsDiscontinuities) {
     CCounterRateTracker tracker(c.width);
     for (std::size_t i = 0; i < c.readings.size(); ++i) {
       const Reading& r = c.readings[i];
-      EXPECT_EQ(tracker.Add(r.value, r.nowMs, r.maxBytesPerSec), r.rate)
+      EXPECT_EQ(tracker.Add(r.value, r.nowMs, r.linkBytesPerSec), r.rate)
           << c.name << ", reading " << i;
+      EXPECT_EQ(tracker.LastStep(), r.step) << c.name << ", reading " << i;
     }
   }
 }
