@@ -36,7 +36,7 @@ class BandLongRunTest : public CBandTest {
 // The counts below must be able to see a leak, or their flatness proves
 // nothing: in this process, and through a handle such as the end-to-end
 // tests hold on the real Nimbrel.exe, measured from outside.
-TEST(ProcessCountsTest, SeeLeakedHandlesWindowsAndMemory) {
+TEST(ProcessCountsTest, SeeLeakedHandlesWindowsMemoryAndThreads) {
   const CUniqueHandle self(
       OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION | PROCESS_DUP_HANDLE, FALSE,
                   GetCurrentProcessId()));
@@ -54,13 +54,24 @@ TEST(ProcessCountsTest, SeeLeakedHandlesWindowsAndMemory) {
     const CUniqueHandle section(
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 1024 * 1024, nullptr));
     void* pView = MapViewOfFile(section.Get(), FILE_MAP_WRITE, 0, 0, 0);
+    const CUniqueHandle hRelease(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const CUniqueHandle hThread(CreateThread(
+        nullptr, 0,
+        [](void* hEvent) -> DWORD {
+          return WaitForSingleObject(static_cast<HANDLE>(hEvent), 10000);
+        },
+        hRelease.Get(), 0, nullptr));
     const ProcessCounts after = TakeProcessCounts(hProcess);
+    SetEvent(hRelease.Get());
+    WaitForSingleObject(hThread.Get(), 10000);
     UnmapViewOfFile(pView);
     VirtualFree(pMemory, 0, MEM_RELEASE);
     EXPECT_GE(after.m_nHandles, before.m_nHandles + 50);
     EXPECT_GE(after.m_nUserObjects, before.m_nUserObjects + 1);
     EXPECT_GE(after.m_cbPrivate, before.m_cbPrivate + 4 * 1024 * 1024);
     EXPECT_GE(after.m_cbMapped, before.m_cbMapped + 1024 * 1024);
+    EXPECT_GE(after.m_nThreads, before.m_nThreads + 1);
+    EXPECT_GT(before.m_nThreads, 0u);
   }
 }
 

@@ -113,6 +113,13 @@ CHttpClient::CHttpClient(DWORD dwDeadlineMs, HANDLE hCancel) noexcept
   // a connection it was told to drop for much longer than that.
   const int nTimeout = static_cast<int>(dwDeadlineMs);
   WinHttpSetTimeouts(m_hSession.Get(), nTimeout, nTimeout, nTimeout, nTimeout);
+  // Not among those: the wait for an answer's headers. Wine's WinHTTP waits
+  // for them forever by default, even after the request handle was closed,
+  // holding a thread (a few MB) and the exchange's memory for as long as a
+  // hung router keeps the connection open; Windows gives up after 90 s.
+  DWORD dwResponseTimeout = dwDeadlineMs;
+  WinHttpSetOption(m_hSession.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &dwResponseTimeout,
+                   sizeof(dwResponseTimeout));
   DWORD dwPolicy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
   if (!WinHttpSetOption(m_hSession.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &dwPolicy,
                         sizeof(dwPolicy))) {

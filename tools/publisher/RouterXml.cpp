@@ -33,9 +33,11 @@ HRESULT Walk(const std::string& strXml, CXmlWalk& walk) {
   if (hr < 0) return hr;
   hr = pReader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
   if (hr < 0) return hr;
+  // Not ComPtr::Attach: mingw-w64's takes a reference of its own, and the
+  // stream with its copy of the answer would outlive every parse.
   ComPtr<IStream> pStream;
-  pStream.Attach(SHCreateMemStream(reinterpret_cast<const BYTE*>(strXml.data()),
-                                   static_cast<UINT>(strXml.size())));
+  *pStream.ReleaseAndGetAddressOf() = SHCreateMemStream(
+      reinterpret_cast<const BYTE*>(strXml.data()), static_cast<UINT>(strXml.size()));
   if (!pStream) return E_OUTOFMEMORY;
   hr = pReader->SetInput(pStream.Get());
   if (hr < 0) return hr;
@@ -82,6 +84,20 @@ HRESULT Walk(const std::string& strXml, CXmlWalk& walk) {
   return S_OK;
 }
 
+bool IsBlank(wchar_t ch) noexcept {
+  return ch == L' ' || ch == L'\n' || ch == L'\r' || ch == L'\t';
+}
+
+std::wstring_view TrimBlanks(std::wstring_view text) noexcept {
+  while (!text.empty() && IsBlank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && IsBlank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
 bool IsAt(const std::vector<std::wstring>& path, std::wstring_view name,
           std::wstring_view parent = {}) {
   if (path.empty() || path.back() != name) return false;
@@ -99,18 +115,14 @@ class CDescriptionWalk final : public CXmlWalk {
   }
   void OnText(const std::vector<std::wstring>& path, std::wstring_view text) override {
     if (IsAt(path, L"URLBase") && path.size() == 2) m_description.m_strUrlBase += text;
+    // The root device's own UDN: the box's identity, whatever its address.
+    if (IsAt(path, L"UDN", L"device") && path.size() == 3) m_description.m_strUdn += text;
     if (IsAt(path, L"serviceType", L"service")) m_strType += text;
     if (IsAt(path, L"controlURL", L"service")) m_strControl += text;
   }
   void OnEnd(const std::vector<std::wstring>& path) override {
     if (!IsAt(path, L"service") || !m_description.m_strServiceType.empty()) return;
-    std::wstring_view type = m_strType;
-    while (!type.empty() && (type.front() == L' ' || type.front() == L'\n' ||
-                             type.front() == L'\r' || type.front() == L'\t'))
-      type.remove_prefix(1);
-    while (!type.empty() && (type.back() == L' ' || type.back() == L'\n' || type.back() == L'\r' ||
-                             type.back() == L'\t'))
-      type.remove_suffix(1);
+    const std::wstring_view type = TrimBlanks(m_strType);
     if (!IsCommonInterfaceService(type)) return;
     m_description.m_strServiceType = type;
     m_description.m_strControlUrl = m_strControl;
@@ -158,7 +170,9 @@ const std::wstring* SoapReply::Find(std::wstring_view name) const noexcept {
 HRESULT ParseIgdDescription(const std::string& strXml, IgdDescription& description) {
   description = {};
   CDescriptionWalk walk(description);
-  return Walk(strXml, walk);
+  const HRESULT hr = Walk(strXml, walk);
+  description.m_strUdn = TrimBlanks(description.m_strUdn);
+  return hr;
 }
 
 HRESULT ParseSoapReply(const std::string& strXml, SoapReply& reply) {

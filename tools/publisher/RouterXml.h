@@ -13,6 +13,7 @@ struct IgdDescription {
   std::wstring m_strUrlBase;
   std::wstring m_strServiceType;  // empty: no WANCommonInterfaceConfig service
   std::wstring m_strControlUrl;
+  std::wstring m_strUdn;  // the root device's UDN, as written; empty when it has none
 };
 
 struct SoapReply {

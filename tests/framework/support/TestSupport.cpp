@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -388,6 +390,22 @@ constexpr int kHandleCounts = 3;
   return nOpen;
 }
 
+DWORD CountThreads(DWORD dwProcessId) noexcept {
+  const HANDLE hSnapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (hSnapshot == INVALID_HANDLE_VALUE) {
+    return 0;
+  }
+  const CUniqueHandle snapshot(hSnapshot);
+  DWORD nThreads = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL bMore = Thread32First(snapshot.Get(), &entry); bMore;
+       bMore = Thread32Next(snapshot.Get(), &entry)) {
+    nThreads += entry.th32OwnerProcessID == dwProcessId ? 1 : 0;
+  }
+  return nThreads;
+}
+
 struct WindowCount {
   DWORD m_dwProcessId;
   DWORD m_nWindows;
@@ -430,6 +448,7 @@ ProcessCounts TakeProcessCounts(HANDLE hProcess) noexcept {
       counts.m_nHandles = std::min(counts.m_nHandles, CountOpenHandles(hProcess));
     }
   }
+  counts.m_nThreads = CountThreads(GetProcessId(hProcess));
   counts.m_nGdiObjects = GetGuiResources(hProcess, GR_GDIOBJECTS);
   counts.m_nUserObjects = GetGuiResources(hProcess, GR_USEROBJECTS);
   if (counts.m_nUserObjects == 0) {

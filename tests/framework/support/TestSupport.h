@@ -27,7 +27,7 @@
 //   a slot of a COM object's method table, are rewritten), so that a test can
 //   see the exact arguments the Parts prescribe, or make the call fail.
 // - TakeProcessCounts: the process meter. Handles, GDI and USER objects,
-//   private memory and mapped views of this process or of another one (the
+//   private memory, mapped views and threads of this process or of another one (the
 //   real Nimbrel.exe, measured from outside), in ways that also work under
 //   Wine.
 // - BestMicrosecondsPerCall: the benchmarks' clock (make bench only).
@@ -184,6 +184,7 @@ struct ProcessCounts {
   DWORD m_nUserObjects = 0;  // windows, where the system does not count them
   SIZE_T m_cbPrivate = 0;    // committed private pages
   SIZE_T m_cbMapped = 0;     // committed views of sections: a view left mapped shows here
+  DWORD m_nThreads = 0;      // a thread's stack is private memory while it lives
 };
 
 // Another process's handle needs PROCESS_QUERY_INFORMATION, PROCESS_VM_OPERATION
