@@ -54,7 +54,10 @@ class SsdpDiscovery : public ::testing::Test {
   CFakeIgd m_fake;
 };
 
-TEST_F(SsdpDiscovery, SearchesForTheGatewayAtTheTargetGivenAndTakesTheFirstTrueAnswer) {
+// The answers all come from 127.0.0.1, so this PC's default gateway is played
+// by 127.0.0.1; which of several senders wins is the pure rule's, tested in
+// GatewayChoiceTests.
+TEST_F(SsdpDiscovery, TheDefaultGatewaysFirstTrueAnswerEndsTheSearchAtOnce) {
   Answer([this] {
     std::vector<std::string> answers = FalseAnswers();
     answers.push_back(OkAnswer(At("127.0.0.1", "/igddesc.xml")));
@@ -62,17 +65,51 @@ TEST_F(SsdpDiscovery, SearchesForTheGatewayAtTheTargetGivenAndTakesTheFirstTrueA
     return answers;
   });
   std::wstring strError;
-  const std::wstring strFound = DiscoverGatewayDescription(Target(), 2000, nullptr, strError);
+  const ULONGLONG nStart = GetTickCount64();
+  const std::wstring strFound =
+      DiscoverGatewayDescription(Target(), 20'000, nullptr, {kLoopback, 0x0A000001}, strError);
+  const ULONGLONG nElapsed = GetTickCount64() - nStart;
   EXPECT_EQ(Narrow(strFound), At("127.0.0.1", "/igddesc.xml"));
   EXPECT_EQ(strError, L"");
+  EXPECT_LT(nElapsed, 15'000u) << "the search went on after the default gateway answered";
 
   const std::vector<std::string> searches = m_fake.SsdpSearches();
   ASSERT_FALSE(searches.empty());
   for (const std::string& search : searches) {
     EXPECT_EQ(search,
               "M-SEARCH * HTTP/1.1\r\nHOST: 127.0.0.1:" + std::to_string(m_fake.SsdpPort()) +
-                  "\r\nMAN: \"ssdp:discover\"\r\nMX: 2\r\n"
+                  "\r\nMAN: \"ssdp:discover\"\r\nMX: 20\r\n"
                   "ST: urn:schemas-upnp-org:device:InternetGatewayDevice:1\r\n\r\n");
+  }
+}
+
+// A mesh node or repeater answering first must not end the search: the
+// router may still answer. When it does not, the first true answer serves.
+TEST_F(SsdpDiscovery, WithoutTheDefaultGatewayAnsweringTheFirstTrueAnswerServesAfterTheWait) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint32_t> gateways;
+  };
+  const Case kCases[] = {
+      {"another default gateway", {0xC0A8B201}},
+      {"no default gateway known", {}},
+      {"this sender only second among the gateways", {0xC0A8B201, kLoopback}},
+  };
+  Answer([this] {
+    std::vector<std::string> answers = FalseAnswers();
+    answers.push_back(OkAnswer(At("127.0.0.1", "/mesh.xml")));
+    answers.push_back(OkAnswer(At("127.0.0.1", "/later.xml")));
+    return answers;
+  });
+  for (const Case& c : kCases) {
+    std::wstring strError;
+    const ULONGLONG nStart = GetTickCount64();
+    const std::wstring strFound =
+        DiscoverGatewayDescription(Target(), 1500, nullptr, c.gateways, strError);
+    const ULONGLONG nElapsed = GetTickCount64() - nStart;
+    EXPECT_EQ(Narrow(strFound), At("127.0.0.1", "/mesh.xml")) << c.name;
+    EXPECT_EQ(strError, L"") << c.name;
+    EXPECT_GE(nElapsed, 1400u) << c.name << ": ended before the wait was over";
   }
 }
 
@@ -80,7 +117,7 @@ TEST_F(SsdpDiscovery, FalseAnswersFindNothingAndSayWhatToDoAfterTheWait) {
   Answer([this] { return FalseAnswers(); });
   std::wstring strError;
   const ULONGLONG nStart = GetTickCount64();
-  EXPECT_EQ(DiscoverGatewayDescription(Target(), 700, nullptr, strError), L"");
+  EXPECT_EQ(DiscoverGatewayDescription(Target(), 700, nullptr, {kLoopback}, strError), L"");
   const ULONGLONG nElapsed = GetTickCount64() - nStart;
   EXPECT_EQ(strError,
             L"no router answered the UPnP search within 1 s; turn on UPnP in the router, or give "
@@ -94,7 +131,7 @@ TEST_F(SsdpDiscovery, SilenceEndsAfterTheWait) {
   Answer([] { return std::vector<std::string>{}; });
   std::wstring strError;
   const ULONGLONG nStart = GetTickCount64();
-  EXPECT_EQ(DiscoverGatewayDescription(Target(), 700, nullptr, strError), L"");
+  EXPECT_EQ(DiscoverGatewayDescription(Target(), 700, nullptr, {kLoopback}, strError), L"");
   const ULONGLONG nElapsed = GetTickCount64() - nStart;
   EXPECT_NE(strError, L"");
   EXPECT_GE(nElapsed, 650u);
@@ -106,7 +143,7 @@ TEST_F(SsdpDiscovery, TheCancelEventEndsTheSearchAtOnce) {
   const HANDLE hCancel = CreateEventW(nullptr, TRUE, TRUE, nullptr);
   std::wstring strError;
   const ULONGLONG nStart = GetTickCount64();
-  EXPECT_EQ(DiscoverGatewayDescription(Target(), 30'000, hCancel, strError), L"");
+  EXPECT_EQ(DiscoverGatewayDescription(Target(), 30'000, hCancel, {kLoopback}, strError), L"");
   EXPECT_LT(GetTickCount64() - nStart, 5000u);
   EXPECT_EQ(strError, L"stopped while searching for the router");
   CloseHandle(hCancel);

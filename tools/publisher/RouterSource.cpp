@@ -1,5 +1,7 @@
 #include "RouterSource.h"
 
+#include <vector>
+
 #include "ConsoleLine.h"
 #include "SoapText.h"
 #include "UrlResolve.h"
@@ -73,8 +75,14 @@ CRouterSource::CRouterSource(std::wstring strRouter, DWORD dwDeadlineMs, HANDLE 
 std::wstring CRouterSource::Start() {
   m_strDescriptionUrl = m_strRouter;
   if (m_strRouter == L"auto") {
+    // A search sent to one machine rather than to the group asks that
+    // machine: it is the one meant.
+    const std::vector<std::uint32_t> gateways = IsMulticast(m_ssdp)
+                                                    ? DefaultGatewayAddresses()
+                                                    : std::vector<std::uint32_t>{m_ssdp.m_nIpv4};
     std::wstring strError;
-    m_strDescriptionUrl = DiscoverGatewayDescription(m_ssdp, kDiscoveryWaitMs, m_hCancel, strError);
+    m_strDescriptionUrl =
+        DiscoverGatewayDescription(m_ssdp, kDiscoveryWaitMs, m_hCancel, gateways, strError);
     if (m_strDescriptionUrl.empty()) return strError;
   }
 

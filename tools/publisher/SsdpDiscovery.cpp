@@ -4,6 +4,10 @@
 
 #include "SsdpDiscovery.h"
 
+#include <iphlpapi.h>
+#include <netioapi.h>
+
+#include "GatewayChoice.h"
 #include "SsdpText.h"
 
 namespace {
@@ -57,8 +61,9 @@ class CSocketEvent {
   WSAEVENT m_hEvent;
 };
 
-// A flood of answers must not keep the search from its deadline.
+// A flood of answers must not keep the search from its deadline, nor fill memory.
 constexpr int kAnswersPerWake = 64;
+constexpr std::size_t kMaxAnswers = 64;
 
 std::string HostPort(const SsdpTarget& target) {
   const std::uint32_t n = target.m_nIpv4;
@@ -67,8 +72,10 @@ std::string HostPort(const SsdpTarget& target) {
          std::to_string(target.m_nPort);
 }
 
-// The first answer waiting that a gateway gave for itself, if any.
-std::wstring TakeAnswers(SOCKET udp) {
+// Takes the answers waiting that a gateway gave for itself; true once the
+// preferred gateway is among them.
+bool TakeAnswers(SOCKET udp, const std::vector<std::uint32_t>& gateways,
+                 std::vector<GatewayAnswer>& answers) {
   char buffer[2048];
   for (int i = 0; i < kAnswersPerWake; ++i) {
     sockaddr_in from{};
@@ -86,18 +93,53 @@ std::wstring TakeAnswers(SOCKET udp) {
     if (from.sin_family != AF_INET) {
       continue;
     }
-    std::wstring location = SsdpGatewayLocation(
-        std::string_view(buffer, static_cast<std::size_t>(cb)), ntohl(from.sin_addr.s_addr));
-    if (!location.empty()) {
-      return location;
+    const std::uint32_t nSender = ntohl(from.sin_addr.s_addr);
+    std::wstring location =
+        SsdpGatewayLocation(std::string_view(buffer, static_cast<std::size_t>(cb)), nSender);
+    if (location.empty() || answers.size() >= kMaxAnswers) {
+      continue;
+    }
+    answers.push_back({nSender, std::move(location)});
+    if (IsPreferredGateway(nSender, gateways)) {
+      return true;
     }
   }
-  return {};
+  return false;
+}
+
+// The interface's metric, which the system adds to the route's own; 0 when
+// it cannot be read.
+std::uint32_t InterfaceMetric(const NET_LUID& luid) {
+  MIB_IPINTERFACE_ROW row{};
+  InitializeIpInterfaceEntry(&row);
+  row.Family = AF_INET;
+  row.InterfaceLuid = luid;
+  return GetIpInterfaceEntry(&row) == NO_ERROR ? row.Metric : 0;
 }
 
 }  // namespace
 
+std::vector<std::uint32_t> DefaultGatewayAddresses() {
+  MIB_IPFORWARD_TABLE2* pTable = nullptr;
+  if (GetIpForwardTable2(AF_INET, &pTable) != NO_ERROR || pTable == nullptr) {
+    return {};
+  }
+  std::vector<RouteRow> routes;
+  routes.reserve(pTable->NumEntries);
+  for (ULONG i = 0; i < pTable->NumEntries; ++i) {
+    const MIB_IPFORWARD_ROW2& row = pTable->Table[i];
+    if (row.NextHop.si_family != AF_INET) {
+      continue;
+    }
+    routes.push_back({row.DestinationPrefix.PrefixLength, ntohl(row.NextHop.Ipv4.sin_addr.s_addr),
+                      row.Metric + InterfaceMetric(row.InterfaceLuid)});
+  }
+  FreeMibTable(pTable);
+  return DefaultGatewaysOf(routes);
+}
+
 std::wstring DiscoverGatewayDescription(const SsdpTarget& target, DWORD dwWaitMs, HANDLE hCancel,
+                                        const std::vector<std::uint32_t>& gateways,
                                         std::wstring& strError) {
   strError = L"no router answered the UPnP search within " +
              std::to_wstring((dwWaitMs + 999) / 1000) +
@@ -132,6 +174,7 @@ std::wstring DiscoverGatewayDescription(const SsdpTarget& target, DWORD dwWaitMs
   const HANDLE waitFor[] = {readable.Get(), hCancel};
   const DWORD nWaitFor = hCancel != nullptr ? 2 : 1;
   const ULONGLONG nEnd = GetTickCount64() + dwWaitMs;
+  std::vector<GatewayAnswer> answers;
   for (ULONGLONG nNow = GetTickCount64(); nNow < nEnd; nNow = GetTickCount64()) {
     const DWORD dwWait =
         WaitForMultipleObjects(nWaitFor, waitFor, FALSE, static_cast<DWORD>(nEnd - nNow));
@@ -144,11 +187,14 @@ std::wstring DiscoverGatewayDescription(const SsdpTarget& target, DWORD dwWaitMs
     }
     WSANETWORKEVENTS events{};
     WSAEnumNetworkEvents(udp.Get(), readable.Get(), &events);
-    std::wstring location = TakeAnswers(udp.Get());
-    if (!location.empty()) {
-      strError.clear();
-      return location;
+    if (TakeAnswers(udp.Get(), gateways, answers)) {
+      break;
     }
   }
-  return {};
+  const std::optional<std::size_t> nChosen = ChooseGatewayAnswer(answers, gateways);
+  if (!nChosen) {
+    return {};
+  }
+  strError.clear();
+  return std::move(answers[*nChosen].m_strLocation);
 }
