@@ -1,5 +1,6 @@
 #include "RouterSource.h"
 
+#include <string_view>
 #include <vector>
 
 #include "ConsoleLine.h"
@@ -7,9 +8,6 @@
 #include "UrlResolve.h"
 
 namespace {
-
-// A router that cannot tell its link rates is asked again now and then.
-constexpr std::uint64_t kLinkRetryMs = 60'000;
 
 // UPnP: 401 Invalid Action, 602 Optional Action Not Implemented.
 bool IsUnknownActionCode(const std::wstring& strCode) {
@@ -63,6 +61,31 @@ bool IsRedirect(const HttpResult& answer) noexcept {
   return answer.m_dwStatus >= 300 && answer.m_dwStatus < 400;
 }
 
+// UDNs are uuids, whose hex digits either case may write. Two devices that
+// both give none cannot be told apart, and count as one.
+bool SameUdn(std::wstring_view a, std::wstring_view b) noexcept {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](wchar_t ch) {
+      return ch >= L'A' && ch <= L'Z' ? static_cast<wchar_t>(ch - L'A' + L'a') : ch;
+    };
+    if (lower(a[i]) != lower(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Bits per second as the answer gives them, in bytes per second; 0 (unknown)
+// when missing, not a number or 0.
+std::int64_t LinkBytesPerSec(const SoapReply& reply, std::wstring_view name) {
+  const std::wstring* pText = reply.Find(name);
+  const std::optional<std::int64_t> nBits = pText ? ParseUpnpUnsigned(*pText) : std::nullopt;
+  return nBits ? *nBits / 8 : 0;
+}
+
 }  // namespace
 
 CRouterSource::CRouterSource(std::wstring strRouter, DWORD dwDeadlineMs, HANDLE hCancel,
@@ -73,7 +96,10 @@ CRouterSource::CRouterSource(std::wstring strRouter, DWORD dwDeadlineMs, HANDLE 
       m_strRouter(std::move(strRouter)) {}
 
 std::wstring CRouterSource::Start() {
-  m_strDescriptionUrl = m_strRouter;
+  m_bStarted = false;
+  m_sent.Forget();
+  m_received.Forget();
+  std::wstring strUrl = m_strRouter;
   if (m_strRouter == L"auto") {
     // A search sent to one machine rather than to the group asks that
     // machine: it is the one meant.
@@ -81,59 +107,119 @@ std::wstring CRouterSource::Start() {
                                                     ? DefaultGatewayAddresses()
                                                     : std::vector<std::uint32_t>{m_ssdp.m_nIpv4};
     std::wstring strError;
-    m_strDescriptionUrl =
-        DiscoverGatewayDescription(m_ssdp, kDiscoveryWaitMs, m_hCancel, gateways, strError);
-    if (m_strDescriptionUrl.empty()) return strError;
+    strUrl = DiscoverGatewayDescription(m_ssdp, kDiscoveryWaitMs, m_hCancel, gateways, strError);
+    if (strUrl.empty()) {
+      return strError;
+    }
   }
+  Device device;
+  std::wstring strError = Describe(strUrl, device);
+  if (!strError.empty()) {
+    return strError;
+  }
+  Adopt(device);
+  m_bCheckDevice = false;
+  m_nFailedReadings = 0;
+  (void)ReadLinkProperties(std::nullopt);
+  m_bStarted = true;
+  return {};
+}
 
-  const HttpResult description = m_http.Get(m_strDescriptionUrl);
+std::wstring CRouterSource::Describe(const std::wstring& strUrl, Device& device) {
+  const HttpResult description = m_http.Get(strUrl);
   if (description.m_dwError != ERROR_SUCCESS) {
-    return L"cannot reach the router at " + m_strDescriptionUrl + L" (" +
+    return L"cannot reach the router at " + strUrl + L" (" +
            DescribeHttpError(description.m_dwError) +
            L"); check the address and that UPnP is turned on in the router";
   }
   if (IsRedirect(description)) {
-    return L"the router at " + m_strDescriptionUrl + L" answered " + RedirectText(description) +
+    return L"the router at " + strUrl + L" answered " + RedirectText(description) +
            L", to the description request; redirects are not followed: give the description's "
            L"own address with --router";
   }
   if (description.m_dwStatus != 200) {
-    return L"the router at " + m_strDescriptionUrl + L" answered HTTP " +
+    return L"the router at " + strUrl + L" answered HTTP " +
            std::to_wstring(description.m_dwStatus) +
            L" to the description request; check the --router URL";
   }
   IgdDescription igd;
   if (ParseIgdDescription(description.m_strBody, igd) < 0) {
-    return L"the router's description at " + m_strDescriptionUrl +
+    return L"the router's description at " + strUrl +
            L" is not valid XML; check that --router names the UPnP device description";
   }
   if (igd.m_strServiceType.empty()) {
-    return L"the router's description at " + m_strDescriptionUrl +
+    return L"the router's description at " + strUrl +
            L" has no WANCommonInterfaceConfig service; turn on UPnP status information in the "
-           L"router, "
-           L"or use --source adapter";
+           L"router, or use --source adapter";
   }
-  m_strServiceType = igd.m_strServiceType;
-  const ControlUrlResult control =
-      ResolveControlUrl(m_strDescriptionUrl, igd.m_strUrlBase, igd.m_strControlUrl);
+  const ControlUrlResult control = ResolveControlUrl(strUrl, igd.m_strUrlBase, igd.m_strControlUrl);
   if (control.m_verdict != ControlUrlVerdict::Ok) {
-    return RefusedControlUrl(m_strDescriptionUrl, igd.m_strControlUrl, control);
+    return RefusedControlUrl(strUrl, igd.m_strControlUrl, control);
   }
-  m_strControlUrl = control.m_strUrl;
-  (void)ReadLinkProperties(0);
+  device.m_strDescriptionUrl = strUrl;
+  device.m_strServiceType = igd.m_strServiceType;
+  device.m_strControlUrl = control.m_strUrl;
+  device.m_strUdn = igd.m_strUdn;
   return {};
+}
+
+void CRouterSource::Adopt(const Device& device) {
+  if (!SameUdn(device.m_strUdn, m_device.m_strUdn)) {
+    // Another box: its counters' width and its link are its own.
+    m_sent = CCounterRateTracker(CounterWidth::Bits32OrWider);
+    m_received = CCounterRateTracker(CounterWidth::Bits32OrWider);
+    m_nMaxDown = 0;
+    m_nMaxUp = 0;
+  }
+  m_sent.Forget();
+  m_received.Forget();
+  // New firmware or another box may offer other actions.
+  m_addon = Addon::Unknown;
+  m_device = device;
+}
+
+std::wstring CRouterSource::CheckDevice() {
+  m_bCheckDevice = false;
+  Device device;
+  std::wstring strError = Describe(m_device.m_strDescriptionUrl, device);
+  if (!strError.empty()) {
+    return strError;
+  }
+  if (SameUdn(device.m_strUdn, m_device.m_strUdn) &&
+      device.m_strServiceType == m_device.m_strServiceType &&
+      device.m_strControlUrl == m_device.m_strControlUrl) {
+    return {};
+  }
+  Adopt(device);
+  m_nLinkDueMs.reset();
+  return {};
+}
+
+void CRouterSource::Doubt() noexcept {
+  m_bCheckDevice = true;
+  m_nLinkDueMs.reset();
+}
+
+SourceReading CRouterSource::Fail(std::wstring strError) {
+  m_sent.Forget();
+  m_received.Forget();
+  if (++m_nFailedReadings >= kFailedReadingsBeforeStartOver) {
+    m_bStarted = false;
+  }
+  return FailedReading(std::move(strError));
 }
 
 CRouterSource::ActionResult CRouterSource::Call(const wchar_t* pszAction) {
   ActionResult result;
   const std::wstring strWhat = std::wstring(L"router: ") + pszAction;
-  const std::wstring strHeader = SoapActionHeader(m_strServiceType, pszAction);
-  const std::string strBody = BuildSoapRequest(m_strServiceType, pszAction);
+  const std::wstring strHeader = SoapActionHeader(m_device.m_strServiceType, pszAction);
+  const std::string strBody = BuildSoapRequest(m_device.m_strServiceType, pszAction);
   if (strHeader.empty() || strBody.empty()) {
-    result.m_strError = strWhat + L" cannot be asked of service " + Shown(m_strServiceType);
+    result.m_strError =
+        strWhat + L" cannot be asked of service " + Shown(m_device.m_strServiceType);
     return result;
   }
-  const HttpResult answer = m_http.PostSoap(m_strControlUrl, strHeader, strBody);
+  const HttpResult answer = m_http.PostSoap(m_device.m_strControlUrl, strHeader, strBody);
   if (answer.m_dwError != ERROR_SUCCESS) {
     result.m_bNoAnswer = true;
     result.m_strError = strWhat + L" " + DescribeHttpError(answer.m_dwError);
@@ -162,77 +248,119 @@ CRouterSource::ActionResult CRouterSource::Call(const wchar_t* pszAction) {
   return result;
 }
 
-std::wstring CRouterSource::ReadLinkProperties(std::uint64_t nNowMs) {
-  m_nLinkRetryMs = nNowMs + kLinkRetryMs;
+std::wstring CRouterSource::ReadLinkProperties(std::optional<std::uint64_t> nNowMs) {
   const ActionResult link = Call(L"GetCommonLinkProperties");
-  if (!link.m_bOk) {
-    return link.m_bNoAnswer ? link.m_strError : std::wstring();
+  if (link.m_bOk) {
+    // A line not synced yet says 0; it is asked again until it knows.
+    m_nMaxUp = LinkBytesPerSec(link.m_reply, L"NewLayer1UpstreamMaxBitRate");
+    m_nMaxDown = LinkBytesPerSec(link.m_reply, L"NewLayer1DownstreamMaxBitRate");
   }
-  const std::wstring* pUp = link.m_reply.Find(L"NewLayer1UpstreamMaxBitRate");
-  const std::wstring* pDown = link.m_reply.Find(L"NewLayer1DownstreamMaxBitRate");
-  const auto nUpBits = pUp ? ParseUpnpUnsigned(*pUp) : std::nullopt;
-  const auto nDownBits = pDown ? ParseUpnpUnsigned(*pDown) : std::nullopt;
-  if (!nUpBits || !nDownBits) return {};
-  m_nMaxUp = *nUpBits / 8;
-  m_nMaxDown = *nDownBits / 8;
-  m_bLinkKnown = true;
-  return {};
+  m_bLinkAskedAtStart = !nNowMs.has_value();
+  if (nNowMs) {
+    m_nLinkDueMs = *nNowMs + (IsLinkKnown() ? kLinkRefreshMs : kLinkRetryMs);
+  }
+  return link.m_bNoAnswer ? link.m_strError : std::wstring();
 }
 
 SourceReading CRouterSource::Read(std::uint64_t nNowMs) {
-  if (!m_bLinkKnown && nNowMs >= m_nLinkRetryMs) {
+  if (!m_bStarted) {
+    std::wstring strError = Start();
+    if (!strError.empty()) {
+      return Fail(std::move(strError));
+    }
+  }
+  if (m_bLinkAskedAtStart) {
+    m_bLinkAskedAtStart = false;
+    m_nLinkDueMs = nNowMs + (IsLinkKnown() ? kLinkRefreshMs : kLinkRetryMs);
+  }
+  if (m_bCheckDevice) {
+    std::wstring strError = CheckDevice();
+    if (!strError.empty()) {
+      return Fail(std::move(strError));
+    }
+  }
+  if (!m_nLinkDueMs || nNowMs >= *m_nLinkDueMs) {
     // A router that did not answer this exchange would most likely not answer the next.
     std::wstring strNoAnswer = ReadLinkProperties(nNowMs);
     if (!strNoAnswer.empty()) {
-      return FailedReading(std::move(strNoAnswer));
+      return Fail(std::move(strNoAnswer));
     }
   }
+  std::optional<SourceReading> addon = ReadAddon();
+  return addon ? std::move(*addon) : ReadTotals(nNowMs);
+}
 
-  if (m_addon != Addon::Absent) {
-    const ActionResult addon = Call(L"GetAddonInfos");
-    if (addon.m_bOk) {
-      const std::wstring* pSend = addon.m_reply.Find(L"NewByteSendRate");
-      const std::wstring* pReceive = addon.m_reply.Find(L"NewByteReceiveRate");
-      const auto nSend = pSend ? ParseUpnpUnsigned(*pSend) : std::nullopt;
-      const auto nReceive = pReceive ? ParseUpnpUnsigned(*pReceive) : std::nullopt;
-      if (nSend && nReceive) {
-        m_addon = Addon::Present;
-        TrafficSample sample;
-        sample.m_nRateDown = *nReceive;
-        sample.m_nRateUp = *nSend;
-        sample.m_nMaxDown = m_nMaxDown;
-        sample.m_nMaxUp = m_nMaxUp;
-        return SampleReading(sample);
-      }
-      if (m_addon == Addon::Present)
-        return FailedReading(L"router: GetAddonInfos answered without byte rates");
-      m_addon = Addon::Absent;
-    } else if (addon.m_bUnknownAction && m_addon == Addon::Unknown) {
-      m_addon = Addon::Absent;
-    } else {
-      return FailedReading(addon.m_strError);
-    }
+std::optional<SourceReading> CRouterSource::ReadAddon() {
+  if (m_addon == Addon::Absent) {
+    return std::nullopt;
   }
-  return ReadTotals(nNowMs);
+  const ActionResult addon = Call(L"GetAddonInfos");
+  if (!addon.m_bOk) {
+    if (addon.m_bUnknownAction && m_addon == Addon::Unknown) {
+      m_addon = Addon::Absent;
+      return std::nullopt;
+    }
+    return Fail(addon.m_strError);
+  }
+  const std::wstring* pSend = addon.m_reply.Find(L"NewByteSendRate");
+  const std::wstring* pReceive = addon.m_reply.Find(L"NewByteReceiveRate");
+  const auto nSend = pSend ? ParseUpnpUnsigned(*pSend) : std::nullopt;
+  const auto nReceive = pReceive ? ParseUpnpUnsigned(*pReceive) : std::nullopt;
+  if (!nSend || !nReceive) {
+    if (m_addon == Addon::Present) {
+      return Fail(L"router: GetAddonInfos answered without byte rates");
+    }
+    m_addon = Addon::Absent;
+    return std::nullopt;
+  }
+  m_addon = Addon::Present;
+  m_nFailedReadings = 0;
+  // The router's own rates, held to the same bound as ours: a rate its link
+  // cannot carry did not happen.
+  if (!IsPlausibleRate(*nReceive, static_cast<std::uint64_t>(m_nMaxDown)) ||
+      !IsPlausibleRate(*nSend, static_cast<std::uint64_t>(m_nMaxUp))) {
+    Doubt();
+    return SourceReading{};
+  }
+  TrafficSample sample;
+  sample.m_nRateDown = *nReceive;
+  sample.m_nRateUp = *nSend;
+  sample.m_nMaxDown = m_nMaxDown;
+  sample.m_nMaxUp = m_nMaxUp;
+  return SampleReading(sample);
 }
 
 SourceReading CRouterSource::ReadTotals(std::uint64_t nNowMs) {
   const ActionResult sent = Call(L"GetTotalBytesSent");
-  if (!sent.m_bOk) return FailedReading(sent.m_strError);
+  if (!sent.m_bOk) {
+    return Fail(sent.m_strError);
+  }
   const ActionResult received = Call(L"GetTotalBytesReceived");
-  if (!received.m_bOk) return FailedReading(received.m_strError);
+  if (!received.m_bOk) {
+    return Fail(received.m_strError);
+  }
   const std::wstring* pSent = sent.m_reply.Find(L"NewTotalBytesSent");
   const std::wstring* pReceived = received.m_reply.Find(L"NewTotalBytesReceived");
   const auto nSent = pSent ? ParseUpnpUnsigned(*pSent) : std::nullopt;
   const auto nReceived = pReceived ? ParseUpnpUnsigned(*pReceived) : std::nullopt;
-  if (!nSent || !nReceived)
-    return FailedReading(L"router: the byte totals are missing from its answer");
+  if (!nSent || !nReceived) {
+    return Fail(L"router: the byte totals are missing from its answer");
+  }
+  m_nFailedReadings = 0;
 
   const auto nUp =
       m_sent.Add(static_cast<std::uint64_t>(*nSent), nNowMs, static_cast<std::uint64_t>(m_nMaxUp));
   const auto nDown = m_received.Add(static_cast<std::uint64_t>(*nReceived), nNowMs,
                                     static_cast<std::uint64_t>(m_nMaxDown));
-  if (!nUp || !nDown) return {};
+  for (const CCounterRateTracker* pTracker : {&m_sent, &m_received}) {
+    if (pTracker->LastStep() == CounterStep::Reset ||
+        pTracker->LastStep() == CounterStep::Implausible) {
+      Doubt();
+    }
+  }
+  if (!nUp || !nDown) {
+    return {};
+  }
   TrafficSample sample;
   sample.m_nRateDown = *nDown;
   sample.m_nRateUp = *nUp;
