@@ -185,6 +185,36 @@ TEST_F(RouterRecovery, AfterOneFailedReadingTheNextRateComesFromTwoGoodOnes) {
   }
 }
 
+// A PC that slept between two readings: the counters' difference is an
+// average over the sleep, not what the line carries now.
+TEST_F(RouterRecovery, ReadingsTooFarApartGiveNoRate) {
+  struct Case {
+    std::uint64_t nGapMs;
+    K expected;
+  };
+  const Case kCases[] = {{kLongestReadingGapMs, K::Sample}, {kLongestReadingGapMs + 1, K::Skip}};
+  Serve();
+  for (const Case& c : kCases) {
+    Change([](FakeGateway& gateway) {
+      gateway = FakeGateway();
+      gateway.m_bAddon = false;
+      gateway.SetTotals({1'000'000}, {2'000'000});
+      gateway.m_nSentStep = 1000;
+      gateway.m_nReceivedStep = 2000;
+    });
+    CRouterSource source(DescriptionUrl(), 1000);
+    ASSERT_EQ(source.Start(), L"");
+    EXPECT_EQ(ReadNext(source).m_kind, K::Skip);
+    EXPECT_EQ(ReadNext(source).m_kind, K::Sample);
+    m_nNowMs += c.nGapMs;
+    const SourceReading reading = source.Read(m_nNowMs);
+    EXPECT_EQ(reading.m_kind, c.expected) << c.nGapMs << ": " << Narrow(reading.m_strError);
+    const SourceReading next = ReadNext(source);
+    ASSERT_EQ(next.m_kind, K::Sample) << c.nGapMs;
+    EXPECT_EQ(next.m_sample.m_nRateDown, 2000);
+  }
+}
+
 struct MoveCase {
   const char* name;
   const char* pszDescriptionPath;
@@ -355,7 +385,14 @@ TEST_F(RouterRecovery, TheLinkIsLearntLateAndAgain) {
     });
     CRouterSource source(DescriptionUrl(), 1000);
     ASSERT_EQ(source.Start(), L"");
+    // The full scale of a reading at nNowMs, with a reading each minute
+    // before it, as a publisher makes at its longest interval.
+    std::uint64_t nLastMs = 0;
     const auto fullScale = [&](std::uint64_t nNowMs) {
+      for (; nLastMs != 0 && nLastMs + 60'000 < nNowMs; nLastMs += 60'000) {
+        EXPECT_EQ(source.Read(nLastMs + 60'000).m_kind, K::Sample) << c.name;
+      }
+      nLastMs = nNowMs;
       const SourceReading reading = source.Read(nNowMs);
       EXPECT_EQ(reading.m_kind, K::Sample) << c.name << " at " << nNowMs;
       return std::make_pair(reading.m_sample.m_nMaxDown, reading.m_sample.m_nMaxUp);

@@ -263,6 +263,13 @@ std::wstring CRouterSource::ReadLinkProperties(std::optional<std::uint64_t> nNow
 }
 
 SourceReading CRouterSource::Read(std::uint64_t nNowMs) {
+  if (m_nLastReadMs &&
+      (nNowMs < *m_nLastReadMs || nNowMs - *m_nLastReadMs > kLongestReadingGapMs)) {
+    m_sent.Forget();
+    m_received.Forget();
+    Doubt();
+  }
+  m_nLastReadMs = nNowMs;
   if (!m_bStarted) {
     std::wstring strError = Start();
     if (!strError.empty()) {

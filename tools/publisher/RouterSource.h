@@ -32,6 +32,10 @@ inline constexpr unsigned kFailedReadingsBeforeStartOver = 2;
 // speed changes the full scale.
 inline constexpr std::uint64_t kLinkRetryMs = 60'000;
 inline constexpr std::uint64_t kLinkRefreshMs = 300'000;
+// Two readings further apart than this (longer than the longest interval and
+// a reading's exchanges can explain: the PC slept) give no rate; the rate
+// would be an average over the sleep, shown as if it were now.
+inline constexpr std::uint64_t kLongestReadingGapMs = 150'000;
 
 class CRouterSource final : public ITrafficSource {
  public:
@@ -104,6 +108,7 @@ class CRouterSource final : public ITrafficSource {
   // first reading.
   std::optional<std::uint64_t> m_nLinkDueMs;
   bool m_bLinkAskedAtStart = false;
+  std::optional<std::uint64_t> m_nLastReadMs;
   std::int64_t m_nMaxDown = 0;  // bytes per second; 0 unknown
   std::int64_t m_nMaxUp = 0;
   CCounterRateTracker m_sent{CounterWidth::Bits32OrWider};
