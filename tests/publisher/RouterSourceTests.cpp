@@ -420,6 +420,32 @@ TEST_F(RouterSource, ProgramRunOnceRefusesAMalformedRouterWithExitCodeThree) {
   EXPECT_FALSE(ReadSection(strName));
 }
 
+// An idle line is a rate of 0, which the band shows as a figure; only a
+// failure is "No Data".
+TEST_F(RouterSource, ProgramPublishesAnIdleLineAsZeroNotNoData) {
+  m_gateway.m_strSendRate = "0";
+  m_gateway.m_strReceiveRate = "0";
+  Serve();
+  const std::wstring strName = UniqueSectionName(L"ExeRouterIdle");
+  CChildProcess child;
+  ASSERT_TRUE(child.Start(L"--section-name \"" + strName + L"\" --source router --router " +
+                          DescriptionUrl() + L" --interval 100"));
+  std::optional<SharedTrafficRecord> record;
+  for (int i = 0; i < 200 && !(record && record->Sequence != 0); ++i) {
+    Sleep(50);
+    record = ReadSection(strName);
+  }
+  ASSERT_TRUE(record && record->Sequence != 0);
+  EXPECT_EQ(record->RateDown, 0);
+  EXPECT_EQ(record->RateUp, 0);
+  TrafficState state;
+  EXPECT_TRUE(PollLikeTheBand(strName, state));
+  EXPECT_EQ(state.m_nRateLower, 0);
+  EXPECT_EQ(state.m_nRateUpper, 0);
+  EXPECT_EQ(RunPublisher(L"--section-name \"" + strName + L"\" --stop", 10000).m_dwExitCode, 0u);
+  EXPECT_TRUE(child.Finish(10000).m_bExited);
+}
+
 TEST_F(RouterSource, ProgramShowsNoDataAndRetriesWhileTheRouterFails) {
   m_gateway.m_bAddon = false;
   m_gateway.m_overrides = {{"GetTotalBytesSent", {500, ""}}};
