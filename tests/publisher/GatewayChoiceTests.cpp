@@ -58,26 +58,41 @@ TEST(IsPreferredGateway, OnlyTheFirstDefaultGatewayEndsTheSearch) {
 struct RoutesCase {
   const char* name;
   std::vector<RouteRow> routes;
+  std::uint32_t best;  // the route lookup's next hop for the internet
   std::vector<std::uint32_t> expected;
 };
 
-TEST(DefaultGatewaysOf, TakesTheNextHopsOfDefaultRoutesBestFirst) {
+TEST(DefaultGatewaysOf, TakesTheRoutedGatewayFirstThenTheOtherDefaultRoutes) {
   const RoutesCase kCases[] = {
-      {"no routes", {}, {}},
+      {"no routes", {}, 0, {}},
       {"one default route among others",
        {{24, 0, 281}, {0, kRouter, 35}, {32, 0, 281}, {8, kOtherNet, 5}},
+       kRouter,
        {kRouter}},
-      {"on-link default route has no gateway", {{0, 0, 10}}, {}},
-      {"Wi-Fi and Ethernet: the lower metric first",
+      {"on-link default route has no gateway", {{0, 0, 10}}, 0, {}},
+      {"the routed one first, whatever the metrics say",
+       {{0, kOtherNet, 0}, {0, kRouter, 0}},
+       kRouter,
+       {kRouter, kOtherNet}},
+      {"no lookup: the lower metric first",
        {{0, kRouter, 55}, {0, kOtherNet, 25}},
+       0,
        {kOtherNet, kRouter}},
       {"equal metrics keep the table's order",
        {{0, kRouter, 25}, {0, kOtherNet, 25}},
+       0,
        {kRouter, kOtherNet}},
-      {"a gateway on two routes counts once", {{0, kRouter, 50}, {0, kRouter, 10}}, {kRouter}},
+      {"a gateway on two routes counts once",
+       {{0, kRouter, 50}, {0, kRouter, 10}},
+       kRouter,
+       {kRouter}},
+      {"a routed gateway the table does not show still comes first",
+       {{0, kOtherNet, 5}},
+       kRouter,
+       {kRouter, kOtherNet}},
   };
   for (const RoutesCase& c : kCases) {
-    EXPECT_EQ(DefaultGatewaysOf(c.routes), c.expected) << c.name;
+    EXPECT_EQ(DefaultGatewaysOf(c.routes, c.best), c.expected) << c.name;
   }
 }
 

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <iphlpapi.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -147,6 +149,34 @@ TEST_F(SsdpDiscovery, TheCancelEventEndsTheSearchAtOnce) {
   EXPECT_LT(GetTickCount64() - nStart, 5000u);
   EXPECT_EQ(strError, L"stopped while searching for the router");
   CloseHandle(hCancel);
+}
+
+// The routing table read as the system sees it: each default gateway is one
+// that an adapter names (another way of asking), in the order a.b.c.d reads.
+TEST(DefaultGatewayAddresses, AreTheGatewaysTheAdaptersName) {
+  std::vector<std::uint32_t> named;
+  ULONG cbAddresses = 64 * 1024;
+  std::vector<BYTE> buffer(cbAddresses);
+  auto* pAdapters = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
+  ASSERT_EQ(GetAdaptersAddresses(AF_INET,
+                                 GAA_FLAG_INCLUDE_GATEWAYS | GAA_FLAG_SKIP_ANYCAST |
+                                     GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+                                 nullptr, pAdapters, &cbAddresses),
+            static_cast<ULONG>(NO_ERROR));
+  for (const IP_ADAPTER_ADDRESSES* pAdapter = pAdapters; pAdapter; pAdapter = pAdapter->Next) {
+    for (const IP_ADAPTER_GATEWAY_ADDRESS_LH* pGateway = pAdapter->FirstGatewayAddress; pGateway;
+         pGateway = pGateway->Next) {
+      const auto* pAddress = reinterpret_cast<const sockaddr_in*>(pGateway->Address.lpSockaddr);
+      if (pAddress->sin_family == AF_INET) {
+        named.push_back(ntohl(pAddress->sin_addr.s_addr));
+      }
+    }
+  }
+  const std::vector<std::uint32_t> gateways = DefaultGatewayAddresses();
+  EXPECT_EQ(gateways.empty(), named.empty());
+  for (std::uint32_t nGateway : gateways) {
+    EXPECT_NE(std::find(named.begin(), named.end(), nGateway), named.end()) << std::hex << nGateway;
+  }
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-std::vector<std::uint32_t> DefaultGatewaysOf(const std::vector<RouteRow>& routes) {
+std::vector<std::uint32_t> DefaultGatewaysOf(const std::vector<RouteRow>& routes,
+                                             std::uint32_t nBestNextHop) {
   std::vector<RouteRow> defaults;
   for (const RouteRow& route : routes) {
     if (route.m_nPrefixLength == 0 && route.m_nNextHopIpv4 != 0) {
@@ -12,6 +13,9 @@ std::vector<std::uint32_t> DefaultGatewaysOf(const std::vector<RouteRow>& routes
   std::stable_sort(defaults.begin(), defaults.end(),
                    [](const RouteRow& a, const RouteRow& b) { return a.m_nMetric < b.m_nMetric; });
   std::vector<std::uint32_t> gateways;
+  if (nBestNextHop != 0) {
+    gateways.push_back(nBestNextHop);
+  }
   for (const RouteRow& route : defaults) {
     if (std::find(gateways.begin(), gateways.end(), route.m_nNextHopIpv4) == gateways.end()) {
       gateways.push_back(route.m_nNextHopIpv4);

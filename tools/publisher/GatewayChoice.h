@@ -20,12 +20,15 @@ struct GatewayAnswer {
 struct RouteRow {
   std::uint8_t m_nPrefixLength = 0;  // 0: a default route
   std::uint32_t m_nNextHopIpv4 = 0;  // 0: on-link, no gateway
-  std::uint32_t m_nMetric = 0;       // the route's and its interface's, summed
+  std::uint32_t m_nMetric = 0;       // the route's own
 };
 
-// This PC's default gateways, the one whose route the system prefers (lowest
-// metric; the table's order among equals) first, each once.
-[[nodiscard]] std::vector<std::uint32_t> DefaultGatewaysOf(const std::vector<RouteRow>& routes);
+// This PC's default gateways, each once: first the one the system routes
+// internet traffic through (nBestNextHop, the next hop its route lookup gave
+// for an address on the internet; 0 when unknown or on-link), then the other
+// default routes' by their metric (the table's order among equals).
+[[nodiscard]] std::vector<std::uint32_t> DefaultGatewaysOf(const std::vector<RouteRow>& routes,
+                                                           std::uint32_t nBestNextHop);
 
 // The answer to use: the one from the best-placed default gateway in
 // gateways (earliest among its own answers), else the first answer; nothing

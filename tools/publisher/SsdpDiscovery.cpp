@@ -107,14 +107,17 @@ bool TakeAnswers(SOCKET udp, const std::vector<std::uint32_t>& gateways,
   return false;
 }
 
-// The interface's metric, which the system adds to the route's own; 0 when
-// it cannot be read.
-std::uint32_t InterfaceMetric(const NET_LUID& luid) {
-  MIB_IPINTERFACE_ROW row{};
-  InitializeIpInterfaceEntry(&row);
-  row.Family = AF_INET;
-  row.InterfaceLuid = luid;
-  return GetIpInterfaceEntry(&row) == NO_ERROR ? row.Metric : 0;
+// The next hop the system's route lookup gives for an address on the
+// internet: the gateway this PC's traffic goes through, whatever the metrics
+// of its interfaces (which Wine's iphlpapi cannot tell). 203.0.113.1 is a
+// documentation address, on no one's network, so that a default route
+// serves it; nothing is sent to it. 0 when there is none.
+std::uint32_t BestNextHop() {
+  MIB_IPFORWARDROW route{};
+  if (GetBestRoute(htonl(0xCB007101), 0, &route) != NO_ERROR) {
+    return 0;
+  }
+  return ntohl(route.dwForwardNextHop);
 }
 
 }  // namespace
@@ -128,14 +131,16 @@ std::vector<std::uint32_t> DefaultGatewayAddresses() {
   routes.reserve(pTable->NumEntries);
   for (ULONG i = 0; i < pTable->NumEntries; ++i) {
     const MIB_IPFORWARD_ROW2& row = pTable->Table[i];
-    if (row.NextHop.si_family != AF_INET) {
+    // Only default routes through a gateway matter.
+    if (row.NextHop.si_family != AF_INET || row.DestinationPrefix.PrefixLength != 0 ||
+        row.NextHop.Ipv4.sin_addr.s_addr == 0) {
       continue;
     }
-    routes.push_back({row.DestinationPrefix.PrefixLength, ntohl(row.NextHop.Ipv4.sin_addr.s_addr),
-                      row.Metric + InterfaceMetric(row.InterfaceLuid)});
+    routes.push_back(
+        {row.DestinationPrefix.PrefixLength, ntohl(row.NextHop.Ipv4.sin_addr.s_addr), row.Metric});
   }
   FreeMibTable(pTable);
-  return DefaultGatewaysOf(routes);
+  return DefaultGatewaysOf(routes, BestNextHop());
 }
 
 std::wstring DiscoverGatewayDescription(const SsdpTarget& target, DWORD dwWaitMs, HANDLE hCancel,
