@@ -3,6 +3,7 @@
 #   make test     build the three builds and run every test
 #   make build    build the three builds (native, fuzz, windows)
 #   make bench    benchmarks: native, and the band's tick and frame under Wine
+#   make soak     the router-source publisher for SOAK_MINUTES (10) under Wine: memory, recovery, resets
 #   make fuzz     run every fuzz target for FUZZ_SECONDS (default 60) each
 #   make coverage both builds with coverage counters, the whole suite, a report
 #   make preview  render real frames into docs/*.png
@@ -14,6 +15,7 @@ WINDOWS := $(BUILD)/windows
 BENCH   := $(BUILD)/bench
 FUZZ    := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 60
+SOAK_MINUTES ?= 10
 COVERAGE := $(BUILD)/coverage
 PREFIX  := $(BUILD)/wineprefix
 JOBS    ?= $(shell nproc)
@@ -21,7 +23,7 @@ CLANG_FORMAT := clang-format-14
 SOURCES = $(shell find src tools tests -name '*.cpp' -o -name '*.h' | sort)
 
 .PHONY: setup build build-native build-windows build-fuzz configure-windows test test-native \
-        test-fuzz test-windows format format-check bench coverage fuzz preview run dist clean
+        test-fuzz test-windows format format-check bench soak coverage fuzz preview run dist clean
 
 setup:
 	@scripts/setup.sh
@@ -70,6 +72,10 @@ bench: build-windows
 	$(BENCH)/tests/feed/bench/feed_bench
 	scripts/with-wine.sh $(PREFIX) sh -c 'rc=0; for b in $(WINDOWS)/bench/*.exe; do \
 	  echo "== $$b"; scripts/wine-exec.sh "$$b" --gtest_brief=1 || rc=1; done; exit $$rc'
+
+soak: build-windows
+	scripts/with-wine.sh $(PREFIX) scripts/wine-exec.sh \
+	  $(WINDOWS)/tests/publisher/nimbrel-router-soak.exe $(SOAK_MINUTES)
 
 # The Windows test executables write their counters (.gcda) when they exit, to
 # the absolute path the compiler gave them, /work/... as seen from Linux. Under
