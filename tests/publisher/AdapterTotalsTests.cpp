@@ -300,4 +300,31 @@ TEST(AdapterRateTracker, CounterResetSkipsOneSample) {
   EXPECT_EQ(sample->m_nRateUp, 100);
 }
 
+// A PC that slept between two readings: the average over the sleep is no
+// rate that happened. A failed reading likewise leaves no baseline behind.
+TEST(AdapterRateTracker, ReadingsTooFarApartOrAroundAFailureGiveNoRate) {
+  struct Case {
+    std::uint64_t nGapMs;
+    bool bForgetBetween;
+    bool bRate;
+  };
+  static constexpr Case kCases[] = {
+      {kLongestReadingGapMs - 1, false, true},
+      {kLongestReadingGapMs, false, true},
+      {kLongestReadingGapMs + 1, false, false},
+      {1000, true, false},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.nGapMs);
+    CAdapterRateTracker tracker;
+    EXPECT_FALSE(tracker.Add(Totals({1}, 1000, 100), 10'000));
+    if (c.bForgetBetween) {
+      tracker.Forget();
+    }
+    EXPECT_EQ(tracker.Add(Totals({1}, 2000, 200), 10'000 + c.nGapMs).has_value(), c.bRate);
+    // Either way the reading after it gives a rate again.
+    EXPECT_TRUE(tracker.Add(Totals({1}, 3000, 300), 11'000 + c.nGapMs));
+  }
+}
+
 }  // namespace

@@ -76,12 +76,17 @@ SourceReading CAdapterSource::Read(std::uint64_t nNowMs) {
   std::optional<AdapterTotals> totals;
   if (m_strName.empty()) {
     const auto rows = ReadInterfaceTable();
-    if (!rows)
+    if (!rows) {
+      m_tracker.Forget();
       return FailedReading(L"cannot read this PC's network interfaces (GetIfTable2 failed)");
+    }
     totals = SumAdapters(*rows, L"");
   } else {
     totals = ReadNamed();
-    if (!totals) return FailedReading(NoSuchAdapter(m_strName));
+    if (!totals) {
+      m_tracker.Forget();
+      return FailedReading(NoSuchAdapter(m_strName));
+    }
   }
   const auto sample = m_tracker.Add(*totals, nNowMs);
   if (!sample) return {};

@@ -44,11 +44,14 @@ std::optional<AdapterTotals> SumAdapters(const std::vector<InterfaceCounters>& i
 
 std::optional<TrafficSample> CAdapterRateTracker::Add(const AdapterTotals& totals,
                                                       std::uint64_t nNowMs) noexcept {
-  if (totals.m_luids != m_luids) {
+  const bool bGap =
+      m_nLastMs && (nNowMs < *m_nLastMs || nNowMs - *m_nLastMs > kLongestReadingGapMs);
+  if (totals.m_luids != m_luids || bGap) {
     m_luids = totals.m_luids;
     m_down.Forget();
     m_up.Forget();
   }
+  m_nLastMs = nNowMs;
   const std::optional<std::int64_t> nDown = m_down.Add(totals.m_nInOctets, nNowMs);
   const std::optional<std::int64_t> nUp = m_up.Add(totals.m_nOutOctets, nNowMs);
   if (!nDown || !nUp) return std::nullopt;
@@ -62,6 +65,7 @@ std::optional<TrafficSample> CAdapterRateTracker::Add(const AdapterTotals& total
 
 void CAdapterRateTracker::Forget() noexcept {
   m_luids.clear();
+  m_nLastMs.reset();
   m_down.Forget();
   m_up.Forget();
 }

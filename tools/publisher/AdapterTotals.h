@@ -27,16 +27,19 @@ struct AdapterTotals {
 [[nodiscard]] std::optional<AdapterTotals> SumAdapters(
     const std::vector<InterfaceCounters>& interfaces, std::wstring_view strName);
 
-// Rates from successive totals. A change in which interfaces are summed, or a
-// counter that went back, skips one sample instead of producing a spike.
+// Rates from successive totals. A change in which interfaces are summed, a
+// counter that went back, or readings too far apart (kLongestReadingGapMs)
+// skip one sample instead of producing a spike or an average over a sleep.
 class CAdapterRateTracker {
  public:
   [[nodiscard]] std::optional<TrafficSample> Add(const AdapterTotals& totals,
                                                  std::uint64_t nNowMs) noexcept;
+  // After a failed reading: the next rate comes from two good ones.
   void Forget() noexcept;
 
  private:
   std::vector<std::uint64_t> m_luids;
+  std::optional<std::uint64_t> m_nLastMs;
   CCounterRateTracker m_down{CounterWidth::Bits64};
   CCounterRateTracker m_up{CounterWidth::Bits64};
 };

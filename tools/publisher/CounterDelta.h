@@ -38,6 +38,11 @@ inline constexpr std::uint64_t kCounterWrap32 = std::uint64_t{1} << 32;
 [[nodiscard]] std::optional<std::int64_t> RateFromDelta(std::uint64_t nDelta,
                                                         std::uint64_t nElapsedMs) noexcept;
 
+// Two readings further apart than this (longer than the longest interval and
+// a reading's exchanges can explain: the PC slept) give no rate; the rate
+// would be an average over the sleep, shown as if it were now.
+inline constexpr std::uint64_t kLongestReadingGapMs = 150'000;
+
 // What the last reading given to a tracker was.
 enum class CounterStep {
   Baseline,     // the first reading, or the first after Forget or a clock going back

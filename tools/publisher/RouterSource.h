@@ -32,10 +32,6 @@ inline constexpr unsigned kFailedReadingsBeforeStartOver = 2;
 // speed changes the full scale.
 inline constexpr std::uint64_t kLinkRetryMs = 60'000;
 inline constexpr std::uint64_t kLinkRefreshMs = 300'000;
-// Two readings further apart than this (longer than the longest interval and
-// a reading's exchanges can explain: the PC slept) give no rate; the rate
-// would be an average over the sleep, shown as if it were now.
-inline constexpr std::uint64_t kLongestReadingGapMs = 150'000;
 
 class CRouterSource final : public ITrafficSource {
  public:
