@@ -69,7 +69,7 @@ test-windows:
 bench: build-windows
 	cmake --preset bench -B $(BENCH) >/dev/null
 	cmake --build $(BENCH) -j $(JOBS)
-	$(BENCH)/tests/feed/bench/feed_bench
+	$(BENCH)/bench/feed_bench
 	scripts/with-wine.sh $(PREFIX) sh -c 'rc=0; for b in $(WINDOWS)/bench/*.exe; do \
 	  echo "== $$b"; scripts/wine-exec.sh "$$b" --gtest_brief=1 || rc=1; done; exit $$rc'
 

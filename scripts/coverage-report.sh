@@ -24,8 +24,3 @@ for part in src tools; do
   echo "== $part/"
   gcovr "${merged[@]}" --filter "$root/$part/" --print-summary --output /dev/null
 done
-# The off-screen composition pieces live in src/ for the tests, the preview and
-# the stand-in to share, but Nimbrel.exe is built without them.
-echo "== src/ as in Nimbrel.exe (without src/render/offscreen/)"
-gcovr "${merged[@]}" --filter "$root/src/" --exclude "$root/src/render/offscreen/" \
-      --print-summary --output /dev/null

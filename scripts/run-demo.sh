@@ -16,7 +16,7 @@ exec_=$(dirname "$0")/wine-exec.sh
 
 taskbar="$build/tools/nimbrel-devtaskbar.exe"
 watch="$build/tools/nimbrel-devwatch.exe"
-publisher="$build/tools/publisher/nimbrel-publisher.exe"
+publisher="$build/src/publisher/nimbrel-publisher.exe"
 band="$build/devrun/Nimbrel.exe"
 
 mkdir -p "$out"

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "framework/RegistryKey.h"
+#include "common/RegistryKey.h"
 
 namespace {
 constexpr DWORD kBuildTextBytes = 64;

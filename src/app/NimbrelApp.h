@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "band/TaskbarWindow.h"
-#include "framework/UniqueHandle.h"
+#include "common/UniqueHandle.h"
 #include "framework/WinApp.h"
 
 inline constexpr wchar_t kSingleInstanceMutexName[] = L"Nimbrel_SingleInstance_Mutex";

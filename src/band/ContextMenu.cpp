@@ -5,18 +5,18 @@
 #include "band/AutostartRules.h"
 #include "band/TaskbarWindow.h"
 #include "framework/Menu.h"
-#include "framework/RegistryKey.h"
+#include "common/RegistryKey.h"
+#include "common/RunKey.h"
 
 namespace {
 
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kRunValue[] = L"Nimbrel.exe";
 // Presence only: an entry that points elsewhere still counts, and so does one
 // of any length (the quoted path of a deep folder is longer than 520 bytes),
 // or Autostart could never switch it off.
 [[nodiscard]] bool IsAutostartEntryPresent() noexcept {
   CRegistryKey key;
-  return key.Open(HKEY_CURRENT_USER, kRunKey, KEY_READ) && key.HasValue(kRunValue);
+  return key.Open(HKEY_CURRENT_USER, kRunKeyPath, KEY_READ) && key.HasValue(kRunValue);
 }
 
 [[nodiscard]] std::wstring OwnExecutablePath() {
@@ -27,7 +27,7 @@ constexpr wchar_t kRunValue[] = L"Nimbrel.exe";
 
 void ToggleAutostart(bool bPresent) {
   CRegistryKey key;
-  if (!key.Open(HKEY_CURRENT_USER, kRunKey, KEY_WRITE)) {
+  if (!key.Open(HKEY_CURRENT_USER, kRunKeyPath, KEY_WRITE)) {
     return;
   }
   if (bPresent) {

@@ -4,7 +4,7 @@
 #include "band/PositionRules.h"
 #include "band/TaskbarWindow.h"
 #include "feed/StringFormat.h"
-#include "framework/RegistryKey.h"
+#include "common/RegistryKey.h"
 
 namespace {
 

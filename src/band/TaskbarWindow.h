@@ -15,7 +15,7 @@
 #include "band/TaskbarWatch.h"
 #include "band/TrafficSection.h"
 #include "feed/FormatRate.h"
-#include "feed/SharedTrafficRecord.h"
+#include "common/SharedTrafficRecord.h"
 #include "feed/TrafficState.h"
 #include "framework/Dialog.h"
 #include "render/CompositionRenderer.h"

@@ -5,10 +5,10 @@
 
 #include <windows.h>
 
-#include "feed/RecordSequence.h"
-#include "feed/SharedTrafficRecord.h"
+#include "common/RecordSequence.h"
+#include "common/SharedTrafficRecord.h"
 #include "feed/TrafficState.h"
-#include "framework/UniqueHandle.h"
+#include "common/UniqueHandle.h"
 
 // The whole record. A 64-byte view would leave DownOnLower (offset 64) outside
 // what was mapped.

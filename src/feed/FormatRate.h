@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "PlatformTypes.h"
+#include "feed/PlatformTypes.h"
 
 inline constexpr std::size_t kRateTextChars = 64;  // each line buffer, terminator included
 

@@ -15,7 +15,7 @@
 #include <cstdarg>
 #include <cstddef>
 
-#include "PlatformTypes.h"
+#include "feed/PlatformTypes.h"
 
 #ifdef _WIN32
 #ifndef STRSAFE_NO_DEPRECATE

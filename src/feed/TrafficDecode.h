@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "PlatformTypes.h"
-#include "SharedTrafficRecord.h"
-#include "TrafficState.h"
+#include "feed/PlatformTypes.h"
+#include "common/SharedTrafficRecord.h"
+#include "feed/TrafficState.h"
 
 // 0x00RRGGBB (bits 24..63 ignored) to COLORREF, which keeps red in the low byte.
 [[nodiscard]] constexpr COLORREF ColorFromRecord(std::uint64_t nColor) noexcept {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "PlatformTypes.h"
+#include "feed/PlatformTypes.h"
 
 inline constexpr COLORREF kDefaultLowerColor = 0xE69A4E;  // red 78, green 154, blue 230
 inline constexpr COLORREF kDefaultUpperColor = 0x44E47E;  // red 126, green 228, blue 68

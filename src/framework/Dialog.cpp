@@ -1,6 +1,6 @@
 #include "framework/Dialog.h"
 
-#include "framework/UniqueHandle.h"
+#include "common/UniqueHandle.h"
 #include "framework/WinApp.h"
 
 IMPLEMENT_DYNAMIC(CDialog, CWnd)

@@ -8,7 +8,7 @@
 
 #include "framework/MessageMap.h"
 #include "framework/RuntimeClass.h"
-#include "framework/UniqueHandle.h"
+#include "common/UniqueHandle.h"
 
 class CWnd {
  public:

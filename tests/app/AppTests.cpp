@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "RendererDoubles.h"
-#include "TestSupport.h"
+#include "support/RendererDoubles.h"
+#include "support/TestSupport.h"
 #include "app/BuildGate.h"
 #include "app/NimbrelApp.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "res/resource.h"
-#include "tests/e2e/ProgramPath.h"
+#include "support/ProgramPath.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "BandFixture.h"
-#include "ReferenceFrame.h"
+#include "support/BandFixture.h"
+#include "support/ReferenceFrame.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "BandFixture.h"
+#include "support/BandFixture.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "BandFixture.h"
-#include "PopupMenuDriver.h"
+#include "support/BandFixture.h"
+#include "support/PopupMenuDriver.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "BandFixture.h"
+#include "support/BandFixture.h"
 
 namespace {
 

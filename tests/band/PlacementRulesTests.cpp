@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "TestRecords.h"
+#include "support/TestRecords.h"
 #include "band/PlacementRules.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "BandFixture.h"
+#include "support/BandFixture.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "BandFixture.h"
+#include "support/BandFixture.h"
 
 namespace {
 

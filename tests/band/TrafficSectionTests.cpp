@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "TestRecords.h"
-#include "TestSupport.h"
+#include "support/TestRecords.h"
+#include "support/TestSupport.h"
 #include "band/TrafficSection.h"
 #include "feed/TrafficDecode.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "DevTaskbarCommand.h"
-#include "DevTaskbarLayout.h"
+#include "devshell/DevTaskbarCommand.h"
+#include "devshell/DevTaskbarLayout.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "FrameExchange.h"
+#include "devshell/FrameExchange.h"
 
 namespace {
 

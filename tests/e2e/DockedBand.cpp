@@ -1,8 +1,8 @@
-#include "DockedBand.h"
+#include "e2e/DockedBand.h"
 
-#include "DevTaskbarControl.h"
-#include "DevInput.h"
-#include "framework/RegistryKey.h"
+#include "devshell/DevTaskbarControl.h"
+#include "devshell/DevInput.h"
+#include "common/RegistryKey.h"
 
 namespace {
 

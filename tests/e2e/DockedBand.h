@@ -15,11 +15,11 @@
 #include <functional>
 #include <string>
 
-#include "DevBand.h"
-#include "DevTaskbarCommand.h"
-#include "ProgramRun.h"
-#include "ScreenCapture.h"
-#include "TestRecords.h"
+#include "devshell/DevBand.h"
+#include "devshell/DevTaskbarCommand.h"
+#include "support/ProgramRun.h"
+#include "devshell/ScreenCapture.h"
+#include "support/TestRecords.h"
 
 inline constexpr DWORD kE2eTimeoutMs = 10000;  // "works" against "hangs"
 

@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "DockedBand.h"
-#include "FrameSection.h"
-#include "TestSupport.h"
+#include "e2e/DockedBand.h"
+#include "devshell/FrameSection.h"
+#include "support/TestSupport.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "ProgramRun.h"
+#include "support/ProgramRun.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "TestRecords.h"
+#include "support/TestRecords.h"
 #include "feed/TrafficDecode.h"
 
 namespace {

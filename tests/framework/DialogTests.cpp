@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 #include "framework/Dialog.h"
 #include "res/resource.h"
 

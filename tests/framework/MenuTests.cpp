@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 #include "framework/Dialog.h"
 #include "framework/Menu.h"
 #include "res/resource.h"

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <memory>
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 #include "framework/Dialog.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"

@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "ConsoleLine.h"
-#include "FuzzCheck.h"
-#include "FuzzInput.h"
+#include "publisher/output/ConsoleLine.h"
+#include "support/FuzzCheck.h"
+#include "support/FuzzInput.h"
 
 namespace {
 

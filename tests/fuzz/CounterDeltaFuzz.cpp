@@ -10,10 +10,10 @@
 #include <limits>
 #include <optional>
 
-#include "CounterDelta.h"
-#include "FuzzCheck.h"
-#include "FuzzInput.h"
-#include "TrafficRecord.h"
+#include "publisher/sources/CounterDelta.h"
+#include "support/FuzzCheck.h"
+#include "support/FuzzInput.h"
+#include "publisher/record/TrafficRecord.h"
 
 namespace {
 

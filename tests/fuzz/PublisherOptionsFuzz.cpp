@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "CommandLine.h"
-#include "FuzzCheck.h"
-#include "FuzzInput.h"
-#include "PublisherOptions.h"
+#include "publisher/options/CommandLine.h"
+#include "support/FuzzCheck.h"
+#include "support/FuzzInput.h"
+#include "publisher/options/PublisherOptions.h"
 
 namespace {
 

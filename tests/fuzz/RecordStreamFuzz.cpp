@@ -16,8 +16,8 @@
 #include <cwchar>
 #include <string_view>
 
-#include "FuzzCheck.h"
-#include "FuzzInput.h"
+#include "support/FuzzCheck.h"
+#include "support/FuzzInput.h"
 #include "feed/FormatRate.h"
 #include "feed/TrafficDecode.h"
 #include "render/BandLayout.h"

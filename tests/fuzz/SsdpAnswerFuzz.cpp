@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "FuzzCheck.h"
-#include "FuzzInput.h"
-#include "FuzzText.h"
-#include "SsdpText.h"
+#include "support/FuzzCheck.h"
+#include "support/FuzzInput.h"
+#include "support/FuzzText.h"
+#include "publisher/upnp/SsdpText.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "RendererDoubles.h"
-#include "TestSupport.h"
+#include "support/RendererDoubles.h"
+#include "support/TestSupport.h"
 #include "feed/FormatRate.h"
 #include "render/BandFrame.h"
 #include "render/BandLayout.h"

@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "RendererDoubles.h"
+#include "support/RendererDoubles.h"
 #include "render/ComSlot.h"
 #include "render/CompositionRenderer.h"
 

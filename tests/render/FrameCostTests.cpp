@@ -8,9 +8,9 @@
 
 #include <cstdio>
 
-#include "ReferenceFrame.h"
-#include "RendererDoubles.h"
-#include "TestSupport.h"
+#include "support/ReferenceFrame.h"
+#include "support/RendererDoubles.h"
+#include "support/TestSupport.h"
 #include "feed/FormatRate.h"
 #include "render/BandFrame.h"
 

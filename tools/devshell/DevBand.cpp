@@ -1,9 +1,9 @@
-#include "DevBand.h"
+#include "devshell/DevBand.h"
 
-#include "DevInput.h"
-#include "FrameSection.h"
-#include "StandInControl.h"
-#include "framework/UniqueHandle.h"
+#include "devshell/DevInput.h"
+#include "devshell/FrameSection.h"
+#include "devshell/StandInControl.h"
+#include "common/UniqueHandle.h"
 
 namespace {
 constexpr DWORD kMenuTimeoutMs = 5000;

@@ -1,4 +1,4 @@
-#include "DevInput.h"
+#include "devshell/DevInput.h"
 
 namespace {
 constexpr wchar_t kMenuWindowClass[] = L"#32768";

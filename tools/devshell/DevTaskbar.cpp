@@ -1,10 +1,10 @@
-#include "DevTaskbar.h"
+#include "devshell/DevTaskbar.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "FrameSection.h"
+#include "devshell/FrameSection.h"
 
 namespace {
 

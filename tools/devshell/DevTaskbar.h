@@ -10,8 +10,8 @@
 
 #include <vector>
 
-#include "DevTaskbarCommand.h"
-#include "DevTaskbarLayout.h"
+#include "devshell/DevTaskbarCommand.h"
+#include "devshell/DevTaskbarLayout.h"
 
 class CDevTaskbar {
  public:

@@ -1,6 +1,6 @@
-#include "DevTaskbarCommand.h"
+#include "devshell/DevTaskbarCommand.h"
 
-#include "DevTaskbarLayout.h"
+#include "devshell/DevTaskbarLayout.h"
 
 namespace {
 

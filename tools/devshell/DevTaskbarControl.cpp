@@ -1,4 +1,4 @@
-#include "DevTaskbarControl.h"
+#include "devshell/DevTaskbarControl.h"
 
 namespace {
 constexpr DWORD kCommandTimeoutMs = 5000;

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "DevTaskbarCommand.h"
+#include "devshell/DevTaskbarCommand.h"
 
 // The development taskbar's window, or null (Wine's own taskbar is never it).
 [[nodiscard]] HWND FindDevTaskbar() noexcept;

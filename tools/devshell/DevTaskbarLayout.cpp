@@ -1,4 +1,4 @@
-#include "DevTaskbarLayout.h"
+#include "devshell/DevTaskbarLayout.h"
 
 #include <algorithm>
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "DevBand.h"
-#include "DevTaskbar.h"
-#include "DevTaskbarControl.h"
+#include "devshell/DevBand.h"
+#include "devshell/DevTaskbar.h"
+#include "devshell/DevTaskbarControl.h"
 
 namespace {
 

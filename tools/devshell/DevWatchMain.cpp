@@ -12,9 +12,9 @@
 #include <cwchar>
 #include <string>
 
-#include "DevBand.h"
-#include "DevTaskbarControl.h"
-#include "ScreenCapture.h"
+#include "devshell/DevBand.h"
+#include "devshell/DevTaskbarControl.h"
+#include "devshell/ScreenCapture.h"
 #include "band/TrafficSection.h"
 #include "feed/FormatRate.h"
 

@@ -1,4 +1,4 @@
-#include "FrameExchange.h"
+#include "devshell/FrameExchange.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "FrameSection.h"
+#include "devshell/FrameSection.h"
 
 #include <string>
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "FrameExchange.h"
+#include "devshell/FrameExchange.h"
 
 // The composition stand-in's side: one section for one window, from the
 // moment the window gets a composition target until the target goes.

@@ -1,4 +1,4 @@
-#include "ScreenCapture.h"
+#include "devshell/ScreenCapture.h"
 
 #include <wincodec.h>
 

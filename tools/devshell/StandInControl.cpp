@@ -1,4 +1,4 @@
-#include "StandInControl.h"
+#include "devshell/StandInControl.h"
 
 std::wstring StandInLoseDeviceEventName(std::uint32_t nProcessId) {
   return kStandInLoseDevicePrefix + std::to_wstring(nProcessId);

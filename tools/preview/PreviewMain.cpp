@@ -18,7 +18,7 @@
 #include "feed/FormatRate.h"
 #include "render/BandFrame.h"
 #include "render/ComSlot.h"
-#include "render/offscreen/OffscreenComposition.h"
+#include "offscreen/OffscreenComposition.h"
 
 namespace {
 

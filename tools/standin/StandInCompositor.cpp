@@ -1,9 +1,9 @@
-#include "StandInCompositor.h"
+#include "standin/StandInCompositor.h"
 
 #include <new>
 #include <vector>
 
-#include "StandInControl.h"
+#include "devshell/StandInControl.h"
 #include "render/ComSlot.h"
 
 CStandInCompositor::ReadBack::~ReadBack() { EmptySlot(m_pStaging); }

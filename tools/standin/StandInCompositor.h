@@ -14,9 +14,9 @@
 #include <mutex>
 #include <set>
 
-#include "FrameSection.h"
-#include "framework/UniqueHandle.h"
-#include "render/offscreen/OffscreenComposition.h"
+#include "devshell/FrameSection.h"
+#include "common/UniqueHandle.h"
+#include "offscreen/OffscreenComposition.h"
 
 class CStandInCompositor final : public COffscreenObserver {
  public:

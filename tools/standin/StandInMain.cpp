@@ -18,8 +18,8 @@
 
 #include <memory>
 
-#include "StandInCompositor.h"
-#include "SwapChainRoute.h"
+#include "standin/StandInCompositor.h"
+#include "standin/SwapChainRoute.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <dxgi1_2.h>
 
-#include "SwapChainRoute.h"
+#include "standin/SwapChainRoute.h"
 
 bool RouteCompositionSwapChains(void* pfnReplacement) noexcept {
   IDXGIFactory2* pFactory = nullptr;

@@ -1,0 +1,85 @@
+#include "support/ProgramRun.h"
+
+#include <cwchar>
+#include <string_view>
+
+namespace {
+
+// This process's environment with more Wine DLL overrides, as a block for
+// CreateProcessW: NAME=VALUE strings, each ended by a NUL, and one more NUL.
+std::wstring EnvironmentWithOverrides(const wchar_t* pszDllOverrides) {
+  constexpr std::wstring_view kName = L"WINEDLLOVERRIDES=";
+  std::wstring block;
+  std::wstring overrides = pszDllOverrides;
+  wchar_t* pEnvironment = GetEnvironmentStringsW();
+  for (const wchar_t* p = pEnvironment; p != nullptr && *p != L'\0'; p += wcslen(p) + 1) {
+    const std::wstring_view entry(p);
+    if (entry.size() >= kName.size() && _wcsnicmp(p, kName.data(), kName.size()) == 0) {
+      overrides = std::wstring(entry.substr(kName.size())) + L";" + overrides;
+      continue;
+    }
+    block.append(entry);
+    block.push_back(L'\0');
+  }
+  if (pEnvironment != nullptr) {
+    FreeEnvironmentStringsW(pEnvironment);
+  }
+  block.append(kName);
+  block.append(overrides);
+  block.push_back(L'\0');
+  block.push_back(L'\0');
+  return block;
+}
+
+}  // namespace
+
+CProgramRun::~CProgramRun() {
+  if (m_pi.hProcess == nullptr) {
+    return;
+  }
+  for (int i = 0; i < 5 && IsRunning(); ++i) {
+    const ProgramBox box = WaitForBox(200);
+    if (box.m_hWnd == nullptr) {
+      break;
+    }
+    Dismiss(box);
+  }
+  if (WaitForExit(5000) == STILL_ACTIVE) {
+    TerminateProcess(m_pi.hProcess, 255);
+    WaitForSingleObject(m_pi.hProcess, 5000);
+  }
+  CloseHandle(m_pi.hThread);
+  CloseHandle(m_pi.hProcess);
+}
+
+bool CProgramRun::Start(const std::wstring& path, const wchar_t* pszDllOverrides) {
+  std::wstring commandLine = L"\"" + path + L"\"";
+  std::wstring environment;
+  if (pszDllOverrides != nullptr) {
+    environment = EnvironmentWithOverrides(pszDllOverrides);
+  }
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  return CreateProcessW(
+             path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+             environment.empty() ? nullptr : environment.data(), nullptr, &si, &m_pi) != FALSE;
+}
+
+ProgramBox CProgramRun::WaitForBox(DWORD nTimeoutMs) const {
+  return WaitForProcessBox(m_pi.dwProcessId, m_pi.hProcess, nTimeoutMs);
+}
+
+void CProgramRun::Dismiss(const ProgramBox& box) noexcept { DismissBox(box); }
+
+DWORD CProgramRun::WaitForExit(DWORD nTimeoutMs) const noexcept {
+  if (WaitForSingleObject(m_pi.hProcess, nTimeoutMs) != WAIT_OBJECT_0) {
+    return STILL_ACTIVE;
+  }
+  DWORD nExitCode = STILL_ACTIVE;
+  GetExitCodeProcess(m_pi.hProcess, &nExitCode);
+  return nExitCode;
+}
+
+bool CProgramRun::IsRunning() const noexcept {
+  return m_pi.hProcess != nullptr && WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+}
