@@ -19,7 +19,7 @@ using CTrafficView = TUniqueView<SharedTrafficRecord>;
 // Runs one poll with the band's members, on the publisher's section or one of
 // another name (tests use a private one). Both are empty again on return.
 // Returns whether the band window must be invalidated. pfnCopied is called
-// after each copy of the record (see feed/RecordSequence.h).
+// after each copy of the record (see common/RecordSequence.h).
 [[nodiscard]] bool PollTrafficSection(CUniqueHandle& hMapping, CTrafficView& view,
                                       TrafficState& state,
                                       const wchar_t* pszSectionName = kTrafficSectionName,

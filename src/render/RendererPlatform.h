@@ -2,7 +2,7 @@
 // The three platform creations the surface does not call directly. Wine has
 // neither a composition swap chain nor a DirectComposition device, so tests
 // and the preview tool hand a renderer a table of their own (see
-// render/offscreen); the program always runs on SystemRendererPlatform(), the
+// tools/offscreen); the program always runs on SystemRendererPlatform(), the
 // real functions.
 
 #include <windows.h>

@@ -1,6 +1,6 @@
 #pragma once
 // The renderer's platform table for tests: the off-screen composition pieces
-// (render/offscreen) with every call counted and any step made to fail on
+// (tools/offscreen) with every call counted and any step made to fail on
 // request. Never linked into the program.
 //
 // The Direct3D device is real (created through D3D11CreateDevice unless a

@@ -143,7 +143,7 @@ class CTestPublisher {
   // the sequence protocol might; as far as the section holds them.
   void Publish(const SharedTrafficRecord& record) noexcept;
   // As the Nimbrel publisher writes: Sequence 0, the fields, Sequence last
-  // (feed/RecordSequence.h). Only for a section that holds the whole record.
+  // (common/RecordSequence.h). Only for a section that holds the whole record.
   void PublishGuarded(const SharedTrafficRecord& record) noexcept;
   void SetSequence(std::uint64_t nSequence) noexcept;
   void Close() noexcept;

@@ -29,7 +29,7 @@ class CTrafficSectionWriter {
   // process has (see ObjectSecurity.h).
   [[nodiscard]] SectionOpenResult Open(const std::wstring& strSectionName) noexcept;
   // Sequence 0, the eight value fields, then the new Sequence (see
-  // feed/RecordSequence.h): the band takes a record whole or not at all.
+  // common/RecordSequence.h): the band takes a record whole or not at all.
   void Publish(const SharedTrafficRecord& record) noexcept;
   void Close() noexcept;
 
