@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "publisher/output/ConsoleLine.h"
+#include "publisher/output/LineSanitizer.h"
 #include "support/FuzzCheck.h"
 #include "support/FuzzInput.h"
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "publisher/options/CommandLine.h"
+#include "publisher/options/CommandLineQuoting.h"
 #include "support/FuzzCheck.h"
 #include "support/FuzzInput.h"
 #include "publisher/options/PublisherOptions.h"

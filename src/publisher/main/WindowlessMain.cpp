@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "publisher/main/PublisherMain.h"
-#include "publisher/options/SplitCommandLine.h"
+#include "publisher/options/CommandLineSplitting.h"
 #include "publisher/output/WindowlessOutput.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

@@ -1,4 +1,4 @@
-#include "publisher/options/CommandLine.h"
+#include "publisher/options/CommandLineQuoting.h"
 
 std::wstring QuoteArgument(std::wstring_view arg) {
   if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring_view::npos) {

@@ -1,4 +1,4 @@
-#include "publisher/options/SplitCommandLine.h"
+#include "publisher/options/CommandLineSplitting.h"
 
 #include <windows.h>
 #include <shellapi.h>

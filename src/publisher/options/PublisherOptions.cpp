@@ -4,7 +4,7 @@
 #include <limits>
 #include <optional>
 
-#include "publisher/output/ConsoleLine.h"
+#include "publisher/output/LineSanitizer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "publisher/output/ConsoleText.h"
+#include "publisher/output/ConsoleWriter.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "publisher/output/ConsoleLine.h"
+#include "publisher/output/LineSanitizer.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "publisher/output/PublisherOutput.h"
 
-#include "publisher/output/ConsoleLine.h"
-#include "publisher/output/ConsoleText.h"
+#include "publisher/output/LineSanitizer.h"
+#include "publisher/output/ConsoleWriter.h"
 
 void COutputSink::Emit(OutputStream stream, std::wstring_view text) noexcept {
   // A final line break ends the last line; it does not start an empty one.

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "publisher/output/ConsoleText.h"
+#include "publisher/output/ConsoleWriter.h"
 
 namespace {
 

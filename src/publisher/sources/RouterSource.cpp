@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "publisher/output/ConsoleLine.h"
+#include "publisher/output/LineSanitizer.h"
 #include "publisher/upnp/SoapText.h"
 #include "publisher/upnp/UrlResolve.h"
 

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "publisher/options/CommandLine.h"
+#include "publisher/options/CommandLineQuoting.h"
 #include "publisher/main/PublisherExit.h"
-#include "publisher/options/SplitCommandLine.h"
+#include "publisher/options/CommandLineSplitting.h"
 #include "publisher/system/SystemMessage.h"
 #include "common/RegistryKey.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "publisher/options/CommandLine.h"
+#include "publisher/options/CommandLineQuoting.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "publisher/output/ConsoleLine.h"
+#include "publisher/output/LineSanitizer.h"
 
 namespace {
 

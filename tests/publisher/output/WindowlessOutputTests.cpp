@@ -10,7 +10,7 @@
 #include <regex>
 #include <string>
 
-#include "publisher/output/ConsoleLine.h"
+#include "publisher/output/LineSanitizer.h"
 #include "publisher/output/LogFile.h"
 #include "publisher/main/PublisherExit.h"
 #include "publisher/main/PublisherMain.h"

@@ -14,7 +14,7 @@
 #include "publisher/main/PublisherExit.h"
 #include "publisher/main/PublisherMain.h"
 #include "publisher/options/PublisherOptions.h"
-#include "publisher/options/SplitCommandLine.h"
+#include "publisher/options/CommandLineSplitting.h"
 #include "support/TestSupport.h"
 #include "support/ChildProcess.h"
 #include "support/RecordingSink.h"
