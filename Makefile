@@ -23,7 +23,7 @@ CLANG_FORMAT := clang-format-14
 SOURCES = $(shell find src tools tests -name '*.cpp' -o -name '*.h' | sort)
 
 .PHONY: setup build build-native build-windows build-fuzz configure-windows test test-native \
-        test-fuzz test-windows format format-check bench soak coverage fuzz preview run dist clean
+        test-fuzz test-windows format format-check check-rooms bench soak coverage fuzz preview run dist clean
 
 setup:
 	@scripts/setup.sh
@@ -48,13 +48,17 @@ dist: configure-windows
 	cmake --build $(WINDOWS) -j $(JOBS) --target dist
 
 test: build
-	$(MAKE) --no-print-directory format-check test-native test-fuzz test-windows
+	$(MAKE) --no-print-directory format-check check-rooms test-native test-fuzz test-windows
 
 format: setup
 	$(CLANG_FORMAT) -i $(SOURCES)
 
 format-check: setup
 	$(CLANG_FORMAT) --dry-run --Werror $(SOURCES)
+
+# Each room of src/ includes only the rooms docs/architecture.md allows it.
+check-rooms:
+	scripts/check-rooms.sh
 
 test-native:
 	cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
