@@ -93,7 +93,10 @@ class CReferenceTracker {
     // 2^64 - 1; no bound, and no wrap, while the link is unknown.
     std::optional<u128> nBound;
     if (nMaxBytesPerSec != 0) {
-      const u128 nProduct = nMaxBytesPerSec * 2 * nElapsedMs;
+      // Twice a link above 2^63 already exceeds 2^64 - 1 after one
+      // millisecond; below it the product fits in 128 bits.
+      const u128 nTwice = nMaxBytesPerSec * 2;
+      const u128 nProduct = nTwice > kMaxU64 ? kMaxU64 : nTwice * nElapsedMs;
       nBound = (nProduct < kMaxU64 ? nProduct : kMaxU64) / 1000;
     }
     const bool bWrap32 = m_width == CounterWidth::Bits32OrWider && !m_bWide && nBound;
