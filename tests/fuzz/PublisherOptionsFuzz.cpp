@@ -110,10 +110,13 @@ void CheckAccepted(const PublisherOptions& options) {
   }
   if (options.m_source == SourceKind::Router) {
     FUZZ_CHECK(options.m_strRouter == L"auto" || options.m_strRouter.starts_with(L"http://"));
+  } else if (options.m_source == SourceKind::Auto) {
+    FUZZ_CHECK(options.m_strRouter.empty() || options.m_strRouter == L"auto" ||
+               options.m_strRouter.starts_with(L"http://"));
   } else {
     FUZZ_CHECK(options.m_strRouter.empty());
   }
-  if (options.m_source != SourceKind::Adapter) {
+  if (options.m_source != SourceKind::Adapter && options.m_source != SourceKind::Auto) {
     FUZZ_CHECK(options.m_strAdapter.empty());
   }
 }

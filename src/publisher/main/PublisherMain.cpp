@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "publisher/sources/AdapterSource.h"
+#include "publisher/sources/AutoSource.h"
 #include "publisher/system/Autostart.h"
 #include "publisher/sources/DemoSource.h"
 #include "publisher/upnp/HttpClient.h"
@@ -47,10 +48,18 @@ std::wstring ModuleDirectory() {
 }
 
 // hStop ends a search or an exchange with the router under way.
-std::unique_ptr<ITrafficSource> MakeSource(const PublisherOptions& options, HANDLE hStop) {
+std::unique_ptr<ITrafficSource> MakeSource(const PublisherOptions& options, HANDLE hStop,
+                                           COutputSink& output) {
   switch (options.m_source) {
     case SourceKind::Demo:
       break;
+    case SourceKind::Auto: {
+      AutoSourceSettings settings;
+      if (!options.m_strRouter.empty()) settings.m_strRouter = options.m_strRouter;
+      settings.m_strAdapter = options.m_strAdapter;
+      settings.m_hCancel = hStop;
+      return std::make_unique<CAutoSource>(std::move(settings), output);
+    }
     case SourceKind::Adapter:
       return std::make_unique<CAdapterSource>(options.m_strAdapter);
     case SourceKind::Router:
@@ -108,7 +117,7 @@ int PublisherMain(const ParseResult& parsed, COutputSink& output) noexcept {
         L"--stop still does");
   }
 
-  std::unique_ptr<ITrafficSource> pSource = MakeSource(options, hStop);
+  std::unique_ptr<ITrafficSource> pSource = MakeSource(options, hStop, output);
   CTrafficSectionWriter writer;
   switch (writer.Open(options.m_strSectionName)) {
     case SectionOpenResult::Opened:

@@ -109,14 +109,17 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
     } else if (arg == L"--source") {
       const auto text = value();
       if (!text) return missing();
-      if (*text == L"demo") {
+      if (*text == L"auto") {
+        options.m_source = SourceKind::Auto;
+      } else if (*text == L"demo") {
         options.m_source = SourceKind::Demo;
       } else if (*text == L"adapter") {
         options.m_source = SourceKind::Adapter;
       } else if (*text == L"router") {
         options.m_source = SourceKind::Router;
       } else {
-        return Fail(options, L"unknown source " + Quoted(*text) + L"; use demo, adapter or router");
+        return Fail(options,
+                    L"unknown source " + Quoted(*text) + L"; use auto, router, adapter or demo");
       }
     } else if (arg == L"--seed") {
       const auto text = value();
@@ -203,11 +206,12 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
         options,
         L"--source router needs --router URL (the router's device description) or --router auto");
   }
-  if (options.m_source != SourceKind::Router && !options.m_strRouter.empty()) {
-    return Fail(options, L"--router only applies to --source router");
+  const bool bAuto = options.m_source == SourceKind::Auto;
+  if (options.m_source != SourceKind::Router && !bAuto && !options.m_strRouter.empty()) {
+    return Fail(options, L"--router only applies to --source router or auto");
   }
-  if (options.m_source != SourceKind::Adapter && !options.m_strAdapter.empty()) {
-    return Fail(options, L"--adapter only applies to --source adapter");
+  if (options.m_source != SourceKind::Adapter && !bAuto && !options.m_strAdapter.empty()) {
+    return Fail(options, L"--adapter only applies to --source adapter or auto");
   }
   if (options.m_source != SourceKind::Demo && bSeedGiven) {
     return Fail(options, L"--seed only applies to --source demo");
@@ -222,12 +226,14 @@ std::wstring_view PublisherUsage() noexcept {
          L"Publishes traffic figures for the Nimbrel taskbar band until stopped (Ctrl+C, "
          L"--stop).\n"
          L"\n"
-         L"  --source demo|adapter|router  where the figures come from (default: demo)\n"
+         L"  --source auto|router|adapter|demo  where the figures come from (default: auto,\n"
+         L"                        the router when one answers, else this PC's adapters, looking\n"
+         L"                        for the router again every 5 minutes; demo: made-up traffic)\n"
          L"  --seed N              demo: the made-up traffic's seed (default 1)\n"
-         L"  --adapter NAME        adapter: only this interface (its name or description);\n"
+         L"  --adapter NAME        adapter, auto: only this interface (its name or description);\n"
          L"                        default: this PC's own adapters that are up, without\n"
          L"                        loopback, tunnels, VPNs and virtual switches (vEthernet)\n"
-         L"  --router URL|auto     router: the UPnP device description URL, e.g.\n"
+         L"  --router URL|auto     router, auto: the UPnP device description URL, e.g.\n"
          L"                        http://192.168.178.1:49000/igddesc.xml, or auto to search the "
          L"network\n"
          L"  --bits                show bits per second (Mbit/s) instead of bytes (MB/s)\n"
@@ -241,6 +247,7 @@ std::wstring_view PublisherUsage() noexcept {
          L"  --verbose             print every record published\n"
          L"  --stop                end the publisher that is running (e.g. one started at log-on)\n"
          L"  --autostart on [options]  start nimbrel-publisherw with these options at log-on\n"
+         L"                        (none: the automatic source)\n"
          L"  --autostart off       no longer start at log-on\n"
          L"  --autostart           show what starts at log-on\n"
          L"  --version             the version\n"

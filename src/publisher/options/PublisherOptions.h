@@ -9,7 +9,8 @@
 
 #include "common/SharedTrafficRecord.h"
 
-enum class SourceKind { Demo, Adapter, Router };
+// Auto: the router when one answers, else this PC's adapters.
+enum class SourceKind { Auto, Demo, Adapter, Router };
 enum class AutostartAction { None, Show, On, Off };
 
 inline constexpr std::uint64_t kDefaultColorDown = 0x4E9AE6;  // red 78, green 154, blue 230
@@ -19,10 +20,10 @@ inline constexpr std::uint32_t kMinIntervalMs = 100;
 inline constexpr std::uint32_t kMaxIntervalMs = 60'000;
 
 struct PublisherOptions {
-  SourceKind m_source = SourceKind::Demo;
+  SourceKind m_source = SourceKind::Auto;
   std::uint64_t m_nSeed = 1;
   std::wstring m_strAdapter;  // empty: every adapter that is up
-  std::wstring m_strRouter;   // description URL, or "auto"
+  std::wstring m_strRouter;   // description URL, or "auto"; with Auto, empty means "auto"
   bool m_bByteUnits = true;
   bool m_bDownOnLower = true;
   std::uint64_t m_nColorDown = kDefaultColorDown;

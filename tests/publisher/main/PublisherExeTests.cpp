@@ -56,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(Variants, PublisherExe,
 TEST_P(PublisherExe, DemoIsReadByTheBandsPollAsAStreamOfNewRecords) {
   const std::wstring strName = UniqueSectionName(L"ExeDemo");
   CChildProcess child;
-  ASSERT_TRUE(child.Start(Args(SectionArg(strName) + L"--interval 100 --seed 7"), GetParam()));
+  ASSERT_TRUE(child.Start(Args(SectionArg(strName) + L"--source demo --interval 100 --seed 7"),
+                          GetParam()));
   ASSERT_TRUE(WaitForSection(strName, 10000));
 
   TrafficState state;
@@ -91,9 +92,9 @@ TEST_P(PublisherExe, DemoIsReadByTheBandsPollAsAStreamOfNewRecords) {
 
 TEST_P(PublisherExe, SameSeedPublishesTheSameFigures) {
   const std::wstring strName = UniqueSectionName(L"ExeSeed");
-  const ChildResult first = Run(SectionArg(strName) + L"--once --seed 42");
-  const ChildResult second = Run(SectionArg(strName) + L"--once --seed 42");
-  const ChildResult other = Run(SectionArg(strName) + L"--once --seed 43");
+  const ChildResult first = Run(SectionArg(strName) + L"--source demo --once --seed 42");
+  const ChildResult second = Run(SectionArg(strName) + L"--source demo --once --seed 42");
+  const ChildResult other = Run(SectionArg(strName) + L"--source demo --once --seed 43");
   ASSERT_TRUE(first.m_bExited);
   EXPECT_EQ(first.m_dwExitCode, 0u);
   const auto Figures = [](const std::string& line) { return line.substr(line.find(" down=")); };
@@ -109,7 +110,7 @@ TEST_P(PublisherExe, SameSeedPublishesTheSameFigures) {
 TEST_P(PublisherExe, OptionsShapeThePublishedRecord) {
   const std::wstring strName = UniqueSectionName(L"ExeOptions");
   const ChildResult result = Run(SectionArg(strName) +
-                                 L"--once --bits --down-on-upper --color-down 112233 "
+                                 L"--source demo --once --bits --down-on-upper --color-down 112233 "
                                  L"--color-up 445566 --max-down 0 --max-up 777");
   ASSERT_TRUE(result.m_bExited);
   EXPECT_EQ(result.m_dwExitCode, 0u);
@@ -122,7 +123,7 @@ TEST_P(PublisherExe, OptionsShapeThePublishedRecord) {
 TEST_P(PublisherExe, SecondPublisherRefusesWithAClearLine) {
   const std::wstring strName = UniqueSectionName(L"ExeSecond");
   CChildProcess first;
-  ASSERT_TRUE(first.Start(Args(SectionArg(strName) + L"--interval 100"), GetParam()));
+  ASSERT_TRUE(first.Start(Args(SectionArg(strName) + L"--source demo --interval 100"), GetParam()));
   ASSERT_TRUE(WaitForSection(strName, 10000));
 
   const ChildResult second = Run(SectionArg(strName));
@@ -147,7 +148,7 @@ TEST_P(PublisherExe, BadOptionGivesOneLineAndExitCodeTwo) {
       {L"--interval 5",
        "nimbrel-publisher: --interval needs milliseconds from 100 to 60000, not '5'\r\n"},
       {L"--source wifi",
-       "nimbrel-publisher: unknown source 'wifi'; use demo, adapter or router\r\n"},
+       "nimbrel-publisher: unknown source 'wifi'; use auto, router, adapter or demo\r\n"},
       {L"--colour-up 00FF00",
        "nimbrel-publisher: unknown option '--colour-up'; run with --help for the list\r\n"},
   };

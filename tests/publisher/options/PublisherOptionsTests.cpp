@@ -12,11 +12,13 @@ namespace {
 
 ParseResult Parse(std::vector<std::wstring_view> args) { return ParsePublisherOptions(args); }
 
-TEST(PublisherOptions, DefaultsPublishTheDemoInByteUnitsWithDownOnLower) {
+TEST(PublisherOptions, DefaultsChooseTheSourceAutomaticallyInByteUnitsWithDownOnLower) {
   const ParseResult result = Parse({});
   ASSERT_TRUE(result.m_bOk);
   const PublisherOptions& o = result.m_options;
-  EXPECT_EQ(o.m_source, SourceKind::Demo);
+  EXPECT_EQ(o.m_source, SourceKind::Auto);
+  EXPECT_EQ(o.m_strRouter, L"");
+  EXPECT_EQ(o.m_strAdapter, L"");
   EXPECT_TRUE(o.m_bByteUnits);
   EXPECT_TRUE(o.m_bDownOnLower);
   EXPECT_EQ(o.m_nColorDown, 0x4E9AE6u);
@@ -62,9 +64,41 @@ TEST(PublisherOptions, RouterAndSeedOptions) {
   const ParseResult autoRouter = Parse({L"--source", L"router", L"--router", L"auto"});
   ASSERT_TRUE(autoRouter.m_bOk);
   EXPECT_EQ(autoRouter.m_options.m_strRouter, L"auto");
-  const ParseResult seed = Parse({L"--seed", L"18446744073709551615"});
+  const ParseResult seed = Parse({L"--source", L"demo", L"--seed", L"18446744073709551615"});
   ASSERT_TRUE(seed.m_bOk);
   EXPECT_EQ(seed.m_options.m_nSeed, 18446744073709551615ull);
+}
+
+// Without --source, --router and --adapter say where the automatic choice
+// looks: the router at that address, only that adapter.
+TEST(PublisherOptions, TheAutomaticSourceTakesARouterAndAnAdapter) {
+  static constexpr struct {
+    std::wstring_view args[4];
+    std::size_t nArgs;
+    std::wstring_view router;
+    std::wstring_view adapter;
+  } kCases[] = {
+      {{L"--source", L"auto"}, 2, L"", L""},
+      {{L"--router", L"http://127.0.0.1:5000/igd.xml"}, 2, L"http://127.0.0.1:5000/igd.xml", L""},
+      {{L"--router", L"auto", L"--adapter", L"Wi-Fi"}, 4, L"auto", L"Wi-Fi"},
+      {{L"--source", L"auto", L"--adapter", L"Ethernet"}, 4, L"", L"Ethernet"},
+  };
+  for (const auto& c : kCases) {
+    const ParseResult result = Parse(std::vector<std::wstring_view>(c.args, c.args + c.nArgs));
+    ASSERT_TRUE(result.m_bOk) << std::string(result.m_strError.begin(), result.m_strError.end());
+    EXPECT_EQ(result.m_options.m_source, SourceKind::Auto);
+    EXPECT_EQ(result.m_options.m_strRouter, c.router);
+    EXPECT_EQ(result.m_options.m_strAdapter, c.adapter);
+  }
+}
+
+TEST(PublisherOptions, AutostartOnWithoutASourceRegistersTheAutomaticChoice) {
+  const ParseResult result = Parse({L"--autostart", L"on"});
+  ASSERT_TRUE(result.m_bOk);
+  EXPECT_TRUE(result.m_options.m_autostartArgs.empty());
+  // What the log-on entry starts with: nothing but the automatic choice.
+  const ParseResult started = Parse({});
+  EXPECT_EQ(started.m_options.m_source, SourceKind::Auto);
 }
 
 TEST(PublisherOptions, StopNeedsNothingElse) {
@@ -92,11 +126,14 @@ const std::wstring kLongArgument(5000, L'x');
 const BadCase kBadCases[] = {
     {{L"--frobnicate"}, L"unknown option '--frobnicate'"},
     {{L"--source"}, L"'--source' needs a value"},
-    {{L"--source", L"wifi"}, L"unknown source 'wifi'; use demo, adapter or router"},
+    {{L"--source", L"wifi"}, L"unknown source 'wifi'; use auto, router, adapter or demo"},
     {{L"--source", L"router"}, L"--router URL"},
-    {{L"--router", L"http://10.0.0.1/x.xml"}, L"--router only applies to --source router"},
+    {{L"--source", L"demo", L"--router", L"http://10.0.0.1/x.xml"},
+     L"--router only applies to --source router or auto"},
     {{L"--source", L"router", L"--router", L"10.0.0.1"}, L"http:// URL or 'auto'"},
-    {{L"--adapter", L"Ethernet"}, L"--adapter only applies to --source adapter"},
+    {{L"--source", L"router", L"--router", L"auto", L"--adapter", L"Ethernet"},
+     L"--adapter only applies to --source adapter or auto"},
+    {{L"--seed", L"3"}, L"--seed only applies to --source demo"},
     {{L"--source", L"adapter", L"--seed", L"3"}, L"--seed only applies to --source demo"},
     {{L"--seed", L"-1"}, L"--seed needs a whole number"},
     {{L"--seed", L"18446744073709551616"}, L"--seed needs a whole number"},
@@ -148,7 +185,7 @@ TEST(PublisherOptions, EveryOptionThatTakesAValueSaysSoWhenItIsTheLastArgument) 
     bool bEmptyIsMissing;  // an empty value counts as none
   } kCases[] = {
       {{}, L"--source", L"demo", false},
-      {{}, L"--seed", L"3", false},
+      {{L"--source", L"demo"}, L"--seed", L"3", false},
       {{L"--source", L"adapter"}, L"--adapter", L"Wi-Fi", true},
       {{L"--source", L"router"}, L"--router", L"auto", true},
       {{}, L"--color-down", L"112233", false},
@@ -208,9 +245,9 @@ TEST(PublisherOptions, ANumberOfUpTo20CharactersIsReadAndNoLonger) {
     std::vector<std::wstring_view> args;
     bool bOk;
   } kCases[] = {
-      {{L"--seed", L"0000000000000000001"}, true},     // 19
-      {{L"--seed", L"00000000000000000001"}, true},    // 20
-      {{L"--seed", L"000000000000000000001"}, false},  // 21
+      {{L"--source", L"demo", L"--seed", L"0000000000000000001"}, true},     // 19
+      {{L"--source", L"demo", L"--seed", L"00000000000000000001"}, true},    // 20
+      {{L"--source", L"demo", L"--seed", L"000000000000000000001"}, false},  // 21
       {{L"--max-down", L"9223372036854775807"}, true},
       {{L"--max-down", L"09223372036854775807"}, true},
       {{L"--max-down", L"009223372036854775807"}, false},
@@ -224,7 +261,7 @@ TEST(PublisherOptions, ANumberOfUpTo20CharactersIsReadAndNoLonger) {
   for (const auto& c : kCases) {
     const ParseResult result = Parse(c.args);
     EXPECT_EQ(result.m_bOk, c.bOk)
-        << Narrow(std::wstring(c.args[1])) << ": " << Narrow(result.m_strError);
+        << Narrow(std::wstring(c.args.back())) << ": " << Narrow(result.m_strError);
   }
   EXPECT_EQ(Parse({L"--seed", L"00000000000000000001"}).m_options.m_nSeed, 1u);
   EXPECT_EQ(Parse({L"--max-down", L"09223372036854775807"}).m_options.m_nMaxDown, INT64_MAX);

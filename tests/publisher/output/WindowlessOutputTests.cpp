@@ -230,7 +230,7 @@ TEST(WindowlessOutput, OnlyAProcessThatBecameThePublisherMovesAFullLogAside) {
   EXPECT_FALSE(folder.Exists(L"publisher.log.1"));
   EXPECT_NE(folder.Read(L"publisher.log").find("no publisher is running"), std::string::npos);
 
-  EXPECT_EQ(run({L"--once", L"--interval", L"100"}), kExitOk);
+  EXPECT_EQ(run({L"--source", L"demo", L"--once", L"--interval", L"100"}), kExitOk);
   EXPECT_NE(folder.Read(L"publisher.log.1").find("no publisher is running"), std::string::npos);
   EXPECT_NE(folder.Read(L"publisher.log").find("stopped (process"), std::string::npos);
 }

@@ -117,7 +117,7 @@ TEST_F(Autostart, StartingTheStoredLineRunsTheWindowlessPublisherWithThoseOption
   const CScratchFolder logs;
   const std::wstring strName = UniqueSectionName(L"AutostartRun");
   ASSERT_EQ(Run({L"--autostart", L"on", L"--section-name", strName, L"--log-folder", logs.Path(),
-                 L"--interval", L"100", L"--color-down", L"112233"}),
+                 L"--source", L"demo", L"--interval", L"100", L"--color-down", L"112233"}),
             kExitOk)
       << Printed();
   const std::optional<std::wstring> stored = Stored(kAutostartValueName);

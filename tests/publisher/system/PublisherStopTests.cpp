@@ -185,7 +185,8 @@ TEST(PublisherNamesTakenFirst, AreNotTrustedAndThePublisherSaysSoAndLeaves) {
                  : nullptr);
     const NamedObject mutex(
         c.bMutex ? CreateMutexW(nullptr, FALSE, PublisherMutexName(strName).c_str()) : nullptr);
-    const ChildResult result = RunPublisher(SectionArg(strName) + L"--interval 100", 10'000);
+    const ChildResult result =
+        RunPublisher(SectionArg(strName) + L"--source demo --interval 100", 10'000);
     std::string line = c.line;
     const std::string narrowName(strName.begin(), strName.end());
     if (const std::size_t nAt = line.find("{}"); nAt != std::string::npos) {
