@@ -2,6 +2,7 @@
 
 #include "publisher/sources/Backoff.h"
 #include "publisher/record/TrafficRecord.h"
+#include "publisher/system/TaskbarTheme.h"
 
 std::uint64_t MonotonicMs() noexcept {
   LARGE_INTEGER frequency{};
@@ -24,13 +25,45 @@ std::uint64_t WallClockTicks() noexcept {
 }  // namespace
 
 int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source,
-                     CTrafficSectionWriter& writer, HANDLE hStop, COutputSink& output) noexcept {
+                     CTrafficSectionWriter& writer, HANDLE hStop, COutputSink& output,
+                     HANDLE hThemeChanged) noexcept {
   std::uint64_t nSequence = 0;
   unsigned nFailures = 0;
   DWORD dwDelayMs = 0;
   std::wstring strLastError;
+  PublisherOptions shown = options;
+  const bool bFollowTheme = FollowsTaskbarTheme(options);
+  if (bFollowTheme) ApplyTaskbarTheme(shown, ReadTaskbarTheme());
+  bool bPublished = false;
+  TrafficSample lastSample;
+  const auto publish = [&](const TrafficSample& sample) {
+    nSequence = nSequence == 0 ? FirstSequence(WallClockTicks()) : NextSequence(nSequence);
+    const SharedTrafficRecord record = BuildTrafficRecord(sample, shown, nSequence);
+    writer.Publish(record);
+    if (options.m_bVerbose || options.m_bOnce) output.Line(FormatTrafficRecord(record));
+    bPublished = true;
+    lastSample = sample;
+  };
+  // Until the delay is over; false when told to stop.
+  const auto wait = [&](DWORD dwMs) {
+    const HANDLE handles[] = {hStop, hThemeChanged};
+    const DWORD nHandles = hThemeChanged != nullptr ? 2 : 1;
+    const ULONGLONG nEnd = GetTickCount64() + dwMs;
+    for (;;) {
+      const ULONGLONG nNow = GetTickCount64();
+      const DWORD dwLeft = nNow >= nEnd ? 0 : static_cast<DWORD>(nEnd - nNow);
+      const DWORD dwWait = WaitForMultipleObjects(nHandles, handles, FALSE, dwLeft);
+      if (dwWait == WAIT_TIMEOUT) return true;
+      if (dwWait != WAIT_OBJECT_0 + 1) return false;
+      ResetEvent(hThemeChanged);
+      if (!bFollowTheme) continue;
+      const PublisherOptions before = shown;
+      ApplyTaskbarTheme(shown, ReadTaskbarTheme());
+      if (bPublished && !(shown == before)) publish(lastSample);
+    }
+  };
   for (;;) {
-    if (WaitForSingleObject(hStop, dwDelayMs) != WAIT_TIMEOUT) return kExitOk;
+    if (!wait(dwDelayMs)) return kExitOk;
 
     const SourceReading reading = source.Read(MonotonicMs());
     // A reading cut short by the stop is no news: nothing is published or said of it.
@@ -40,10 +73,7 @@ int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source,
       continue;
     }
 
-    nSequence = nSequence == 0 ? FirstSequence(WallClockTicks()) : NextSequence(nSequence);
-    const SharedTrafficRecord record = BuildTrafficRecord(reading.m_sample, options, nSequence);
-    writer.Publish(record);
-    if (options.m_bVerbose || options.m_bOnce) output.Line(FormatTrafficRecord(record));
+    publish(reading.m_sample);
 
     if (reading.m_kind == SourceReading::Kind::Sample) {
       if (nFailures != 0 && !options.m_bOnce)

@@ -110,8 +110,9 @@ int PublisherMain(const ParseResult& parsed, COutputSink& output) noexcept {
   }
   output.StartedPublishing();
   const HANDLE hStop = claim.StopEvent();
+  const CUniqueHandle hThemeChanged(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   CStopSignals signals;
-  if (!signals.Install(hStop, !options.m_bOnce)) {
+  if (!signals.Install(hStop, !options.m_bOnce, hThemeChanged.Get())) {
     output.Error(
         L"nimbrel-publisher: Ctrl+C or the session ending may not stop this publisher; "
         L"--stop still does");
@@ -147,7 +148,7 @@ int PublisherMain(const ParseResult& parsed, COutputSink& output) noexcept {
   output.Note(L"nimbrel-publisher " + std::wstring(kNimbrelVersionText) + L" publishing (process " +
               std::to_wstring(GetCurrentProcessId()) + L")");
 
-  const int nExit = RunPublisherLoop(options, *pSource, writer, hStop, output);
+  const int nExit = RunPublisherLoop(options, *pSource, writer, hStop, output, hThemeChanged.Get());
   // The section goes first: whoever waits for the stop may rely on it being gone.
   writer.Close();
   signals.Finished();

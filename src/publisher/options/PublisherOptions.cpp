@@ -149,7 +149,9 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
         return Fail(options, std::wstring(arg) +
                                  std::wstring(L" needs six hex digits RRGGBB, not ") +
                                  Quoted(*text));
-      (arg == L"--color-down" ? options.m_nColorDown : options.m_nColorUp) = *nColor;
+      const bool bDown = arg == L"--color-down";
+      (bDown ? options.m_nColorDown : options.m_nColorUp) = *nColor;
+      (bDown ? options.m_bColorDownGiven : options.m_bColorUpGiven) = true;
     } else if (arg == L"--interval") {
       const auto text = value();
       if (!text) return missing();
@@ -220,6 +222,12 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
   return result;
 }
 
+void ApplyTaskbarTheme(PublisherOptions& options, const TaskbarTheme& theme) noexcept {
+  const LineColors colors = ThemeLineColors(theme);
+  if (!options.m_bColorDownGiven) options.m_nColorDown = colors.m_nDown;
+  if (!options.m_bColorUpGiven) options.m_nColorUp = colors.m_nUp;
+}
+
 std::wstring_view PublisherUsage() noexcept {
   return L"Usage: nimbrel-publisher [options]\n"
          L"       nimbrel-publisherw [options]   the same without a console window\n"
@@ -238,8 +246,9 @@ std::wstring_view PublisherUsage() noexcept {
          L"network\n"
          L"  --bits                show bits per second (Mbit/s) instead of bytes (MB/s)\n"
          L"  --down-on-upper       download on the upper line, upload on the lower\n"
-         L"  --color-down RRGGBB   download colour (default 4E9AE6)\n"
-         L"  --color-up RRGGBB     upload colour (default 7EE444)\n"
+         L"  --color-down RRGGBB   download colour (default: readable on the taskbar's colours,\n"
+         L"                        4E9AE6 on a dark taskbar, 005A9E on a light one)\n"
+         L"  --color-up RRGGBB     upload colour (default: 7EE444 dark, 0E6B0E light)\n"
          L"  --interval MS         milliseconds between updates, 100 to 60000 (default 1000)\n"
          L"  --max-down BYTES      full scale of the download bar in bytes per second\n"
          L"  --max-up BYTES        full scale of the upload bar in bytes per second\n"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/SharedTrafficRecord.h"
+#include "publisher/options/ThemeColors.h"
 
 // Auto: the router when one answers, else this PC's adapters.
 enum class SourceKind { Auto, Demo, Adapter, Router };
@@ -28,6 +29,9 @@ struct PublisherOptions {
   bool m_bDownOnLower = true;
   std::uint64_t m_nColorDown = kDefaultColorDown;
   std::uint64_t m_nColorUp = kDefaultColorUp;
+  // A colour not given follows the taskbar's look (ApplyTaskbarTheme).
+  bool m_bColorDownGiven = false;
+  bool m_bColorUpGiven = false;
   std::uint32_t m_nIntervalMs = kDefaultIntervalMs;
   std::int64_t m_nMaxDown = -1;  // -1: the source's own full scale
   std::int64_t m_nMaxUp = -1;
@@ -55,3 +59,10 @@ struct ParseResult {
 [[nodiscard]] ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args);
 
 [[nodiscard]] std::wstring_view PublisherUsage() noexcept;
+
+// Whether the taskbar's look decides a colour at all.
+[[nodiscard]] inline bool FollowsTaskbarTheme(const PublisherOptions& options) noexcept {
+  return !options.m_bColorDownGiven || !options.m_bColorUpGiven;
+}
+// The colours not given on the command line, for this look of the taskbar.
+void ApplyTaskbarTheme(PublisherOptions& options, const TaskbarTheme& theme) noexcept;

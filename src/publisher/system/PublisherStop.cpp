@@ -3,6 +3,7 @@
 #include "publisher/upnp/HttpClient.h"
 #include "publisher/main/PublisherExit.h"
 #include "publisher/system/PublisherNames.h"
+#include "publisher/system/TaskbarTheme.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ constexpr DWORD kFinishWaitMs = 4000;
 struct StopState {
   HANDLE m_hStop = nullptr;      // the claim's stop event
   HANDLE m_hFinished = nullptr;  // CStopSignals's own
+  HANDLE m_hThemeChanged = nullptr;
 };
 StopState g_stopState;
 
@@ -47,6 +49,13 @@ LRESULT CALLBACK SessionWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM l
         StopAndWait(true);
       }
       return 0;
+    case WM_SETTINGCHANGE:
+      // The one broadcast that tells of light, dark and the accent colour.
+      if (lParam != 0 && g_stopState.m_hThemeChanged != nullptr &&
+          lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), kThemeChangeSection) == 0) {
+        SetEvent(g_stopState.m_hThemeChanged);
+      }
+      return 0;
     case WM_CLOSE:
       DestroyWindow(hWnd);
       return 0;
@@ -70,13 +79,13 @@ bool NameInUse(const std::wstring& strMutex) noexcept {
 
 }  // namespace
 
-bool CStopSignals::Install(HANDLE hStop, bool bHearSessionEnd) noexcept {
+bool CStopSignals::Install(HANDLE hStop, bool bHearSessionEnd, HANDLE hThemeChanged) noexcept {
   Uninstall();
   m_hFinished.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!m_hFinished) {
     return false;
   }
-  g_stopState = {hStop, m_hFinished.Get()};
+  g_stopState = {hStop, m_hFinished.Get(), hThemeChanged};
   m_bConsoleHandler = SetConsoleCtrlHandler(OnConsoleControl, TRUE) != FALSE;
   if (!bHearSessionEnd) {
     return m_bConsoleHandler;

@@ -25,8 +25,10 @@ class CStopSignals {
 
   // From now on each of them sets hStop; the session's end only with
   // bHearSessionEnd (it takes a window, which a run of a moment can do
-  // without). False when they could not be set up.
-  [[nodiscard]] bool Install(HANDLE hStop, bool bHearSessionEnd) noexcept;
+  // without). That window also sets hThemeChanged (may be null) when the
+  // taskbar's colours change. False when they could not be set up.
+  [[nodiscard]] bool Install(HANDLE hStop, bool bHearSessionEnd,
+                             HANDLE hThemeChanged = nullptr) noexcept;
   // The section is gone: a handler that was told to wait for it may return.
   void Finished() noexcept;
   void Uninstall() noexcept;

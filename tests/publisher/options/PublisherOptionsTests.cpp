@@ -319,4 +319,31 @@ TEST(PublisherOptions, VersionAndTheTestsLogFolder) {
   EXPECT_EQ(bad.m_options.m_strLogFolder, L"C:\\t");
 }
 
+// A colour given on the command line is the user's; the other one follows
+// the taskbar's look.
+TEST(PublisherOptions, ColoursNotGivenFollowTheTaskbarAndGivenOnesStay) {
+  static constexpr TaskbarTheme kLight{true, false, 0};
+  static constexpr TaskbarTheme kAccent{false, true, 0x0000FF};
+  const struct {
+    std::vector<std::wstring_view> args;
+    TaskbarTheme theme;
+    bool bFollows;
+    LineColors expected;
+  } kCases[] = {
+      {{}, kLight, true, kColorsOnLight},
+      {{}, kAccent, true, ThemeLineColors(kAccent)},
+      {{L"--color-up", L"112233"}, kLight, true, {kColorsOnLight.m_nDown, 0x112233}},
+      {{L"--color-down", L"445566"}, kAccent, true, {0x445566, ThemeLineColors(kAccent).m_nUp}},
+      {{L"--color-down", L"445566", L"--color-up", L"112233"}, kLight, false, {0x445566, 0x112233}},
+  };
+  for (const auto& c : kCases) {
+    ParseResult result = Parse(c.args);
+    ASSERT_TRUE(result.m_bOk);
+    EXPECT_EQ(FollowsTaskbarTheme(result.m_options), c.bFollows);
+    ApplyTaskbarTheme(result.m_options, c.theme);
+    EXPECT_EQ(result.m_options.m_nColorDown, c.expected.m_nDown);
+    EXPECT_EQ(result.m_options.m_nColorUp, c.expected.m_nUp);
+  }
+}
+
 }  // namespace
