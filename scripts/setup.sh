@@ -8,6 +8,8 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools # the Windows x64 cross build
   googletest libbenchmark-dev                # test and benchmark frameworks
   wine wine64 xvfb xauth                     # running the Windows build
+  nsis                                       # the installer (make dist)
+  iproute2                                   # a loopback-only network for the installer tests
   fonts-liberation                           # stands in for "Segoe UI" under Wine
   clang-format-14                            # the code's one formatting (make format)
   clang-14 libclang-rt-14-dev llvm-14        # fuzzing: clang, libFuzzer, the symbolizer (make fuzz)

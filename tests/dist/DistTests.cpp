@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "NimbrelVersion.h"
+#include "support/ProgramPath.h"
 #include "support/ChildProcess.h"
 
 namespace {
@@ -158,6 +159,31 @@ TEST(Dist, EachPublisherAnswersHelpAndVersion) {
     EXPECT_EQ(versionResult.m_dwExitCode, 0u);
     EXPECT_EQ(versionResult.m_strOut, "nimbrel-publisher " NIMBREL_VERSION_TEXT "\r\n");
   }
+}
+
+// The installer beside the zip: 64-bit, run as the invoking user (it writes
+// only that user's folders and keys), with the one version.
+TEST(Dist, TheInstallerIsA64BitProgramThatAsksForNoRightsAndCarriesTheVersion) {
+  const std::wstring strSetup = WindowsPath(NIMBREL_SETUP_PATH);
+  HANDLE hFile = CreateFileW(strSetup.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(hFile, INVALID_HANDLE_VALUE) << "no installer: run through ctest (dist_package)";
+  std::vector<BYTE> head(4096);
+  DWORD cbRead = 0;
+  ReadFile(hFile, head.data(), static_cast<DWORD>(head.size()), &cbRead, nullptr);
+  CloseHandle(hFile);
+  const auto* pDos = reinterpret_cast<const IMAGE_DOS_HEADER*>(head.data());
+  ASSERT_EQ(pDos->e_magic, IMAGE_DOS_SIGNATURE);
+  ASSERT_LT(static_cast<std::size_t>(pDos->e_lfanew) + sizeof(IMAGE_NT_HEADERS64), cbRead);
+  const auto* pNt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(head.data() + pDos->e_lfanew);
+  EXPECT_EQ(pNt->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+
+  const std::string manifest = Manifest(strSetup);
+  EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
+  const std::vector<BYTE> info = FileVersionInfo(strSetup);
+  ASSERT_FALSE(info.empty());
+  EXPECT_EQ(VersionString(info, L"ProductVersion"), kNimbrelVersionText);
+  EXPECT_EQ(VersionString(info, L"ProductName"), L"Nimbrel");
 }
 
 TEST(Dist, TheGuideAndTheLicenseAreThereForNotepad) {

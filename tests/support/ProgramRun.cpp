@@ -52,8 +52,12 @@ CProgramRun::~CProgramRun() {
   CloseHandle(m_pi.hProcess);
 }
 
-bool CProgramRun::Start(const std::wstring& path, const wchar_t* pszDllOverrides) {
+bool CProgramRun::Start(const std::wstring& path, const wchar_t* pszDllOverrides,
+                        const std::wstring& strArguments) {
   std::wstring commandLine = L"\"" + path + L"\"";
+  if (!strArguments.empty()) {
+    commandLine += L" " + strArguments;
+  }
   std::wstring environment;
   if (pszDllOverrides != nullptr) {
     environment = EnvironmentWithOverrides(pszDllOverrides);

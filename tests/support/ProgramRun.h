@@ -20,8 +20,9 @@ class CProgramRun {
 
   // Starts the program; false when it could not be started. Wine's DLL
   // overrides for the new process get pszDllOverrides added (for the
-  // composition stand-in: L"dcomp=n,b").
-  bool Start(const std::wstring& path = ProgramPath(), const wchar_t* pszDllOverrides = nullptr);
+  // composition stand-in: L"dcomp=n,b"). strArguments follow the quoted path.
+  bool Start(const std::wstring& path = ProgramPath(), const wchar_t* pszDllOverrides = nullptr,
+             const std::wstring& strArguments = {});
   // The first visible message box of the process, within the timeout.
   [[nodiscard]] ProgramBox WaitForBox(DWORD nTimeoutMs) const;
   static void Dismiss(const ProgramBox& box) noexcept;
