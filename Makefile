@@ -8,7 +8,8 @@
 #   make coverage both builds with coverage counters, the whole suite, a report
 #   make preview  render real frames into docs/*.png
 #   make format   format the C++ sources (make test checks they are)
-#   make dist     the download: $(BUILD)/dist/Nimbrel-<version>-win-x64.zip and SHA256SUMS
+#   make dist     the download: $(BUILD)/dist/Nimbrel-<version>-win-x64.zip, the installer
+#                 Nimbrel-<version>-setup.exe and SHA256SUMS
 BUILD ?= build
 NATIVE  := $(BUILD)/native
 WINDOWS := $(BUILD)/windows
