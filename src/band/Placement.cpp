@@ -27,82 +27,82 @@ namespace {
   return rcLimit.left;
 }
 
+}  // namespace
+
 // Where the drag ended decides: far enough from the notification area the
 // band stays and is placed by hand; closer, it snaps back, saving the dropped
 // place first.
-void DropBand(CTaskbarWindow& band) noexcept {
+void CTaskbarWindow::DropBand() noexcept {
   RECT rcBand{};
-  ::GetWindowRect(band.m_hWnd, &rcBand);
-  if (IsManualDrop(LimitLeft(band.m_hTaskbarWnd), rcBand.right)) {
-    band.m_bManuallyPositioned = TRUE;
-    band.SavePosition();
+  ::GetWindowRect(m_hWnd, &rcBand);
+  if (IsManualDrop(LimitLeft(m_hTaskbarWnd), rcBand.right)) {
+    m_bManuallyPositioned = TRUE;
+    SavePosition();
     return;
   }
-  band.m_bManuallyPositioned = FALSE;
-  band.SavePosition();
-  band.UpdateLayout();
+  m_bManuallyPositioned = FALSE;
+  SavePosition();
+  UpdateLayout();
 }
 
 // The taskbar's rectangle and the default place in it, moving nothing. The
 // notification area's left edge (screen x), when there is one.
-std::optional<LONG> LayOutDefaultPlace(CTaskbarWindow& band) noexcept {
-  ::GetWindowRect(band.m_hTaskbarWnd, &band.m_rcTaskbar);
-  band.m_rcTaskbarLaidOut = band.m_rcTaskbar;
+std::optional<LONG> CTaskbarWindow::LayOutDefaultPlace() noexcept {
+  ::GetWindowRect(m_hTaskbarWnd, &m_rcTaskbar);
+  m_rcTaskbarLaidOut = m_rcTaskbar;
 
   std::optional<LONG> nFoundLeft;
-  LONG nNotifyLeft = band.m_rcTaskbar.right - kMissingNotifyOffset;
-  if (HWND hNotify = FindTrayNotify(band.m_hTaskbarWnd); hNotify != nullptr) {
+  LONG nNotifyLeft = m_rcTaskbar.right - kMissingNotifyOffset;
+  if (HWND hNotify = FindTrayNotify(m_hTaskbarWnd); hNotify != nullptr) {
     RECT rcNotify{};
     ::GetWindowRect(hNotify, &rcNotify);
     nNotifyLeft = rcNotify.left;
-    band.m_nTrayNotifyLeft = nNotifyLeft;
+    m_nTrayNotifyLeft = nNotifyLeft;
     nFoundLeft = nNotifyLeft;
   }
-  band.m_rcDefault = ComputeDefaultRect(band.m_rcTaskbar, nNotifyLeft);
+  m_rcDefault = ComputeDefaultRect(m_rcTaskbar, nNotifyLeft);
   return nFoundLeft;
 }
 
 // A taskbar on a side of the screen has no place 95 pixels along it, and the
 // frame needs that width for its text: the band stays hidden there, still
 // polling, and comes back with the first layout on a horizontal taskbar.
-[[nodiscard]] bool HideOnVerticalTaskbar(CTaskbarWindow& band) noexcept {
-  if (!IsVerticalTaskbar(band.m_rcTaskbar)) {
-    band.m_bHiddenOnVerticalTaskbar = FALSE;
+bool CTaskbarWindow::HideOnVerticalTaskbar() noexcept {
+  if (!IsVerticalTaskbar(m_rcTaskbar)) {
+    m_bHiddenOnVerticalTaskbar = FALSE;
     return false;
   }
-  if (!band.m_bHiddenOnVerticalTaskbar) {
-    band.m_bHiddenOnVerticalTaskbar = TRUE;
+  if (!m_bHiddenOnVerticalTaskbar) {
+    m_bHiddenOnVerticalTaskbar = TRUE;
     OutputDebugStringW(
         L"UpdateLayout: taskbar on a side of the screen, band hidden until it is "
         L"horizontal again\n");
   }
-  band.ShowWindow(SW_HIDE);
+  ShowWindow(SW_HIDE);
   return true;
 }
 
 // The band at x, y in the taskbar with the default place's size, shown, and
 // its surface at that size.
-void PlaceBand(CTaskbarWindow& band, LONG x, LONG y) noexcept {
-  const LONG nWidth = band.m_rcDefault.right - band.m_rcDefault.left;
-  const LONG nHeight = band.m_rcDefault.bottom - band.m_rcDefault.top;
-  ::MoveWindow(band.m_hWnd, x, y, nWidth, nHeight, TRUE);
-  band.ShowWindow(SW_SHOW);
-  if (band.m_bRendererReady) {
-    band.m_renderer.Resize(nWidth, nHeight);
+void CTaskbarWindow::PlaceBand(LONG x, LONG y) noexcept {
+  const LONG nWidth = m_rcDefault.right - m_rcDefault.left;
+  const LONG nHeight = m_rcDefault.bottom - m_rcDefault.top;
+  ::MoveWindow(m_hWnd, x, y, nWidth, nHeight, TRUE);
+  ShowWindow(SW_SHOW);
+  if (m_bRendererReady) {
+    m_renderer.Resize(nWidth, nHeight);
   }
 }
-
-}  // namespace
 
 void CTaskbarWindow::UpdateLayout() noexcept {
   if (m_hTaskbarWnd == nullptr) {
     return;
   }
-  (void)LayOutDefaultPlace(*this);
-  if (HideOnVerticalTaskbar(*this)) {
+  (void)LayOutDefaultPlace();
+  if (HideOnVerticalTaskbar()) {
     return;
   }
-  PlaceBand(*this, m_rcDefault.left, kBandMargin);
+  PlaceBand(m_rcDefault.left, kBandMargin);
 }
 
 // A band placed by hand keeps its x in the taskbar, and takes the height and
@@ -118,10 +118,10 @@ void CTaskbarWindow::FollowTaskbar() noexcept {
   }
   RECT rcBand{};
   ::GetWindowRect(m_hWnd, &rcBand);
-  const std::optional<LONG> nNotifyLeft = LayOutDefaultPlace(*this);
+  const std::optional<LONG> nNotifyLeft = LayOutDefaultPlace();
   // Read after the taskbar: as its child, the band moved along with it.
   const LONG nPosX = rcBand.left - m_rcTaskbar.left;
-  if (HideOnVerticalTaskbar(*this)) {
+  if (HideOnVerticalTaskbar()) {
     return;
   }
   std::optional<LONG> nNotifyRelative;
@@ -137,12 +137,11 @@ void CTaskbarWindow::FollowTaskbar() noexcept {
                     static_cast<int>(nPosX));
     OutputDebugStringW(szLine);
     m_bManuallyPositioned = FALSE;
-    PlaceBand(*this, m_rcDefault.left, kBandMargin);
+    PlaceBand(m_rcDefault.left, kBandMargin);
     return;
   }
-  PlaceBand(*this, nPosX,
-            ComputeCenteredTop(m_rcTaskbar.bottom - m_rcTaskbar.top,
-                               m_rcDefault.bottom - m_rcDefault.top));
+  PlaceBand(nPosX, ComputeCenteredTop(m_rcTaskbar.bottom - m_rcTaskbar.top,
+                                      m_rcDefault.bottom - m_rcDefault.top));
 }
 
 void CTaskbarWindow::RefreshTaskbarRect() noexcept {
@@ -214,7 +213,7 @@ void CTaskbarWindow::OnLButtonUp(UINT nFlags, POINT point) noexcept {
   if (m_bDragging) {
     m_bDragging = FALSE;
     ::ReleaseCapture();
-    DropBand(*this);
+    DropBand();
   }
   CDialogEx::OnLButtonUp(nFlags, point);
 }
@@ -227,7 +226,7 @@ void CTaskbarWindow::OnCaptureChanged(HWND hWndNew) noexcept {
   if (m_bDragging && hWndNew != m_hWnd) {
     m_bDragging = FALSE;
     if (::IsWindow(m_hTaskbarWnd)) {
-      DropBand(*this);
+      DropBand();
     }
   }
   CDialogEx::OnCaptureChanged(hWndNew);

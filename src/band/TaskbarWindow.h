@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 
 #include "band/TaskbarWatch.h"
 #include "band/TrafficSection.h"
@@ -76,6 +77,53 @@ class CTaskbarWindow : public CDialogEx {
   // a docked band is no top-level window and hears no broadcast.
   LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam) noexcept;
 
+ protected:
+  void PostNcDestroy() noexcept override;
+
+  void OnPaint() noexcept;
+  void OnClose() noexcept;
+  BOOL OnEraseBkgnd(HDC hDC) noexcept;
+  void OnTimer(UINT_PTR nIDEvent) noexcept;
+  void OnSettingChange(UINT uFlags, LPCWSTR lpszSection) noexcept;
+  void OnDisplayChange(UINT nBitsPerPixel, int cx, int cy) noexcept;
+  void OnLButtonDown(UINT nFlags, POINT point) noexcept;
+  void OnMouseMove(UINT nFlags, POINT point) noexcept;
+  void OnLButtonUp(UINT nFlags, POINT point) noexcept;
+  // Losing the mouse capture ends a drag as a drop would.
+  void OnCaptureChanged(HWND hWndNewCapture) noexcept;
+  void OnRButtonUp(UINT nFlags, POINT point) noexcept;
+  LRESULT OnNcHitTest(POINT point) noexcept;
+  // Keeps the band hidden on a vertical taskbar, whoever asks to show it.
+  LRESULT OnWindowPosChanging(WPARAM wParam, LPARAM lParam) noexcept;
+  void OnDestroy() noexcept;
+
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  // Shows the box, then closes the band so that the process ends non-zero.
+  BOOL FailInitialization(LPCWSTR lpszText) noexcept;
+  // The one teardown, run by every path that takes the window down: the
+  // destructor, OnClose, the rebuild and the window's own destruction. Ends a
+  // drag, stops the timer and lets go of the surface and the section.
+  void ReleaseBandResources() noexcept;
+  // What a new band object starts with, for the rebuild in a new taskbar.
+  void ResetToStartState() noexcept;
+
+  // Placement steps (Placement.cpp). A drop decides between placed by hand
+  // and back to the default place.
+  void DropBand() noexcept;
+  // The taskbar's rectangle and the default place in it, moving nothing; the
+  // notification area's left edge (screen x), when there is one.
+  std::optional<LONG> LayOutDefaultPlace() noexcept;
+  // On a taskbar at a side of the screen: hidden, and true.
+  [[nodiscard]] bool HideOnVerticalTaskbar() noexcept;
+  // At x, y in the taskbar with the default place's size, shown, the surface
+  // at that size.
+  void PlaceBand(LONG x, LONG y) noexcept;
+
+  // The tests' one way to the state below (tests/band/support/BandTestPeer.h).
+  friend class CBandTestPeer;
+
   HWND m_hTaskbarWnd = nullptr;
   RECT m_rcTaskbar{};
   CCompositionRenderer m_renderer;
@@ -108,36 +156,4 @@ class CTaskbarWindow : public CDialogEx {
   int m_nExitCode = 0;
   // Hears "TaskbarCreated" for the band, and lives across its rebuilds.
   CTaskbarWatch m_wndWatch{*this};
-
- protected:
-  void PostNcDestroy() noexcept override;
-
-  void OnPaint() noexcept;
-  void OnClose() noexcept;
-  BOOL OnEraseBkgnd(HDC hDC) noexcept;
-  void OnTimer(UINT_PTR nIDEvent) noexcept;
-  void OnSettingChange(UINT uFlags, LPCWSTR lpszSection) noexcept;
-  void OnDisplayChange(UINT nBitsPerPixel, int cx, int cy) noexcept;
-  void OnLButtonDown(UINT nFlags, POINT point) noexcept;
-  void OnMouseMove(UINT nFlags, POINT point) noexcept;
-  void OnLButtonUp(UINT nFlags, POINT point) noexcept;
-  // Losing the mouse capture ends a drag as a drop would.
-  void OnCaptureChanged(HWND hWndNewCapture) noexcept;
-  void OnRButtonUp(UINT nFlags, POINT point) noexcept;
-  LRESULT OnNcHitTest(POINT point) noexcept;
-  // Keeps the band hidden on a vertical taskbar, whoever asks to show it.
-  LRESULT OnWindowPosChanging(WPARAM wParam, LPARAM lParam) noexcept;
-  void OnDestroy() noexcept;
-
-  DECLARE_MESSAGE_MAP()
-
- private:
-  // Shows the box, then closes the band so that the process ends non-zero.
-  BOOL FailInitialization(LPCWSTR lpszText) noexcept;
-  // The one teardown, run by every path that takes the window down: the
-  // destructor, OnClose, the rebuild and the window's own destruction. Ends a
-  // drag, stops the timer and lets go of the surface and the section.
-  void ReleaseBandResources() noexcept;
-  // What a new band object starts with, for the rebuild in a new taskbar.
-  void ResetToStartState() noexcept;
 };

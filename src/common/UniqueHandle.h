@@ -66,8 +66,8 @@ struct WindowTraits : TNullHandle<HWND> {
   static void Close(Handle h) noexcept { ::DestroyWindow(h); }
 };
 template <class T>
-struct MappedViewTraits : TNullHandle<const T*> {
-  static void Close(const T* p) noexcept { ::UnmapViewOfFile(p); }
+struct MappedViewTraits : TNullHandle<T*> {
+  static void Close(T* p) noexcept { ::UnmapViewOfFile(p); }
 };
 
 using CUniqueHandle = TUniqueHandle<KernelHandleTraits>;
@@ -76,4 +76,7 @@ using CUniqueMenu = TUniqueHandle<MenuTraits>;
 using CUniqueWindow = TUniqueHandle<WindowTraits>;
 // A read-only view of a file mapping, seen as a T.
 template <class T>
-using TUniqueView = TUniqueHandle<MappedViewTraits<T>>;
+using TUniqueView = TUniqueHandle<MappedViewTraits<const T>>;
+// A view the owner writes through.
+template <class T>
+using TUniqueWritableView = TUniqueHandle<MappedViewTraits<T>>;

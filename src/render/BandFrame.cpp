@@ -25,8 +25,8 @@ void FillArrow(ID2D1DeviceContext* pContext, ID2D1Factory1* pFactory, const Arro
   }
   // Success of each creation is judged by the pointer it returns, not by its
   // HRESULT. Declared in this order, so the sink is released before its geometry.
-  CLocalRef<ID2D1PathGeometry> geometry;
-  CLocalRef<ID2D1GeometrySink> sink;
+  TComPtr<ID2D1PathGeometry> geometry;
+  TComPtr<ID2D1GeometrySink> sink;
   (void)pFactory->CreatePathGeometry(geometry.Put());
   if (!geometry) {
     return;
@@ -48,11 +48,11 @@ void FillArrow(ID2D1DeviceContext* pContext, ID2D1Factory1* pFactory, const Arro
 
 void DrawBandFrame(CCompositionRenderer& renderer, HWND hWnd, const TrafficState& state,
                    wchar_t* pszUpperText, wchar_t* pszLowerText) noexcept {
-  if (renderer.m_pD2DContext == nullptr || renderer.m_pDWriteFactory == nullptr ||
-      !renderer.m_bInitialized) {
+  if (renderer.D2DContext() == nullptr || renderer.DWriteFactory() == nullptr ||
+      !renderer.IsInitialized()) {
     return;
   }
-  ID2D1DeviceContext* const pContext = renderer.m_pD2DContext;
+  ID2D1DeviceContext* const pContext = renderer.D2DContext();
   pContext->BeginDraw();
 
   RECT rcClient{};
@@ -60,11 +60,11 @@ void DrawBandFrame(CCompositionRenderer& renderer, HWND hWnd, const TrafficState
   pContext->Clear(ToD2D(kClearColor));
 
   // Declared in the reverse of the order they are released in at the end.
-  CLocalRef<IDWriteTextFormat> format;
-  CLocalRef<ID2D1SolidColorBrush> upperBrush;
-  CLocalRef<ID2D1SolidColorBrush> lowerBrush;
-  CLocalRef<ID2D1SolidColorBrush> trackBrush;
-  (void)renderer.m_pDWriteFactory->CreateTextFormat(
+  TComPtr<IDWriteTextFormat> format;
+  TComPtr<ID2D1SolidColorBrush> upperBrush;
+  TComPtr<ID2D1SolidColorBrush> lowerBrush;
+  TComPtr<ID2D1SolidColorBrush> trackBrush;
+  (void)renderer.DWriteFactory()->CreateTextFormat(
       kBandFontFamily, nullptr, DWRITE_FONT_WEIGHT_MEDIUM, DWRITE_FONT_STYLE_NORMAL,
       DWRITE_FONT_STRETCH_NORMAL, kTextEmSize, kBandFontLocale, format.Put());
   if (!format) {
@@ -106,7 +106,7 @@ void DrawBandFrame(CCompositionRenderer& renderer, HWND hWnd, const TrafficState
         pContext->FillRectangle(ToD2D(*item.m_pRect), pBrush);
         break;
       case FrameItemKind::Arrow:
-        FillArrow(pContext, renderer.m_pD2DFactory, *item.m_pArrow, pBrush);
+        FillArrow(pContext, renderer.D2DFactory(), *item.m_pArrow, pBrush);
         break;
     }
   }

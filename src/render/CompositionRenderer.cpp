@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <iterator>
 
-#include "render/ComSlot.h"
 #include "render/SurfaceRecovery.h"
 
 namespace {
@@ -19,18 +18,18 @@ int AtLeastOne(int n) noexcept { return std::max(n, 1); }
 
 CCompositionRenderer::~CCompositionRenderer() {
   ReleaseResources();
-  EmptySlot(m_pDCompVisual);
-  EmptySlot(m_pDCompTarget);
-  EmptySlot(m_pDCompDevice);
-  EmptySlot(m_pDWriteFactory);
-  EmptySlot(m_pTargetBitmap);
-  EmptySlot(m_pD2DContext);
-  EmptySlot(m_pD2DDevice);
-  EmptySlot(m_pD2DFactory);
-  EmptySlot(m_pSwapChain);
-  EmptySlot(m_pDxgiDevice);
-  EmptySlot(m_pD3DContext);
-  EmptySlot(m_pD3DDevice);
+  m_pDCompVisual.Reset();
+  m_pDCompTarget.Reset();
+  m_pDCompDevice.Reset();
+  m_pDWriteFactory.Reset();
+  m_pTargetBitmap.Reset();
+  m_pD2DContext.Reset();
+  m_pD2DDevice.Reset();
+  m_pD2DFactory.Reset();
+  m_pSwapChain.Reset();
+  m_pDxgiDevice.Reset();
+  m_pD3DContext.Reset();
+  m_pD3DDevice.Reset();
 }
 
 const RendererPlatform& CCompositionRenderer::Platform() const noexcept {
@@ -38,14 +37,14 @@ const RendererPlatform& CCompositionRenderer::Platform() const noexcept {
 }
 
 HRESULT CCompositionRenderer::CreateD3DDevice(D3D_DRIVER_TYPE driverType) noexcept {
-  EmptySlot(m_pD3DContext);
-  EmptySlot(m_pD3DDevice);
+  m_pD3DContext.Reset();
+  m_pD3DDevice.Reset();
   const RendererPlatform& platform = Platform();
   D3D_FEATURE_LEVEL featureLevel{};
   return platform.m_pfnD3D11CreateDevice(
       platform.m_pContext, nullptr, driverType, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT,
       kFeatureLevels, static_cast<UINT>(std::size(kFeatureLevels)), D3D11_SDK_VERSION,
-      &m_pD3DDevice, &featureLevel, &m_pD3DContext);
+      m_pD3DDevice.Put(), &featureLevel, m_pD3DContext.Put());
 }
 
 BOOL CCompositionRenderer::Initialize(HWND hWnd) noexcept {
@@ -59,41 +58,42 @@ BOOL CCompositionRenderer::Initialize(HWND hWnd) noexcept {
   m_nHeight = AtLeastOne(rcClient.bottom - rcClient.top);
 
   if (FAILED(CreateD3DDevice(D3D_DRIVER_TYPE_HARDWARE))) {
-    EmptySlot(m_pD3DContext);
-    EmptySlot(m_pD3DDevice);
+    m_pD3DContext.Reset();
+    m_pD3DDevice.Reset();
     if (FAILED(CreateD3DDevice(D3D_DRIVER_TYPE_WARP))) {
       return FALSE;
     }
   }
 
-  EmptySlot(m_pDxgiDevice);
-  if (FAILED(m_pD3DDevice->QueryInterface(IID_PPV_ARGS(&m_pDxgiDevice)))) {
+  m_pDxgiDevice.Reset();
+  if (FAILED(m_pD3DDevice->QueryInterface(__uuidof(IDXGIDevice), m_pDxgiDevice.PutVoid()))) {
     return FALSE;
   }
 
   // A failed earlier attempt may have left a factory here; it is let go like
   // every other slot rather than overwritten.
-  EmptySlot(m_pD2DFactory);
+  m_pD2DFactory.Reset();
   D2D1_FACTORY_OPTIONS factoryOptions{};
   factoryOptions.debugLevel = D2D1_DEBUG_LEVEL_NONE;
   if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory1),
-                               &factoryOptions, reinterpret_cast<void**>(&m_pD2DFactory)))) {
+                               &factoryOptions, m_pD2DFactory.PutVoid()))) {
     return FALSE;
   }
 
-  EmptySlot(m_pD2DDevice);
-  if (FAILED(m_pD2DFactory->CreateDevice(m_pDxgiDevice, &m_pD2DDevice))) {
+  m_pD2DDevice.Reset();
+  if (FAILED(m_pD2DFactory->CreateDevice(m_pDxgiDevice.Get(), m_pD2DDevice.Put()))) {
     return FALSE;
   }
 
-  EmptySlot(m_pD2DContext);
-  if (FAILED(m_pD2DDevice->CreateDeviceContext(D2D1_DEVICE_CONTEXT_OPTIONS_NONE, &m_pD2DContext))) {
+  m_pD2DContext.Reset();
+  if (FAILED(m_pD2DDevice->CreateDeviceContext(D2D1_DEVICE_CONTEXT_OPTIONS_NONE,
+                                               m_pD2DContext.Put()))) {
     return FALSE;
   }
 
-  EmptySlot(m_pDWriteFactory);
+  m_pDWriteFactory.Reset();
   if (FAILED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
-                                 reinterpret_cast<IUnknown**>(&m_pDWriteFactory)))) {
+                                 reinterpret_cast<IUnknown**>(m_pDWriteFactory.Put())))) {
     return FALSE;
   }
 
@@ -106,8 +106,8 @@ BOOL CCompositionRenderer::Initialize(HWND hWnd) noexcept {
 }
 
 BOOL CCompositionRenderer::CreateSwapChain() noexcept {
-  CLocalRef<IDXGIAdapter> adapter;
-  CLocalRef<IDXGIFactory2> factory;
+  TComPtr<IDXGIAdapter> adapter;
+  TComPtr<IDXGIFactory2> factory;
   if (FAILED(m_pDxgiDevice->GetAdapter(adapter.Put()))) {
     return FALSE;
   }
@@ -129,36 +129,37 @@ BOOL CCompositionRenderer::CreateSwapChain() noexcept {
   desc.AlphaMode = DXGI_ALPHA_MODE_PREMULTIPLIED;
   desc.Flags = 0;
 
-  EmptySlot(m_pSwapChain);
+  m_pSwapChain.Reset();
   const RendererPlatform& platform = Platform();
-  return FAILED(platform.m_pfnCreateSwapChainForComposition(
-             platform.m_pContext, factory.Get(), m_pD3DDevice, &desc, nullptr, &m_pSwapChain))
+  return FAILED(platform.m_pfnCreateSwapChainForComposition(platform.m_pContext, factory.Get(),
+                                                            m_pD3DDevice.Get(), &desc, nullptr,
+                                                            m_pSwapChain.Put()))
              ? FALSE
              : TRUE;
 }
 
 BOOL CCompositionRenderer::BuildCompositionTree() noexcept {
-  EmptySlot(m_pDCompDevice);
+  m_pDCompDevice.Reset();
   const RendererPlatform& platform = Platform();
-  if (FAILED(platform.m_pfnDCompositionCreateDevice(platform.m_pContext, m_pDxgiDevice,
+  if (FAILED(platform.m_pfnDCompositionCreateDevice(platform.m_pContext, m_pDxgiDevice.Get(),
                                                     __uuidof(IDCompositionDevice),
-                                                    reinterpret_cast<void**>(&m_pDCompDevice)))) {
+                                                    m_pDCompDevice.PutVoid()))) {
     return FALSE;
   }
 
-  EmptySlot(m_pDCompTarget);
-  if (FAILED(m_pDCompDevice->CreateTargetForHwnd(m_hWndHost, TRUE, &m_pDCompTarget))) {
+  m_pDCompTarget.Reset();
+  if (FAILED(m_pDCompDevice->CreateTargetForHwnd(m_hWndHost, TRUE, m_pDCompTarget.Put()))) {
     return FALSE;
   }
 
-  EmptySlot(m_pDCompVisual);
-  if (FAILED(m_pDCompDevice->CreateVisual(&m_pDCompVisual))) {
+  m_pDCompVisual.Reset();
+  if (FAILED(m_pDCompDevice->CreateVisual(m_pDCompVisual.Put()))) {
     return FALSE;
   }
-  if (FAILED(m_pDCompVisual->SetContent(m_pSwapChain))) {
+  if (FAILED(m_pDCompVisual->SetContent(m_pSwapChain.Get()))) {
     return FALSE;
   }
-  if (FAILED(m_pDCompTarget->SetRoot(m_pDCompVisual))) {
+  if (FAILED(m_pDCompTarget->SetRoot(m_pDCompVisual.Get()))) {
     return FALSE;
   }
   return FAILED(m_pDCompDevice->Commit()) ? FALSE : TRUE;
@@ -169,7 +170,7 @@ BOOL CCompositionRenderer::CreateTargetBitmap() noexcept {
 }
 
 HRESULT CCompositionRenderer::MakeTargetBitmap() noexcept {
-  CLocalRef<IDXGISurface> surface;
+  TComPtr<IDXGISurface> surface;
   if (const HRESULT hr = m_pSwapChain->GetBuffer(0, __uuidof(IDXGISurface), surface.PutVoid());
       FAILED(hr)) {
     return hr;
@@ -183,18 +184,18 @@ HRESULT CCompositionRenderer::MakeTargetBitmap() noexcept {
   properties.bitmapOptions = D2D1_BITMAP_OPTIONS_TARGET | D2D1_BITMAP_OPTIONS_CANNOT_DRAW;
   properties.colorContext = nullptr;
 
-  EmptySlot(m_pTargetBitmap);
-  if (const HRESULT hr =
-          m_pD2DContext->CreateBitmapFromDxgiSurface(surface.Get(), &properties, &m_pTargetBitmap);
+  m_pTargetBitmap.Reset();
+  if (const HRESULT hr = m_pD2DContext->CreateBitmapFromDxgiSurface(surface.Get(), &properties,
+                                                                    m_pTargetBitmap.Put());
       FAILED(hr)) {
     return hr;
   }
-  m_pD2DContext->SetTarget(m_pTargetBitmap);
+  m_pD2DContext->SetTarget(m_pTargetBitmap.Get());
   return S_OK;
 }
 
 BOOL CCompositionRenderer::EndFrame() noexcept {
-  if (!m_bInitialized || m_pD2DContext == nullptr) {
+  if (!m_bInitialized || !m_pD2DContext) {
     return FALSE;
   }
   HRESULT hr = m_pD2DContext->EndDraw(nullptr, nullptr);
@@ -226,7 +227,7 @@ void CCompositionRenderer::Resize(int cx, int cy) noexcept {
 
   // The swap chain refuses to resize while anything still holds a buffer.
   m_pD2DContext->SetTarget(nullptr);
-  EmptySlot(m_pTargetBitmap);
+  m_pTargetBitmap.Reset();
   HRESULT hr = m_pSwapChain->ResizeBuffers(kBufferCount, static_cast<UINT>(cx),
                                            static_cast<UINT>(cy), kSurfaceFormat, 0);
   if (SUCCEEDED(hr)) {
@@ -249,20 +250,26 @@ void CCompositionRenderer::LetGoIfLost(HRESULT hr) noexcept {
 }
 
 void CCompositionRenderer::ReleaseResources() noexcept {
-  if (m_pD2DContext != nullptr) {
+  if (m_pD2DContext) {
     m_pD2DContext->SetTarget(nullptr);
   }
-  EmptySlot(m_pTargetBitmap);
-  EmptySlot(m_pDCompVisual);
-  EmptySlot(m_pDCompTarget);
-  EmptySlot(m_pDCompDevice);
-  EmptySlot(m_pSwapChain);
-  EmptySlot(m_pD2DContext);
-  EmptySlot(m_pD2DDevice);
-  EmptySlot(m_pDWriteFactory);
-  EmptySlot(m_pD2DFactory);
-  EmptySlot(m_pDxgiDevice);
-  EmptySlot(m_pD3DContext);
-  EmptySlot(m_pD3DDevice);
+  m_pTargetBitmap.Reset();
+  m_pDCompVisual.Reset();
+  m_pDCompTarget.Reset();
+  m_pDCompDevice.Reset();
+  m_pSwapChain.Reset();
+  m_pD2DContext.Reset();
+  m_pD2DDevice.Reset();
+  m_pDWriteFactory.Reset();
+  m_pD2DFactory.Reset();
+  m_pDxgiDevice.Reset();
+  m_pD3DContext.Reset();
+  m_pD3DDevice.Reset();
   m_bInitialized = FALSE;
+}
+
+CCompositionRenderer::Slots CCompositionRenderer::CurrentSlots() const noexcept {
+  return {m_pD3DDevice.Get(),     m_pD3DContext.Get(),  m_pDxgiDevice.Get(),  m_pSwapChain.Get(),
+          m_pD2DFactory.Get(),    m_pD2DDevice.Get(),   m_pD2DContext.Get(),  m_pTargetBitmap.Get(),
+          m_pDWriteFactory.Get(), m_pDCompDevice.Get(), m_pDCompTarget.Get(), m_pDCompVisual.Get()};
 }

@@ -5,7 +5,7 @@
 // premultiplied alpha, so every pixel left at alpha 0 shows the taskbar.
 //
 // A plain record held by value in the band window; everything runs on the UI
-// thread. Each interface member owns one reference.
+// thread. Each interface member owns one reference (ComSlot.h).
 //
 // A lost device (SurfaceRecovery.h) is no state the surface can work on: the
 // call that sees it lets the whole surface go at once, and DeviceLoss() says
@@ -19,6 +19,7 @@
 #include <dwrite.h>
 #include <dxgi1_2.h>
 
+#include "render/ComSlot.h"
 #include "render/RendererPlatform.h"
 
 class CCompositionRenderer {
@@ -50,22 +51,34 @@ class CCompositionRenderer {
   // null means the real platform. Takes effect at the next Initialize.
   void UsePlatform(const RendererPlatform* pPlatform) noexcept { m_pPlatform = pPlatform; }
 
-  HWND m_hWndHost = nullptr;
-  int m_nWidth = 0;
-  int m_nHeight = 0;
-  ID3D11Device* m_pD3DDevice = nullptr;
-  ID3D11DeviceContext* m_pD3DContext = nullptr;
-  IDXGIDevice* m_pDxgiDevice = nullptr;
-  IDXGISwapChain1* m_pSwapChain = nullptr;
-  ID2D1Factory1* m_pD2DFactory = nullptr;
-  ID2D1Device* m_pD2DDevice = nullptr;
-  ID2D1DeviceContext* m_pD2DContext = nullptr;
-  ID2D1Bitmap1* m_pTargetBitmap = nullptr;
-  IDWriteFactory* m_pDWriteFactory = nullptr;
-  IDCompositionDevice* m_pDCompDevice = nullptr;
-  IDCompositionTarget* m_pDCompTarget = nullptr;
-  IDCompositionVisual* m_pDCompVisual = nullptr;
-  BOOL m_bInitialized = FALSE;
+  // What a frame draws with (BandFrame.cpp): the context, the factories it
+  // makes text formats and path geometries with, and whether the surface is
+  // complete. Borrowed, never released by the caller.
+  [[nodiscard]] ID2D1DeviceContext* D2DContext() const noexcept { return m_pD2DContext.Get(); }
+  [[nodiscard]] IDWriteFactory* DWriteFactory() const noexcept { return m_pDWriteFactory.Get(); }
+  [[nodiscard]] ID2D1Factory1* D2DFactory() const noexcept { return m_pD2DFactory.Get(); }
+  [[nodiscard]] BOOL IsInitialized() const noexcept { return m_bInitialized; }
+  [[nodiscard]] HWND HostWindow() const noexcept { return m_hWndHost; }
+  [[nodiscard]] int Width() const noexcept { return m_nWidth; }
+  [[nodiscard]] int Height() const noexcept { return m_nHeight; }
+
+  // Every slot as it is now, in declaration order, for what looks at the
+  // surface from outside (reading back its frames, the tests). Borrowed.
+  struct Slots {
+    ID3D11Device* m_pD3DDevice;
+    ID3D11DeviceContext* m_pD3DContext;
+    IDXGIDevice* m_pDxgiDevice;
+    IDXGISwapChain1* m_pSwapChain;
+    ID2D1Factory1* m_pD2DFactory;
+    ID2D1Device* m_pD2DDevice;
+    ID2D1DeviceContext* m_pD2DContext;
+    ID2D1Bitmap1* m_pTargetBitmap;
+    IDWriteFactory* m_pDWriteFactory;
+    IDCompositionDevice* m_pDCompDevice;
+    IDCompositionTarget* m_pDCompTarget;
+    IDCompositionVisual* m_pDCompVisual;
+  };
+  [[nodiscard]] Slots CurrentSlots() const noexcept;
 
  private:
   [[nodiscard]] const RendererPlatform& Platform() const noexcept;
@@ -75,6 +88,27 @@ class CCompositionRenderer {
   [[nodiscard]] HRESULT MakeTargetBitmap() noexcept;
   // hr failed: when it says the device is lost, the whole surface goes.
   void LetGoIfLost(HRESULT hr) noexcept;
+
+  HWND m_hWndHost = nullptr;
+  int m_nWidth = 0;
+  int m_nHeight = 0;
+  TComPtr<ID3D11Device> m_pD3DDevice;
+  TComPtr<ID3D11DeviceContext> m_pD3DContext;
+  TComPtr<IDXGIDevice> m_pDxgiDevice;
+  TComPtr<IDXGISwapChain1> m_pSwapChain;
+  TComPtr<ID2D1Factory1> m_pD2DFactory;
+  TComPtr<ID2D1Device> m_pD2DDevice;
+  TComPtr<ID2D1DeviceContext> m_pD2DContext;
+  TComPtr<ID2D1Bitmap1> m_pTargetBitmap;
+  TComPtr<IDWriteFactory> m_pDWriteFactory;
+  TComPtr<IDCompositionDevice> m_pDCompDevice;
+  TComPtr<IDCompositionTarget> m_pDCompTarget;
+  TComPtr<IDCompositionVisual> m_pDCompVisual;
+  BOOL m_bInitialized = FALSE;
+
+  // The tests' one way to take a slot away for a call and put it back
+  // (tests/render/support/RendererDoubles.h).
+  friend class CRendererTestPeer;
 
   const RendererPlatform* m_pPlatform = nullptr;
   HRESULT m_hrDeviceLoss = S_OK;

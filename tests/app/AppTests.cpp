@@ -11,6 +11,7 @@
 #include "support/TestSupport.h"
 #include "app/BuildGate.h"
 #include "app/NimbrelApp.h"
+#include "support/BandTestPeer.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ std::wstring ChildRole() {
 // HKLM redirected, Direct3D finds no display adapter.
 class StartFixture {
  public:
-  StartFixture() { m_app.m_wndBand.m_renderer.UsePlatform(&m_doubles.Platform()); }
+  StartFixture() { CBandTestPeer(m_app.m_wndBand).m_renderer.UsePlatform(&m_doubles.Platform()); }
   ~StartFixture() {
     if (m_app.m_wndBand.m_hWnd != nullptr) {
       ::DestroyWindow(m_app.m_wndBand.m_hWnd);
@@ -54,27 +55,29 @@ void ExpectAlreadyRunningBox(const CTestNimbrelApp& app) {
   EXPECT_EQ(app.m_boxes[0].m_caption, L"app_tests");
 }
 
-// This test executable once more, running only lpszTest, in the given role.
-bool StartChild(LPCWSTR lpszTest, const std::wstring& role, PROCESS_INFORMATION& pi) {
+// This test executable once more, running only lpszTest, in the given role;
+// hProcess holds the child.
+bool StartChild(LPCWSTR lpszTest, const std::wstring& role, CUniqueHandle& hProcess) {
   wchar_t szPath[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, szPath, MAX_PATH);
   std::wstring commandLine = L"\"" + std::wstring(szPath) + L"\" --gtest_filter=" + lpszTest;
   SetEnvironmentVariableW(kRoleVariable, role.c_str());
   STARTUPINFOW si{};
   si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
   const BOOL bStarted = CreateProcessW(szPath, commandLine.data(), nullptr, nullptr, FALSE, 0,
                                        nullptr, nullptr, &si, &pi);
   SetEnvironmentVariableW(kRoleVariable, nullptr);
+  const CUniqueHandle hThread(pi.hThread);
+  hProcess.Reset(pi.hProcess);
   return bStarted != FALSE;
 }
 
-void ExpectChildEndsWithZero(const PROCESS_INFORMATION& pi, DWORD nTimeoutMs) {
-  EXPECT_EQ(WaitForSingleObject(pi.hProcess, nTimeoutMs), WAIT_OBJECT_0);
+void ExpectChildEndsWithZero(HANDLE hProcess, DWORD nTimeoutMs) {
+  EXPECT_EQ(WaitForSingleObject(hProcess, nTimeoutMs), WAIT_OBJECT_0);
   DWORD nExitCode = 99;
-  GetExitCodeProcess(pi.hProcess, &nExitCode);
+  GetExitCodeProcess(hProcess, &nExitCode);
   EXPECT_EQ(nExitCode, 0u);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
 }
 
 class AppTest : public ::testing::Test, protected StartFixture {
@@ -161,31 +164,30 @@ TEST_F(AppTest, AMissingCurrentVersionKeyFailsTheGateAndCreatesNoMutex) {
 TEST_F(AppTest, TheGateComesBeforeTheSingleInstanceCheck) {
   CRegistryOverride hklm(HKEY_LOCAL_MACHINE);
   hklm.SetDword(kCurrentVersion, L"CurrentBuildNumber", 21999);
-  HANDLE hFirst = CreateMutexW(nullptr, TRUE, kSingleInstanceMutexName);
-  ASSERT_NE(hFirst, nullptr);
+  CUniqueHandle hFirst(CreateMutexW(nullptr, TRUE, kSingleInstanceMutexName));
+  ASSERT_TRUE(hFirst);
   EXPECT_FALSE(m_app.InitInstance());
-  CloseHandle(hFirst);
+  hFirst.Reset();
   ASSERT_EQ(m_app.m_boxes.size(), 1u);
   EXPECT_EQ(m_app.m_boxes[0].m_text, L"Nimbrel requires Windows 11 or later.");
 }
 
 TEST_F(AppTest, ASecondInstanceShowsTheRunningBoxCreatesNoWindowAndLetsGoOfItsHandle) {
-  HANDLE hFirst = CreateMutexW(nullptr, TRUE, L"Nimbrel_SingleInstance_Mutex");
-  ASSERT_NE(hFirst, nullptr);
+  CUniqueHandle hFirst(CreateMutexW(nullptr, TRUE, L"Nimbrel_SingleInstance_Mutex"));
+  ASSERT_TRUE(hFirst);
   EXPECT_FALSE(m_app.InitInstance());
   ExpectAlreadyRunningBox(m_app);
   EXPECT_FALSE(m_app.m_hSingleInstanceMutex);
   EXPECT_EQ(m_app.m_wndBand.m_hWnd, nullptr);
   EXPECT_EQ(m_doubles.Log().m_nCalls, 0);
-  CloseHandle(hFirst);
+  hFirst.Reset();
   // Our handle was closed: with the first one gone, the name is free again.
-  HANDLE hAgain = CreateMutexW(nullptr, TRUE, kSingleInstanceMutexName);
+  const CUniqueHandle hAgain(CreateMutexW(nullptr, TRUE, kSingleInstanceMutexName));
   EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-  CloseHandle(hAgain);
 }
 
 TEST_F(AppTest, ASecondInstanceBringsATopLevelNimbrelWindowForward) {
-  HANDLE hFirst = CreateMutexW(nullptr, TRUE, kSingleInstanceMutexName);
+  const CUniqueHandle hFirst(CreateMutexW(nullptr, TRUE, kSingleInstanceMutexName));
   HWND hOther = CreateWindowExW(0, L"STATIC", L"Nimbrel", WS_POPUP | WS_VISIBLE, 10, 10, 50, 20,
                                 nullptr, nullptr, nullptr, nullptr);
   HWND hDecoy = CreateWindowExW(0, L"STATIC", L"Decoy", WS_POPUP | WS_VISIBLE, 80, 10, 50, 20,
@@ -195,7 +197,6 @@ TEST_F(AppTest, ASecondInstanceBringsATopLevelNimbrelWindowForward) {
   EXPECT_EQ(GetForegroundWindow(), hOther);
   DestroyWindow(hDecoy);
   DestroyWindow(hOther);
-  CloseHandle(hFirst);
 }
 
 TEST_F(AppTest, AFullStartDocksTheBandAsMainWindowWithTheIconAndShowsIt) {
@@ -245,11 +246,8 @@ TEST(AppLifetimeTest, TheDestructorClosesTheMutexHandle) {
     ASSERT_TRUE(start.m_app.InitInstance());
     ASSERT_TRUE(start.m_app.m_hSingleInstanceMutex);
   }
-  HANDLE hMutex = OpenMutexW(SYNCHRONIZE, FALSE, kSingleInstanceMutexName);
-  EXPECT_EQ(hMutex, nullptr);
-  if (hMutex != nullptr) {
-    CloseHandle(hMutex);
-  }
+  const CUniqueHandle hMutex(OpenMutexW(SYNCHRONIZE, FALSE, kSingleInstanceMutexName));
+  EXPECT_FALSE(hMutex);
 }
 
 // --- Two real processes -----------------------------------------------------
@@ -265,29 +263,29 @@ TEST(AppChildRole, HoldsTheInstanceUntilTold) {
     GTEST_SKIP() << "child role only";
   }
   const auto nParent = static_cast<DWORD>(std::stoul(role.substr(5)));
-  HANDLE hReady = OpenEventW(EVENT_MODIFY_STATE, FALSE, EventName(nParent, L"ready").c_str());
-  HANDLE hStop = OpenEventW(SYNCHRONIZE, FALSE, EventName(nParent, L"stop").c_str());
-  ASSERT_NE(hReady, nullptr);
-  ASSERT_NE(hStop, nullptr);
+  const CUniqueHandle hReady(
+      OpenEventW(EVENT_MODIFY_STATE, FALSE, EventName(nParent, L"ready").c_str()));
+  const CUniqueHandle hStop(OpenEventW(SYNCHRONIZE, FALSE, EventName(nParent, L"stop").c_str()));
+  ASSERT_TRUE(hReady);
+  ASSERT_TRUE(hStop);
   StartFixture start;
   ASSERT_TRUE(start.m_app.InitInstance());
-  SetEvent(hReady);
-  PumpMessagesUntil([&] { return WaitForSingleObject(hStop, 0) == WAIT_OBJECT_0; },
+  SetEvent(hReady.Get());
+  PumpMessagesUntil([&] { return WaitForSingleObject(hStop.Get(), 0) == WAIT_OBJECT_0; },
                     std::chrono::milliseconds(30000));
   PostMessageW(start.m_app.m_wndBand.m_hWnd, WM_CLOSE, 0, 0);
   EXPECT_EQ(start.m_app.Run(), 0);
-  CloseHandle(hReady);
-  CloseHandle(hStop);
 }
 
 TEST_F(AppTest, WithARealFirstInstanceRunningASecondProcessStopsAndTheFirstGoesOn) {
   const DWORD nPid = GetCurrentProcessId();
-  HANDLE hReady = CreateEventW(nullptr, TRUE, FALSE, EventName(nPid, L"ready").c_str());
-  HANDLE hStop = CreateEventW(nullptr, TRUE, FALSE, EventName(nPid, L"stop").c_str());
-  PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(
-      StartChild(L"AppChildRole.HoldsTheInstanceUntilTold", L"hold:" + std::to_wstring(nPid), pi));
-  ASSERT_EQ(WaitForSingleObject(hReady, 30000), WAIT_OBJECT_0) << "the first instance started";
+  const CUniqueHandle hReady(CreateEventW(nullptr, TRUE, FALSE, EventName(nPid, L"ready").c_str()));
+  const CUniqueHandle hStop(CreateEventW(nullptr, TRUE, FALSE, EventName(nPid, L"stop").c_str()));
+  CUniqueHandle hChild;
+  ASSERT_TRUE(StartChild(L"AppChildRole.HoldsTheInstanceUntilTold",
+                         L"hold:" + std::to_wstring(nPid), hChild));
+  ASSERT_EQ(WaitForSingleObject(hReady.Get(), 30000), WAIT_OBJECT_0)
+      << "the first instance started";
 
   EXPECT_FALSE(m_app.InitInstance());
   ExpectAlreadyRunningBox(m_app);
@@ -295,12 +293,10 @@ TEST_F(AppTest, WithARealFirstInstanceRunningASecondProcessStopsAndTheFirstGoesO
   EXPECT_FALSE(m_app.m_hSingleInstanceMutex);
   EXPECT_EQ(m_app.ExitInstance(), 1);
 
-  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+  EXPECT_EQ(WaitForSingleObject(hChild.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
       << "the first instance is not disturbed";
-  SetEvent(hStop);
-  ExpectChildEndsWithZero(pi, 30000);
-  CloseHandle(hReady);
-  CloseHandle(hStop);
+  SetEvent(hStop.Get());
+  ExpectChildEndsWithZero(hChild.Get(), 30000);
 }
 
 // --- Start-up time ------------------------------------------------------------
@@ -327,9 +323,9 @@ TEST(AppChildRole, MeasuresProcessStartToFirstFrame) {
 }
 
 TEST(AppStartTimeTest, AFreshProcessDrawsItsFirstFrameWithinTenSeconds) {
-  PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(StartChild(L"AppChildRole.MeasuresProcessStartToFirstFrame", L"first-frame", pi));
-  ExpectChildEndsWithZero(pi, 60000);
+  CUniqueHandle hChild;
+  ASSERT_TRUE(StartChild(L"AppChildRole.MeasuresProcessStartToFirstFrame", L"first-frame", hChild));
+  ExpectChildEndsWithZero(hChild.Get(), 60000);
 }
 
 }  // namespace

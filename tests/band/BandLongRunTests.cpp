@@ -53,7 +53,7 @@ TEST(ProcessCountsTest, SeeLeakedHandlesWindowsMemoryAndThreads) {
         VirtualAlloc(nullptr, 4 * 1024 * 1024, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     const CUniqueHandle section(
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 1024 * 1024, nullptr));
-    void* pView = MapViewOfFile(section.Get(), FILE_MAP_WRITE, 0, 0, 0);
+    TUniqueWritableView<void> view(MapViewOfFile(section.Get(), FILE_MAP_WRITE, 0, 0, 0));
     const CUniqueHandle hRelease(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     const CUniqueHandle hThread(CreateThread(
         nullptr, 0,
@@ -64,7 +64,7 @@ TEST(ProcessCountsTest, SeeLeakedHandlesWindowsMemoryAndThreads) {
     const ProcessCounts after = TakeProcessCounts(hProcess);
     SetEvent(hRelease.Get());
     WaitForSingleObject(hThread.Get(), 10000);
-    UnmapViewOfFile(pView);
+    view.Reset();
     VirtualFree(pMemory, 0, MEM_RELEASE);
     EXPECT_GE(after.m_nHandles, before.m_nHandles + 50);
     EXPECT_GE(after.m_nUserObjects, before.m_nUserObjects + 1);
@@ -91,7 +91,7 @@ TEST_F(BandLongRunTest, AHundredThousandTicksLeaveHandlesWindowObjectsAndMemoryF
     const auto nSequence = static_cast<std::uint64_t>(10000 + i);
     publisher.Publish(RecordNumber(nSequence));
     Tick();
-    nTaken += m_band->m_traffic.m_nLastSequence == nSequence ? 1 : 0;
+    nTaken += Peer().m_traffic.m_nLastSequence == nSequence ? 1 : 0;
     if (GetUpdateRect(Band(), nullptr, FALSE)) {
       ++nInvalidated;
       ValidateRect(Band(), nullptr);
@@ -130,12 +130,12 @@ TEST_F(BandLongRunTest, TheBandsFramesGrowMemoryNoMoreThanTheSameBareCalls) {
   };
   for (int i = 1; i <= 1000; ++i) {
     drawBandFrame(i);
-    DrawReferenceFrame(m_band->m_renderer, i);
+    DrawReferenceFrame(Peer().m_renderer, i);
   }
   const int nPresentsBefore = m_doubles.Log().m_nPresents;
   const SIZE_T cbStart = TakeProcessCounts().m_cbPrivate;
   for (int i = 0; i < kFrames; ++i) {
-    DrawReferenceFrame(m_band->m_renderer, i);
+    DrawReferenceFrame(Peer().m_renderer, i);
   }
   const SIZE_T cbAfterBare = TakeProcessCounts().m_cbPrivate;
   for (int i = 1; i <= kFrames; ++i) {

@@ -48,7 +48,7 @@ class BandRecoveryTest : public CBandTest {
   void DrawFrameFailingWith(bool bEndDraw, HRESULT hr) {
     std::optional<CEndDrawFailure> endDraw;
     if (bEndDraw) {
-      endDraw.emplace(m_band->m_renderer.m_pD2DContext, hr);
+      endDraw.emplace(Peer().m_renderer.D2DContext(), hr);
       ASSERT_TRUE(endDraw->IsActive());
     } else {
       m_doubles.Fail().m_hrPresent = hr;
@@ -61,23 +61,23 @@ class BandRecoveryTest : public CBandTest {
   // 0 where there is no surface or no such pixel.
   [[nodiscard]] std::uint32_t PixelAt(UINT x, UINT y) const {
     PixelImage image;
-    if (!ReadBackPixels(m_band->m_renderer, image) || x >= image.m_nWidth || y >= image.m_nHeight) {
+    if (!ReadBackPixels(Peer().m_renderer, image) || x >= image.m_nWidth || y >= image.m_nHeight) {
       return 0;
     }
     return image.At(x, y);
   }
 
   void ExpectSurfaceGone() const {
-    EXPECT_FALSE(m_band->m_renderer.m_bInitialized);
-    EXPECT_EQ(m_band->m_renderer.m_pD3DDevice, nullptr);
-    EXPECT_EQ(m_band->m_renderer.m_pSwapChain, nullptr);
+    EXPECT_FALSE(Peer().m_renderer.IsInitialized());
+    EXPECT_EQ(Peer().m_renderer.CurrentSlots().m_pD3DDevice, nullptr);
+    EXPECT_EQ(Peer().m_renderer.CurrentSlots().m_pSwapChain, nullptr);
     EXPECT_EQ(m_doubles.Log().LiveObjects(), 0) << "swap chain, composition device, target, visual";
   }
 
   void ExpectSurfaceBack() const {
-    EXPECT_TRUE(m_band->m_renderer.m_bInitialized);
-    EXPECT_EQ(m_band->m_renderer.DeviceLoss(), S_OK);
-    EXPECT_EQ(m_band->m_renderer.m_hWndHost, Band());
+    EXPECT_TRUE(Peer().m_renderer.IsInitialized());
+    EXPECT_EQ(Peer().m_renderer.DeviceLoss(), S_OK);
+    EXPECT_EQ(Peer().m_renderer.HostWindow(), Band());
     EXPECT_EQ(m_doubles.Log().m_hTargetWnd, Band());
     EXPECT_EQ(m_doubles.Log().LiveObjects(), 4);
   }
@@ -101,8 +101,8 @@ TEST_P(BandDeviceLossTest, TheFrameLetsTheSurfaceGoAndTheNextTickBuildsItAgainWi
   ASSERT_TRUE(publisher.IsOpen());
   DrawFrameFailingWith(c.bEndDraw, c.hr);
   ExpectSurfaceGone();
-  EXPECT_EQ(m_band->m_renderer.DeviceLoss(), c.hr);
-  EXPECT_TRUE(m_band->m_bRendererReady);
+  EXPECT_EQ(Peer().m_renderer.DeviceLoss(), c.hr);
+  EXPECT_TRUE(Peer().m_bRendererReady);
   EXPECT_TRUE(DebugLines(L"Surface:").empty()) << "said by the tick that builds it";
 
   // New figures arrive while the surface is gone; the same tick takes them
@@ -110,10 +110,10 @@ TEST_P(BandDeviceLossTest, TheFrameLetsTheSurfaceGoAndTheNextTickBuildsItAgainWi
   publisher.Publish(MakeTrafficRecord(41));
   ValidateRect(Band(), nullptr);
   Tick();
-  EXPECT_EQ(m_band->m_traffic.m_nLastSequence, 41u);
+  EXPECT_EQ(Peer().m_traffic.m_nLastSequence, 41u);
   ExpectSurfaceBack();
-  EXPECT_EQ(m_band->m_renderer.m_nWidth, 95);
-  EXPECT_EQ(m_band->m_renderer.m_nHeight, 38);
+  EXPECT_EQ(Peer().m_renderer.Width(), 95);
+  EXPECT_EQ(Peer().m_renderer.Height(), 38);
   EXPECT_EQ(DebugLines(L"Surface:"), Lines{LossLine(c.hr)});
 
   ASSERT_TRUE(HasUpdateRegion(Band())) << "the new surface gets its frame";
@@ -142,7 +142,7 @@ using BandSurfaceTest = BandRecoveryTest;
 
 TEST_F(BandSurfaceTest, AFrameThatFailsOtherwiseKeepsTheSurfaceAndBuildsNothing) {
   DrawFrameFailingWith(false, E_FAIL);
-  EXPECT_TRUE(m_band->m_renderer.m_bInitialized);
+  EXPECT_TRUE(Peer().m_renderer.IsInitialized());
   const int nCreations = DeviceCreations();
   Tick();
   EXPECT_EQ(DeviceCreations(), nCreations);
@@ -159,8 +159,8 @@ TEST_F(BandSurfaceTest, AResizeThatMeetsALostDeviceIsBuiltAgainAtTheBandsNewSize
   ExpectSurfaceGone();
   Tick();
   ExpectSurfaceBack();
-  EXPECT_EQ(m_band->m_renderer.m_nWidth, 95);
-  EXPECT_EQ(m_band->m_renderer.m_nHeight, 50);
+  EXPECT_EQ(Peer().m_renderer.Width(), 95);
+  EXPECT_EQ(Peer().m_renderer.Height(), 50);
 }
 
 TEST_F(BandSurfaceTest, EachLossIsBuiltAgainDrawnAndSaidOnce) {
@@ -195,10 +195,10 @@ TEST_F(BandSurfaceTest, ADeviceThatCannotBeHadIsTriedWithAGrowingWaitNeverInATig
     if (DeviceCreations() != nBefore) {
       triedTicks.push_back(nTick);
     }
-    ASSERT_EQ(m_band->m_traffic.m_nLastSequence, static_cast<std::uint64_t>(1000 + nTick))
+    ASSERT_EQ(Peer().m_traffic.m_nLastSequence, static_cast<std::uint64_t>(1000 + nTick))
         << "still polling";
     ASSERT_EQ(m_doubles.Log().LiveObjects(), 0) << "tick " << nTick;
-    ASSERT_EQ(m_band->m_renderer.m_pD2DFactory, nullptr) << "tick " << nTick;
+    ASSERT_EQ(Peer().m_renderer.D2DFactory(), nullptr) << "tick " << nTick;
   }
   EXPECT_EQ(triedTicks, (std::vector<int>{1, 3, 7, 15, 31, 63, 127, 255, 511, 811, 1111}));
   EXPECT_EQ(DebugLines(L"Surface:"),
@@ -208,7 +208,7 @@ TEST_F(BandSurfaceTest, ADeviceThatCannotBeHadIsTriedWithAGrowingWaitNeverInATig
   // The device is back: at the latest one full wait later, the surface is.
   m_doubles.Fail() = RendererFailures{};
   int nTicks = 0;
-  while (!m_band->m_renderer.m_bInitialized && nTicks < kMaxRebuildWaitTicks) {
+  while (!Peer().m_renderer.IsInitialized() && nTicks < kMaxRebuildWaitTicks) {
     Tick();
     ++nTicks;
   }
@@ -281,7 +281,7 @@ constexpr LPARAM kBogusPointer = 0x10;
 using BandSessionTest = BandRecoveryTest;
 
 TEST_F(BandSessionTest, ComingBackFromSleepOrAnotherSessionDrawsAFreshFrameGoingAwayDoesNothing) {
-  HWND hWatch = m_band->m_wndWatch.m_hWnd;
+  HWND hWatch = Peer().m_wndWatch.m_hWnd;
   ASSERT_NE(hWatch, nullptr);
   CTestPublisher publisher;
   for (const SystemEvent& e : kSystemEvents) {
@@ -299,23 +299,23 @@ TEST_F(BandSessionTest, ComingBackFromSleepOrAnotherSessionDrawsAFreshFrameGoing
     const auto nSequence = static_cast<std::uint64_t>(&e - kSystemEvents + 100);
     publisher.Publish(MakeTrafficRecord(nSequence));
     Tick();
-    EXPECT_EQ(m_band->m_traffic.m_nLastSequence, nSequence) << e.name;
+    EXPECT_EQ(Peer().m_traffic.m_nLastSequence, nSequence) << e.name;
   }
-  EXPECT_TRUE(m_band->m_renderer.m_bInitialized);
+  EXPECT_TRUE(Peer().m_renderer.IsInitialized());
 }
 
 // The device went while the machine slept and nothing has been drawn since
 // (no new figures: the publisher is gone too). Only the frame that resuming
 // asks for finds the loss; the next tick builds the surface again.
 TEST_F(BandSessionTest, ADeviceLostDuringSleepIsFoundOnResumeAndBuiltAgainOnTheNextTick) {
-  HWND hWatch = m_band->m_wndWatch.m_hWnd;
+  HWND hWatch = Peer().m_wndWatch.m_hWnd;
   SendMessageW(hWatch, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
   m_doubles.Fail().m_hrPresent = DXGI_ERROR_DEVICE_REMOVED;
   for (int i = 0; i < 5; ++i) {
     Tick();
     UpdateWindow(Band());
   }
-  ASSERT_TRUE(m_band->m_renderer.m_bInitialized) << "no frame yet: nothing has seen the loss";
+  ASSERT_TRUE(Peer().m_renderer.IsInitialized()) << "no frame yet: nothing has seen the loss";
 
   SendMessageW(hWatch, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
   UpdateWindow(Band());
@@ -332,9 +332,9 @@ TEST_F(BandSessionTest, ADeviceLostDuringSleepIsFoundOnResumeAndBuiltAgainOnTheN
 TEST_F(BandSessionTest, UnlockingFollowsATaskbarThatChangedMeanwhile) {
   SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1016, 1920, 64, SWP_NOZORDER | SWP_NOACTIVATE);
   m_rcTaskbar = RECT{0, 1016, 1920, 1080};
-  SendMessageW(m_band->m_wndWatch.m_hWnd, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 1);
+  SendMessageW(Peer().m_wndWatch.m_hWnd, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 1);
   EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 59}));
-  EXPECT_EQ(m_band->m_renderer.m_nHeight, 54);
+  EXPECT_EQ(Peer().m_renderer.Height(), 54);
 }
 
 // Windows sends session changes and the display's power state only to
@@ -386,7 +386,7 @@ TEST_F(BandRegistrationTest, TheWatchAsksForSessionChangesAndTheDisplayStateAndE
               powerEnd.IsActive());
   g_registrations = Registrations{};
   Dock();
-  HWND hWatch = m_band->m_wndWatch.m_hWnd;
+  HWND hWatch = Peer().m_wndWatch.m_hWnd;
   ASSERT_NE(hWatch, nullptr);
   EXPECT_EQ(g_registrations.hSession, hWatch);
   EXPECT_EQ(g_registrations.dwSessionFlags, static_cast<DWORD>(NOTIFY_FOR_THIS_SESSION));

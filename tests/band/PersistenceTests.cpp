@@ -28,8 +28,8 @@ void StoreSettings(CRegistryOverride& hkcu, std::optional<DWORD> manual,
 TEST_F(PersistenceTest, WithoutTheKeyOnlyTheStartIsReported) {
   Dock();
   EXPECT_EQ(DebugLines(L"LoadPosition:"), Lines{L"LoadPosition: Start\n"});
-  EXPECT_FALSE(m_band->m_bLocked);
-  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_FALSE(Peer().m_bLocked);
+  EXPECT_FALSE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 43}));
   EXPECT_FALSE(SettingsKeyExists()) << "loading creates nothing";
 }
@@ -38,8 +38,8 @@ TEST_F(PersistenceTest, LockedAloneComesUpLockedAtTheDefaultPlace) {
   StoreSettings(m_hkcu, std::nullopt, 1, std::nullopt);
   Dock();
   EXPECT_EQ(DebugLines(L"LoadPosition:"), Lines{L"LoadPosition: Start\n"});
-  EXPECT_TRUE(m_band->m_bLocked);
-  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_TRUE(Peer().m_bLocked);
+  EXPECT_FALSE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect().left, 1600);
 }
 
@@ -53,9 +53,9 @@ TEST_F(PersistenceTest, AnyNonzeroLockedCountsAsLocked) {
   Dock();
   for (const auto& c : kCases) {
     StoreSettings(m_hkcu, std::nullopt, c.dwStored, std::nullopt);
-    m_band->m_bLocked = c.bExpected ? FALSE : TRUE;
+    Peer().m_bLocked = c.bExpected ? FALSE : TRUE;
     m_band->LoadPosition();
-    EXPECT_EQ(m_band->m_bLocked, c.bExpected) << c.dwStored;
+    EXPECT_EQ(Peer().m_bLocked, c.bExpected) << c.dwStored;
   }
 }
 
@@ -65,7 +65,7 @@ TEST_F(PersistenceTest, ASavedPlaceMovesTheBandThereCentredVertically) {
   EXPECT_EQ(DebugLines(L"LoadPosition:"),
             (Lines{L"LoadPosition: Start\n", L"LoadPosition: Registry ManuallyPositioned=1\n",
                    L"LoadPosition: relativeX=500, yPos=5\n"}));
-  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_TRUE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect(), (RECT{500, 5, 595, 43}));
 }
 
@@ -75,8 +75,8 @@ TEST_F(PersistenceTest, ManuallyPositionedIsReportedAsStoredAndCountsAsSet) {
   EXPECT_EQ(DebugLines(L"LoadPosition:"),
             (Lines{L"LoadPosition: Start\n", L"LoadPosition: Registry ManuallyPositioned=2\n",
                    L"LoadPosition: relativeX=700, yPos=5\n"}));
-  EXPECT_TRUE(m_band->m_bManuallyPositioned);
-  EXPECT_EQ(m_band->m_bManuallyPositioned, TRUE);
+  EXPECT_TRUE(Peer().m_bManuallyPositioned);
+  EXPECT_EQ(Peer().m_bManuallyPositioned, TRUE);
   EXPECT_EQ(BandRect().left, 700);
 }
 
@@ -85,7 +85,7 @@ TEST_F(PersistenceTest, ManuallyPositionedZeroReadsNoPosition) {
   Dock();
   EXPECT_EQ(DebugLines(L"LoadPosition:"),
             (Lines{L"LoadPosition: Start\n", L"LoadPosition: Registry ManuallyPositioned=0\n"}));
-  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_FALSE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect().left, 1600);
 }
 
@@ -95,7 +95,7 @@ TEST_F(PersistenceTest, AMissingPositionIsReportedAndLeavesTheDefaultPlace) {
   EXPECT_EQ(DebugLines(L"LoadPosition:"),
             (Lines{L"LoadPosition: Start\n", L"LoadPosition: Registry ManuallyPositioned=1\n",
                    L"LoadPosition: PosX nicht in Registry\n"}));
-  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_FALSE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect().left, 1600);
 }
 
@@ -111,11 +111,11 @@ TEST_F(PersistenceTest, APositionIsTakenOnlyWhenThirtyPixelsOfTheBandStayOnTheTa
   Dock();
   for (const auto& c : kCases) {
     m_band->UpdateLayout();
-    m_band->m_bManuallyPositioned = FALSE;
+    Peer().m_bManuallyPositioned = FALSE;
     m_debug.Clear();
     StoreSettings(m_hkcu, 1, std::nullopt, c.nPosX);
     m_band->LoadPosition();
-    EXPECT_EQ(m_band->m_bManuallyPositioned, c.bValid ? TRUE : FALSE) << c.nPosX;
+    EXPECT_EQ(Peer().m_bManuallyPositioned, c.bValid ? TRUE : FALSE) << c.nPosX;
     EXPECT_EQ(BandRect().left, c.bValid ? c.nPosX : 1600) << c.nPosX;
     const Lines lines = DebugLines(L"LoadPosition:");
     ASSERT_EQ(lines.size(), 3u) << c.nPosX;
@@ -139,7 +139,7 @@ TEST_F(PersistenceTest, AnInvalidPositionStaysInTheRegistryUntilTheNextSave) {
 
 TEST_F(PersistenceTest, ANegativePositionIsSavedAsTwosComplementAndReadBack) {
   Dock();
-  m_band->m_bManuallyPositioned = TRUE;
+  Peer().m_bManuallyPositioned = TRUE;
   MoveWindow(Band(), -65, 5, 95, 38, TRUE);
   m_band->SavePosition();
   EXPECT_EQ(ReadSetting(L"PosX"), 0xFFFFFFBFu);
@@ -147,15 +147,15 @@ TEST_F(PersistenceTest, ANegativePositionIsSavedAsTwosComplementAndReadBack) {
 
   m_debug.Clear();
   Redock();
-  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_TRUE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect().left, -65);
   EXPECT_EQ(DebugLines(L"LoadPosition:").back(), L"LoadPosition: relativeX=-65, yPos=5\n");
 }
 
 TEST_F(PersistenceTest, SavingWritesAllThreeValuesAsZeroOrOne) {
   Dock();
-  m_band->m_bManuallyPositioned = 5;
-  m_band->m_bLocked = -1;
+  Peer().m_bManuallyPositioned = 5;
+  Peer().m_bLocked = -1;
   m_band->SavePosition();
   EXPECT_EQ(ReadSetting(L"Locked"), 1u);
   ExpectSavedOnce(1, 1600);
@@ -178,8 +178,8 @@ TEST_F(PersistenceTest, ABandWithoutWindowSavesAndLoadsNothing) {
 
 TEST_F(PersistenceTest, ClosingSavesThePlaceAndTheNextStartRestoresIt) {
   Dock();
-  m_band->m_bManuallyPositioned = TRUE;
-  m_band->m_bLocked = TRUE;
+  Peer().m_bManuallyPositioned = TRUE;
+  Peer().m_bLocked = TRUE;
   MoveWindow(Band(), 321, 5, 95, 38, TRUE);
   SendMessageW(Band(), WM_CLOSE, 0, 0);
   int nExitCode = -1;
@@ -189,8 +189,8 @@ TEST_F(PersistenceTest, ClosingSavesThePlaceAndTheNextStartRestoresIt) {
 
   m_debug.Clear();
   Redock();
-  EXPECT_TRUE(m_band->m_bManuallyPositioned);
-  EXPECT_TRUE(m_band->m_bLocked);
+  EXPECT_TRUE(Peer().m_bManuallyPositioned);
+  EXPECT_TRUE(Peer().m_bLocked);
   EXPECT_EQ(BandRect(), (RECT{321, 5, 416, 43}));
 }
 
@@ -198,14 +198,14 @@ TEST_F(PersistenceTest, ClosingSavesThePlaceAndTheNextStartRestoresIt) {
 TEST_F(PersistenceTest, ARebuiltBandStartsAfreshWhenTheStoredValuesAreGone) {
   StoreSettings(m_hkcu, 1, 1, 500);
   Dock();
-  ASSERT_TRUE(m_band->m_bManuallyPositioned);
-  ASSERT_TRUE(m_band->m_bLocked);
+  ASSERT_TRUE(Peer().m_bManuallyPositioned);
+  ASSERT_TRUE(Peer().m_bLocked);
   ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey), ERROR_SUCCESS);
 
   AnnounceNewTaskbar();
   ASSERT_TRUE(IsWindow(Band()));
-  EXPECT_FALSE(m_band->m_bManuallyPositioned);
-  EXPECT_FALSE(m_band->m_bLocked);
+  EXPECT_FALSE(Peer().m_bManuallyPositioned);
+  EXPECT_FALSE(Peer().m_bLocked);
   EXPECT_EQ(BandRect().left, 1600);
   MoveNotifyArea(1500);
   Tick();
@@ -218,11 +218,11 @@ TEST_F(PersistenceTest, AValueLongerThanFourBytesCountsAsMissing) {
   ASSERT_TRUE(m_hkcu.SetBytes(kSettingsKey, L"Locked", REG_QWORD, &qwLong, sizeof(qwLong)));
   ASSERT_TRUE(
       m_hkcu.SetBytes(kSettingsKey, L"ManuallyPositioned", REG_QWORD, &qwLong, sizeof(qwLong)));
-  m_band->m_bLocked = TRUE;
+  Peer().m_bLocked = TRUE;
   MakeTaskbar();
   ASSERT_TRUE(CreateBand());
-  EXPECT_TRUE(m_band->m_bLocked) << "an unreadable Locked keeps the value the band had";
-  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_TRUE(Peer().m_bLocked) << "an unreadable Locked keeps the value the band had";
+  EXPECT_FALSE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(DebugLines(L"LoadPosition:"), Lines{L"LoadPosition: Start\n"});
 }
 
@@ -232,7 +232,7 @@ TEST_F(PersistenceTest, APositionLongerThanFourBytesIsReportedAsMissing) {
   ASSERT_TRUE(m_hkcu.SetBytes(kSettingsKey, L"PosX", REG_QWORD, &qwPosX, sizeof(qwPosX)));
   Dock();
   EXPECT_EQ(DebugLines(L"LoadPosition:").back(), L"LoadPosition: PosX nicht in Registry\n");
-  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_FALSE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect().left, 1600);
 }
 

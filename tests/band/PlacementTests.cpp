@@ -32,26 +32,26 @@ using PlacementTest = CBandTest;
 
 TEST_F(PlacementTest, DocksFivePixelsLeftOfTheNotificationAreaAtTheDefaultSize) {
   Dock();
-  EXPECT_EQ(m_band->m_rcDefault, (RECT{1600, 5, 1695, 43}));
+  EXPECT_EQ(Peer().m_rcDefault, (RECT{1600, 5, 1695, 43}));
   EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 43}));
   EXPECT_EQ(BandScreenRect(), (RECT{1600, 1037, 1695, 1075}));
-  EXPECT_EQ(m_band->m_nTrayNotifyLeft, 1700);
+  EXPECT_EQ(Peer().m_nTrayNotifyLeft, 1700);
   EXPECT_TRUE(IsWindowVisible(Band()));
-  EXPECT_EQ(m_band->m_renderer.m_nWidth, 95);
-  EXPECT_EQ(m_band->m_renderer.m_nHeight, 38);
+  EXPECT_EQ(Peer().m_renderer.Width(), 95);
+  EXPECT_EQ(Peer().m_renderer.Height(), 38);
 }
 
 TEST_F(PlacementTest, GivesEveryPositionRelativeToATaskbarThatDoesNotStartAtZero) {
   Dock(RECT{300, 1032, 1820, 1080}, 1500);
-  EXPECT_EQ(m_band->m_rcDefault, (RECT{1100, 5, 1195, 43}));
+  EXPECT_EQ(Peer().m_rcDefault, (RECT{1100, 5, 1195, 43}));
   EXPECT_EQ(BandScreenRect(), (RECT{1400, 1037, 1495, 1075}));
 }
 
 TEST_F(PlacementTest, AssumesTheNotificationArea200PixelsFromTheRightEndWhenThereIsNone) {
   Dock(kTaskbar, kNotifyLeft, false);
-  EXPECT_EQ(m_band->m_rcDefault, (RECT{1620, 5, 1715, 43}));
+  EXPECT_EQ(Peer().m_rcDefault, (RECT{1620, 5, 1715, 43}));
   EXPECT_EQ(BandRect(), (RECT{1620, 5, 1715, 43}));
-  EXPECT_EQ(m_band->m_nTrayNotifyLeft, 0);
+  EXPECT_EQ(Peer().m_nTrayNotifyLeft, 0);
 }
 
 TEST_F(PlacementTest, FollowsTheNotificationAreaOnTheNextTick) {
@@ -59,7 +59,7 @@ TEST_F(PlacementTest, FollowsTheNotificationAreaOnTheNextTick) {
   MoveNotifyArea(1500);
   EXPECT_EQ(BandRect().left, 1600) << "nothing moves before the tick";
   Tick();
-  EXPECT_EQ(m_band->m_nTrayNotifyLeft, 1500);
+  EXPECT_EQ(Peer().m_nTrayNotifyLeft, 1500);
   EXPECT_EQ(BandRect(), (RECT{1400, 5, 1495, 43}));
 }
 
@@ -82,21 +82,21 @@ TEST_F(PlacementTest, WatchesOnlyTheNotificationAreasLeftEdgeOnATick) {
 
 TEST_F(PlacementTest, ALayoutOnATickWithoutNotificationAreaDoesNothing) {
   Dock();
-  m_band->m_nTrayNotifyLeft = 0;
+  Peer().m_nTrayNotifyLeft = 0;
   DestroyWindow(m_taskbar->NotifyArea());
   Tick();
   EXPECT_EQ(BandRect().left, 1600);
-  EXPECT_EQ(m_band->m_nTrayNotifyLeft, 0);
+  EXPECT_EQ(Peer().m_nTrayNotifyLeft, 0);
 }
 
 TEST_F(PlacementTest, AManuallyPlacedBandStaysWhenTheNotificationAreaMoves) {
   Dock();
-  m_band->m_bManuallyPositioned = TRUE;
+  Peer().m_bManuallyPositioned = TRUE;
   MoveWindow(Band(), 400, 5, 95, 38, TRUE);
   MoveNotifyArea(300);
   Tick();
   EXPECT_EQ(BandRect().left, 400);
-  EXPECT_EQ(m_band->m_nTrayNotifyLeft, 1700);
+  EXPECT_EQ(Peer().m_nTrayNotifyLeft, 1700);
 }
 
 // Windows tells only top-level windows of these changes, as a broadcast; the
@@ -118,8 +118,8 @@ TEST_F(PlacementTest, ABroadcastSettingsOrDisplayChangePutsTheBandBackToItsDefau
     MoveWindow(Band(), 400, 9, 95, 30, TRUE);
     Broadcast(message);
     EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 55})) << message;
-    EXPECT_EQ(m_band->m_rcTaskbar, (RECT{0, 1020, 1920, 1080})) << message;
-    EXPECT_EQ(m_band->m_renderer.m_nHeight, 50) << message;
+    EXPECT_EQ(Peer().m_rcTaskbar, (RECT{0, 1020, 1920, 1080})) << message;
+    EXPECT_EQ(Peer().m_renderer.Height(), 50) << message;
   }
 }
 
@@ -129,7 +129,7 @@ TEST_F(PlacementTest, ABroadcastSettingsOrDisplayChangePutsTheBandBackToItsDefau
 TEST_F(PlacementTest, ABroadcastSettingsOrDisplayChangeKeepsAHandPlacedBandsXAtTheNewHeight) {
   Dock();
   DragAndDropAt(-490);
-  ASSERT_TRUE(m_band->m_bManuallyPositioned);
+  ASSERT_TRUE(Peer().m_bManuallyPositioned);
   ASSERT_EQ(BandRect().left, 1100);
   for (const UINT message : kLayoutBroadcasts) {
     KillTimer(Band(), ID_BAND_TIMER);  // only the broadcast may tell the band
@@ -138,9 +138,9 @@ TEST_F(PlacementTest, ABroadcastSettingsOrDisplayChangeKeepsAHandPlacedBandsXAtT
     m_debug.Clear();
     Broadcast(message);
     EXPECT_EQ(BandRect(), (RECT{1100, 5, 1195, 55})) << message;
-    EXPECT_TRUE(m_band->m_bManuallyPositioned) << message;
-    EXPECT_EQ(m_band->m_rcTaskbar, (RECT{0, 1020, 1920, 1080})) << message;
-    EXPECT_EQ(m_band->m_renderer.m_nHeight, 50) << message;
+    EXPECT_TRUE(Peer().m_bManuallyPositioned) << message;
+    EXPECT_EQ(Peer().m_rcTaskbar, (RECT{0, 1020, 1920, 1080})) << message;
+    EXPECT_EQ(Peer().m_renderer.Height(), 50) << message;
     EXPECT_TRUE(m_debug.Lines().empty()) << "nothing to say, nothing saved";
     // Back to 48 for the next message.
     SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1032, 1920, 48, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -158,8 +158,8 @@ TEST_F(PlacementTest, TheTickFollowsATaskbarThatChangedUnderAHandPlacedBand) {
   m_rcTaskbar = RECT{0, 1016, 1920, 1080};
   Tick();
   EXPECT_EQ(BandRect(), (RECT{1100, 5, 1195, 59}));
-  EXPECT_EQ(m_band->m_renderer.m_nHeight, 54);
-  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_EQ(Peer().m_renderer.Height(), 54);
+  EXPECT_TRUE(Peer().m_bManuallyPositioned);
 }
 
 struct NoLongerFitsCase {
@@ -197,9 +197,9 @@ TEST_P(HandPlacedOnAChangedTaskbarTest, ThatNoLongerFitsGoesToTheDefaultPlaceAnd
   MoveNotifyArea(c.nNotifyLeft);
   m_debug.Clear();
   SendMessageW(Band(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
-  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_FALSE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect(), c.rcDefault);
-  EXPECT_EQ(m_band->m_rcDefault, c.rcDefault);
+  EXPECT_EQ(Peer().m_rcDefault, c.rcDefault);
   EXPECT_EQ(DebugLines(L""), std::vector<std::wstring>{L"FollowTaskbar: relativeX=1100 no longer "
                                                        L"fits the taskbar, back to the default "
                                                        L"place\n"});
@@ -224,14 +224,14 @@ TEST_F(PlacementTest, AHandPlacedBandOnANarrowedTaskbarEndsWhereAStartWouldPutIt
   MoveNotifyArea(800);
   SendMessageW(Band(), WM_DISPLAYCHANGE, 32, MAKELPARAM(1000, 1080));
   const RECT rcFollowed = BandRect();
-  const BOOL bManual = m_band->m_bManuallyPositioned;
+  const BOOL bManual = Peer().m_bManuallyPositioned;
 
   m_debug.Clear();
   Redock();
   EXPECT_EQ(DebugLines(L"LoadPosition:").back(),
             L"LoadPosition: Position ung\u00FCltig, verwende Standard\n");
   EXPECT_EQ(BandRect(), rcFollowed);
-  EXPECT_EQ(m_band->m_bManuallyPositioned, bManual);
+  EXPECT_EQ(Peer().m_bManuallyPositioned, bManual);
 }
 
 // The taskbar's left end moved 300 pixels right and nothing has told the
@@ -251,14 +251,14 @@ class PlacementOnAMovedTaskbarTest : public CBandTest {
 TEST_F(PlacementOnAMovedTaskbarTest, ASaveGivesThePlaceInTheTaskbarAsItIsNow) {
   m_band->SavePosition();
   EXPECT_EQ(ReadSetting(L"PosX"), 1600u);
-  EXPECT_EQ(m_band->m_rcTaskbar, m_rcTaskbar);
+  EXPECT_EQ(Peer().m_rcTaskbar, m_rcTaskbar);
 }
 
 TEST_F(PlacementOnAMovedTaskbarTest, ADragMovesTheBandAlongTheTaskbarAsItIsNow) {
   PressAndDragTo(-490);  // 500 to the left
   EXPECT_EQ(BandRect().left, 1100);
   Mouse(WM_LBUTTONUP, -490, 20);
-  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_TRUE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(ReadSetting(L"PosX"), 1100u);
 }
 
@@ -273,7 +273,7 @@ TEST_F(PlacementTest, AtTheTopOfTheScreenTheBandDocksDragsAndComesBackAsAtTheBot
   ExpectSavedOnce(1, 1100);
   Redock();
   EXPECT_EQ(BandScreenRect(), (RECT{1100, 5, 1195, 43}));
-  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_TRUE(Peer().m_bManuallyPositioned);
 }
 
 // On a side of the screen there is no place 95 pixels along the taskbar: the
@@ -294,7 +294,7 @@ TEST_F(PlacementTest, OnAVerticalTaskbarTheBandHidesSaysSoOnceAndComesBackWhenIt
   CTestPublisher publisher;
   publisher.Publish(MakeTrafficRecord(51));
   Tick();
-  EXPECT_EQ(m_band->m_traffic.m_nLastSequence, 51u) << "still polling";
+  EXPECT_EQ(Peer().m_traffic.m_nLastSequence, 51u) << "still polling";
 
   SetWindowPos(m_taskbar->Handle(), nullptr, 0, 1032, 1920, 48, SWP_NOZORDER | SWP_NOACTIVATE);
   m_rcTaskbar = kTaskbar;
@@ -313,7 +313,7 @@ TEST_F(PlacementTest, OnAVerticalTaskbarTheBandHidesSaysSoOnceAndComesBackWhenIt
   SendMessageW(Band(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
   EXPECT_TRUE(IsWindowVisible(Band()));
   EXPECT_EQ(BandRect(), (RECT{1100, 5, 1195, 43}));
-  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_TRUE(Peer().m_bManuallyPositioned);
 }
 
 // The drag: the band starts at relative x 1600, 95 wide, grabbed at client x 10.
@@ -321,8 +321,8 @@ TEST_F(PlacementTest, OnAVerticalTaskbarTheBandHidesSaysSoOnceAndComesBackWhenIt
 TEST_F(PlacementTest, DraggingMovesTheBandWithTheCursorAndTakesTheCapture) {
   Dock();
   Mouse(WM_LBUTTONDOWN, 10, 20);
-  EXPECT_TRUE(m_band->m_bDragging);
-  EXPECT_EQ(m_band->m_nDragGrabX, 10);
+  EXPECT_TRUE(Peer().m_bDragging);
+  EXPECT_EQ(Peer().m_nDragGrabX, 10);
   EXPECT_EQ(GetCapture(), Band());
   Mouse(WM_MOUSEMOVE, -490, 20);
   EXPECT_EQ(BandRect(), (RECT{1100, 5, 1195, 43}));
@@ -350,7 +350,7 @@ TEST_F(PlacementTest, DraggingStopsAtTheTaskbarsLeftEndAndAtTheNotificationArea)
     Mouse(WM_LBUTTONDOWN, 10, 20);
     Mouse(WM_MOUSEMOVE, c.nCursorX, 20);
     EXPECT_EQ(BandRect().left, c.nExpectedLeft) << c.what;
-    m_band->m_bDragging = FALSE;
+    Peer().m_bDragging = FALSE;
     ReleaseCapture();
   }
 }
@@ -381,8 +381,8 @@ TEST_F(PlacementTest, APressDuringADragTakesHoldAgainAtTheNewPoint) {
   Dock();
   PressAndDragTo(-90);
   Mouse(WM_LBUTTONDOWN, 40, 20);
-  EXPECT_TRUE(m_band->m_bDragging);
-  EXPECT_EQ(m_band->m_nDragGrabX, 40);
+  EXPECT_TRUE(Peer().m_bDragging);
+  EXPECT_EQ(Peer().m_nDragGrabX, 40);
   Mouse(WM_MOUSEMOVE, 0, 20);
   EXPECT_EQ(BandRect().left, 1460);
   EXPECT_TRUE(DebugLines(L"SavePosition:").empty());
@@ -391,9 +391,9 @@ TEST_F(PlacementTest, APressDuringADragTakesHoldAgainAtTheNewPoint) {
 TEST_F(PlacementTest, ADropWithTwentyPixelsClearStaysAndIsSavedAsPlacedByHand) {
   Dock();
   DragAndDropAt(-5);  // right edge at 1680: a gap of 20
-  EXPECT_FALSE(m_band->m_bDragging);
+  EXPECT_FALSE(Peer().m_bDragging);
   EXPECT_EQ(GetCapture(), nullptr);
-  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_TRUE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect().left, 1585);
   EXPECT_EQ(ReadSetting(L"Locked"), 0u);
   ExpectSavedOnce(1, 1585);
@@ -402,17 +402,17 @@ TEST_F(PlacementTest, ADropWithTwentyPixelsClearStaysAndIsSavedAsPlacedByHand) {
 TEST_F(PlacementTest, ADropCloserThanTwentyPixelsSavesThePlaceThenSnapsBack) {
   Dock();
   DragAndDropAt(-4);  // right edge at 1681: a gap of 19
-  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_FALSE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect(), (RECT{1600, 5, 1695, 43}));
   ExpectSavedOnce(0, 1586);
 }
 
 TEST_F(PlacementTest, ASnappingDropEndsManualPlacement) {
   Dock();
-  m_band->m_bManuallyPositioned = TRUE;
+  Peer().m_bManuallyPositioned = TRUE;
   MoveWindow(Band(), 400, 5, 95, 38, TRUE);
   DragAndDropAt(2000);
-  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_FALSE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect().left, 1600);
   MoveNotifyArea(1500);
   Tick();
@@ -424,7 +424,7 @@ TEST_F(PlacementTest, WithoutNotificationAreaADragStopsOneBandWidthLeftOfTheTask
   PressAndDragTo(-1000);
   EXPECT_EQ(BandRect().left, -95);
   Mouse(WM_LBUTTONUP, -1000, 20);
-  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_FALSE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect().left, 1920 - 300);
   EXPECT_EQ(ReadSetting(L"PosX"), static_cast<DWORD>(-95));
 }
@@ -434,7 +434,7 @@ TEST_F(PlacementTest, APressMoveAndReleaseOfTheRealMouseDragsAndDropsTheBand) {
   const RECT rcStart = BandScreenRect();
   SendMouseInput(0, POINT{rcStart.left + 10, rcStart.top + 10});
   SendMouseInput(MOUSEEVENTF_LEFTDOWN, POINT{rcStart.left + 10, rcStart.top + 10});
-  ASSERT_TRUE(PumpMessagesUntil([&] { return m_band->m_bDragging != FALSE; }, 2s));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Peer().m_bDragging != FALSE; }, 2s));
   POINT ptDown{};
   GetCursorPos(&ptDown);
   EXPECT_EQ(GetCapture(), Band());
@@ -442,13 +442,13 @@ TEST_F(PlacementTest, APressMoveAndReleaseOfTheRealMouseDragsAndDropsTheBand) {
   SendMouseInput(0, POINT{rcStart.left - 590, rcStart.top + 10});
   ASSERT_TRUE(PumpMessagesUntil([&] { return BandRect().left < 1200; }, 2s));
   SendMouseInput(MOUSEEVENTF_LEFTUP, POINT{rcStart.left - 590, rcStart.top + 10});
-  ASSERT_TRUE(PumpMessagesUntil([&] { return m_band->m_bDragging == FALSE; }, 2s));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Peer().m_bDragging == FALSE; }, 2s));
 
   POINT ptUp{};
   GetCursorPos(&ptUp);
   const LONG nExpectedLeft = 1600 + (ptUp.x - ptDown.x);
   EXPECT_EQ(BandRect(), (RECT{nExpectedLeft, 5, nExpectedLeft + 95, 43}));
-  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_TRUE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(GetCapture(), nullptr);
   EXPECT_EQ(ReadSetting(L"PosX"), static_cast<DWORD>(nExpectedLeft));
   SendMouseInput(0, POINT{960, 300});  // out of the way of the tests that follow
@@ -456,10 +456,10 @@ TEST_F(PlacementTest, APressMoveAndReleaseOfTheRealMouseDragsAndDropsTheBand) {
 
 TEST_F(PlacementTest, ALockedBandDoesNotDragButStillHandsTheMessagesOn) {
   Dock();
-  m_band->m_bLocked = TRUE;
+  Peer().m_bLocked = TRUE;
   m_band->SpyOnDefault();
   DragAndDropAt(-490);
-  EXPECT_FALSE(m_band->m_bDragging);
+  EXPECT_FALSE(Peer().m_bDragging);
   EXPECT_EQ(GetCapture(), nullptr);
   EXPECT_EQ(BandRect().left, 1600);
   EXPECT_FALSE(SettingsKeyExists());
@@ -489,8 +489,8 @@ TEST_F(PlacementTest, LosingTheCaptureEndsTheDragAsADrop) {
                                 nullptr, nullptr);
   ASSERT_NE(hOther, nullptr);
   SetCapture(hOther);
-  EXPECT_FALSE(m_band->m_bDragging);
-  EXPECT_TRUE(m_band->m_bManuallyPositioned);
+  EXPECT_FALSE(Peer().m_bDragging);
+  EXPECT_TRUE(Peer().m_bManuallyPositioned);
   ExpectSavedOnce(1, 1100);
   EXPECT_EQ(GetCapture(), hOther) << "the capture stays with the window that took it";
 
@@ -514,7 +514,7 @@ TEST_F(PlacementTest, ADragCutShortByClosingTheBandDoesNotCarryOverToItsNextWind
   const RECT rcBefore = BandRect();
   Mouse(WM_MOUSEMOVE, -300, 20);
   EXPECT_EQ(BandRect(), rcBefore) << "a move without a press drags nothing";
-  EXPECT_FALSE(m_band->m_bDragging);
+  EXPECT_FALSE(Peer().m_bDragging);
   EXPECT_EQ(DebugLines(L"SavePosition:").size(), 1u);
 }
 
@@ -527,7 +527,7 @@ TEST_F(PlacementTest, ADragEndsWithoutADropWhenTheBandIsRebuiltOrClosed) {
     m_band->m_bCaptureLostOnDestroy = true;
     m_debug.Clear();
     SendMessageW(Band(), message, 0, 0);
-    EXPECT_FALSE(m_band->m_bDragging) << message;
+    EXPECT_FALSE(Peer().m_bDragging) << message;
     EXPECT_EQ(DebugLines(L"SavePosition:").size(), message == WM_CLOSE ? 1u : 0u) << message;
   }
 }
@@ -536,8 +536,8 @@ TEST_F(PlacementTest, LosingTheCaptureCloseToTheNotificationAreaSnapsBack) {
   Dock();
   PressAndDragTo(-4);
   ReleaseCapture();
-  EXPECT_FALSE(m_band->m_bDragging);
-  EXPECT_FALSE(m_band->m_bManuallyPositioned);
+  EXPECT_FALSE(Peer().m_bDragging);
+  EXPECT_FALSE(Peer().m_bManuallyPositioned);
   EXPECT_EQ(BandRect().left, 1600);
   EXPECT_EQ(ReadSetting(L"PosX"), 1586u);
 }

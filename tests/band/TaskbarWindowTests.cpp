@@ -56,14 +56,14 @@ TEST_F(BandTest, DocksAsChildOfTheTaskbarWithItsTitleStylesAndSurface) {
   Dock();
   HWND hBand = Band();
   EXPECT_EQ(GetAncestor(hBand, GA_PARENT), m_taskbar->Handle());
-  EXPECT_EQ(m_band->m_hTaskbarWnd, m_taskbar->Handle());
+  EXPECT_EQ(Peer().m_hTaskbarWnd, m_taskbar->Handle());
   wchar_t szTitle[32] = {};
   GetWindowTextW(hBand, szTitle, 32);
   EXPECT_STREQ(szTitle, L"Nimbrel");
   EXPECT_NE(ExStyle(hBand) & WS_EX_TOOLWINDOW, 0);
   EXPECT_NE(ExStyle(hBand) & WS_EX_NOREDIRECTIONBITMAP, 0);
-  EXPECT_TRUE(m_band->m_bRendererReady);
-  EXPECT_TRUE(m_band->m_renderer.m_bInitialized);
+  EXPECT_TRUE(Peer().m_bRendererReady);
+  EXPECT_TRUE(Peer().m_renderer.IsInitialized());
   EXPECT_EQ(m_doubles.Log().m_hTargetWnd, hBand);
   EXPECT_GE(m_doubles.Log().m_nPresents, 1) << "the first frame is drawn during start-up";
   EXPECT_TRUE(m_app.m_boxes.empty());
@@ -77,11 +77,11 @@ TEST_F(BandTest, TheTimerKeepsPollingOnItsOwn) {
   CTestPublisher publisher;
   ASSERT_TRUE(publisher.IsOpen());
   publisher.Publish(MakeTrafficRecord(5));
-  EXPECT_TRUE(PumpMessagesUntil([&] { return m_band->m_traffic.m_nLastSequence == 5; },
+  EXPECT_TRUE(PumpMessagesUntil([&] { return Peer().m_traffic.m_nLastSequence == 5; },
                                 std::chrono::milliseconds(2000)));
   publisher.Publish(MakeTrafficRecord(6));
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(PumpMessagesUntil([&] { return m_band->m_traffic.m_nLastSequence == 6; },
+  EXPECT_TRUE(PumpMessagesUntil([&] { return Peer().m_traffic.m_nLastSequence == 6; },
                                 std::chrono::milliseconds(2000)));
   // 100 ms apart; the bound leaves room for a busy machine.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
@@ -93,11 +93,11 @@ TEST_F(BandTest, ATickTakesANewRecordAndInvalidatesTheBandInTheSameTick) {
   publisher.Publish(MakeTrafficRecord(7));
   ValidateRect(Band(), nullptr);
   Tick();
-  EXPECT_EQ(m_band->m_traffic.m_nLastSequence, 7u);
-  EXPECT_EQ(m_band->m_traffic.m_nRateLower, MakeTrafficRecord(7).RateDown);
+  EXPECT_EQ(Peer().m_traffic.m_nLastSequence, 7u);
+  EXPECT_EQ(Peer().m_traffic.m_nRateLower, MakeTrafficRecord(7).RateDown);
   EXPECT_TRUE(HasUpdateRegion(Band()));
-  EXPECT_FALSE(m_band->m_hMapping);
-  EXPECT_FALSE(m_band->m_pView);
+  EXPECT_FALSE(Peer().m_hMapping);
+  EXPECT_FALSE(Peer().m_pView);
 }
 
 TEST_F(BandTest, AnAbsentSectionCausesNoRepaint) {
@@ -107,7 +107,7 @@ TEST_F(BandTest, AnAbsentSectionCausesNoRepaint) {
     Tick();
     EXPECT_FALSE(HasUpdateRegion(Band()));
   }
-  EXPECT_FALSE(m_band->m_traffic.m_bHasData);
+  EXPECT_FALSE(Peer().m_traffic.m_bHasData);
 }
 
 // The z-order call puts the band on top without moving, sizing or activating
@@ -135,7 +135,7 @@ TEST_F(BandTest, AHiddenBandStillPollsButGetsNoZOrderCall) {
   publisher.Publish(MakeTrafficRecord(11));
   Tick();
   EXPECT_EQ(TopChild(m_taskbar->Handle()), hSibling);
-  EXPECT_EQ(m_band->m_traffic.m_nLastSequence, 11u);
+  EXPECT_EQ(Peer().m_traffic.m_nLastSequence, 11u);
 }
 
 TEST_F(BandTest, EveryTimerMessageEndsInTheDefaultProcessing) {
@@ -152,7 +152,7 @@ TEST_F(BandTest, ATimerOfAnotherIdNeitherPollsNorRaisesTheBand) {
   CTestPublisher publisher;
   publisher.Publish(MakeTrafficRecord(21));
   Tick(2);
-  EXPECT_EQ(m_band->m_traffic.m_nLastSequence, 0u);
+  EXPECT_EQ(Peer().m_traffic.m_nLastSequence, 0u);
   EXPECT_EQ(TopChild(m_taskbar->Handle()), hSibling);
 }
 
@@ -210,11 +210,11 @@ TEST_F(BandTest, CloseReleasesTheSurfaceDestroysTheWindowAndEndsTheLoopWithZero)
   SendMessageW(hBand, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(hBand));
   EXPECT_EQ(Band(), nullptr);
-  EXPECT_FALSE(m_band->m_renderer.m_bInitialized);
-  EXPECT_EQ(m_band->m_renderer.m_pD3DDevice, nullptr);
+  EXPECT_FALSE(Peer().m_renderer.IsInitialized());
+  EXPECT_EQ(Peer().m_renderer.CurrentSlots().m_pD3DDevice, nullptr);
   EXPECT_EQ(m_doubles.Log().LiveObjects(), 0);
-  EXPECT_TRUE(m_band->m_bRendererReady) << "the flag is never cleared by a close";
-  EXPECT_EQ(m_band->m_wndWatch.m_hWnd, nullptr);
+  EXPECT_TRUE(Peer().m_bRendererReady) << "the flag is never cleared by a close";
+  EXPECT_EQ(Peer().m_wndWatch.m_hWnd, nullptr);
   int nCode = -1;
   ASSERT_TRUE(TakeQuitMessage(nCode));
   EXPECT_EQ(nCode, 0);
@@ -250,7 +250,7 @@ TEST_F(BandTest, WhenDockingFailsTheBandShowsItsBoxAndEndsTheProcessWithOne) {
   m_band->m_hDestroyWhenDocking = m_taskbar->Handle();
   EXPECT_FALSE(CreateBand());
   EXPECT_EQ(Band(), nullptr);
-  EXPECT_FALSE(m_band->m_bRendererReady);
+  EXPECT_FALSE(Peer().m_bRendererReady);
   ExpectErrorBoxAndExitOne(L"Failed to set parent to taskbar!");
 }
 
@@ -259,7 +259,7 @@ TEST_F(BandTest, WhenTheSurfaceFailsTheBandShowsItsBoxAndEndsTheProcessWithOne) 
   m_doubles.Fail().m_hrCreateCompositionDevice = E_NOTIMPL;
   EXPECT_FALSE(CreateBand());
   EXPECT_EQ(Band(), nullptr);
-  EXPECT_FALSE(m_band->m_bRendererReady);
+  EXPECT_FALSE(Peer().m_bRendererReady);
   EXPECT_EQ(m_doubles.Log().m_nPresents, 0);
   EXPECT_EQ(GetWindow(m_taskbar->Handle(), GW_CHILD), m_taskbar->NotifyArea())
       << "no band window is left inside the taskbar";
@@ -285,14 +285,14 @@ TEST_F(BandTest, AfterATaskbarRestartTheBandDocksIntoTheNewTaskbarAndKeepsRunnin
   ASSERT_NE(Band(), nullptr);
   EXPECT_EQ(GetAncestor(Band(), GA_PARENT), newTaskbar.Handle());
   EXPECT_TRUE(IsWindowVisible(Band()));
-  EXPECT_TRUE(m_band->m_bRendererReady);
-  EXPECT_EQ(m_band->m_renderer.m_hWndHost, Band());
+  EXPECT_TRUE(Peer().m_bRendererReady);
+  EXPECT_EQ(Peer().m_renderer.HostWindow(), Band());
   EXPECT_EQ(m_doubles.Log().m_hTargetWnd, Band());
   EXPECT_GT(m_doubles.Log().m_nPresents, nPresentsBefore) << "drawing again";
 
   CTestPublisher publisher;
   publisher.Publish(MakeTrafficRecord(31));
-  EXPECT_TRUE(PumpMessagesUntil([&] { return m_band->m_traffic.m_nLastSequence == 31; },
+  EXPECT_TRUE(PumpMessagesUntil([&] { return Peer().m_traffic.m_nLastSequence == 31; },
                                 std::chrono::milliseconds(2000)))
       << "polling again";
   EXPECT_FALSE(TakeQuitMessage(nCode));
@@ -305,7 +305,7 @@ TEST_F(BandTest, TaskbarCreatedReachingTheBandItselfRebuildsItWithoutEndingTheLo
   EXPECT_FALSE(IsWindow(hOldBand));
   ASSERT_NE(Band(), nullptr);
   EXPECT_EQ(GetAncestor(Band(), GA_PARENT), m_taskbar->Handle());
-  EXPECT_EQ(m_band->m_renderer.m_hWndHost, Band());
+  EXPECT_EQ(Peer().m_renderer.HostWindow(), Band());
   EXPECT_EQ(m_doubles.Log().m_nTargets, 2);
   int nCode = -1;
   EXPECT_FALSE(TakeQuitMessage(nCode));
@@ -323,12 +323,12 @@ TEST_F(BandTest, AFailedRebuildShowsItsBoxAndEndsTheProcessWithOne) {
 // the old one had; the band must still find its way there.
 TEST_F(BandTest, AfterARestartANotificationAreaThatComesLaterAtItsOldPlaceIsFollowed) {
   Dock();
-  ASSERT_EQ(m_band->m_nTrayNotifyLeft, 1700);
+  ASSERT_EQ(Peer().m_nTrayNotifyLeft, 1700);
   m_taskbar->Destroy();
   CTestTaskbar newTaskbar(RECT{0, 1032, 1920, 1080}, 1700, false);
   AnnounceNewTaskbar();
   ASSERT_NE(Band(), nullptr);
-  EXPECT_EQ(m_band->m_rcDefault.left, 1920 - 200 - 100) << "no notification area yet";
+  EXPECT_EQ(Peer().m_rcDefault.left, 1920 - 200 - 100) << "no notification area yet";
 
   POINT ptNotify{1700, 1032};
   ScreenToClient(newTaskbar.Handle(), &ptNotify);
@@ -337,7 +337,7 @@ TEST_F(BandTest, AfterARestartANotificationAreaThatComesLaterAtItsOldPlaceIsFoll
                       220, 48, newTaskbar.Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(hNotify, nullptr);
   SendMessageW(Band(), WM_TIMER, 1, 0);
-  EXPECT_EQ(m_band->m_rcDefault.left, 1700 - 100);
+  EXPECT_EQ(Peer().m_rcDefault.left, 1700 - 100);
 }
 
 // A drag cut short by the taskbar going away is no drop: nothing is saved
@@ -346,13 +346,13 @@ TEST_F(BandTest, ATaskbarThatDiesMidDragSavesNoPosition) {
   Dock();
   m_debug.Clear();
   SendMessageW(Band(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
-  ASSERT_TRUE(m_band->m_bDragging);
+  ASSERT_TRUE(Peer().m_bDragging);
   m_taskbar->Destroy();
   for (const std::wstring& line : m_debug.Lines()) {
     EXPECT_NE(line.rfind(L"SavePosition:", 0), 0u)
         << "saved: " << std::string(line.begin(), line.end());
   }
-  EXPECT_FALSE(m_band->m_bDragging);
+  EXPECT_FALSE(Peer().m_bDragging);
 }
 
 }  // namespace

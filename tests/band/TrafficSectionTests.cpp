@@ -32,35 +32,34 @@ class CFileSection {
       return;
     }
     m_path = std::wstring(szDir) + name + L".bin";
-    m_hFile = CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    if (m_hFile == INVALID_HANDLE_VALUE) {
+    const HANDLE hFile = CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    m_hFile.Reset(hFile == INVALID_HANDLE_VALUE ? nullptr : hFile);
+    if (!m_hFile) {
       return;
     }
     DWORD cbWritten = 0;
-    if (!WriteFile(m_hFile, pBytes, cb, &cbWritten, nullptr) || cbWritten != cb) {
+    if (!WriteFile(m_hFile.Get(), pBytes, cb, &cbWritten, nullptr) || cbWritten != cb) {
       return;
     }
-    m_hMapping = CreateFileMappingW(m_hFile, nullptr, PAGE_READONLY, 0, 0, name.c_str());
+    m_hMapping.Reset(CreateFileMappingW(m_hFile.Get(), nullptr, PAGE_READONLY, 0, 0, name.c_str()));
   }
   ~CFileSection() {
-    if (m_hMapping != nullptr) {
-      CloseHandle(m_hMapping);
-    }
-    if (m_hFile != INVALID_HANDLE_VALUE) {
-      CloseHandle(m_hFile);
+    m_hMapping.Reset();
+    if (m_hFile) {
+      m_hFile.Reset();
       DeleteFileW(m_path.c_str());
     }
   }
   CFileSection(const CFileSection&) = delete;
   CFileSection& operator=(const CFileSection&) = delete;
 
-  [[nodiscard]] bool IsOpen() const { return m_hMapping != nullptr; }
+  [[nodiscard]] bool IsOpen() const { return static_cast<bool>(m_hMapping); }
 
  private:
   std::wstring m_path;
-  HANDLE m_hFile = INVALID_HANDLE_VALUE;
-  HANDLE m_hMapping = nullptr;
+  CUniqueHandle m_hFile;
+  CUniqueHandle m_hMapping;
 };
 
 // The band's poll members.
@@ -174,14 +173,14 @@ TEST_F(TrafficSectionTest, SmallPagefileSectionIsReadOnlyAsFarAsThePlatformMapsI
 
   // Windows refuses a view beyond the section's size; Wine rounds the section
   // up to a whole zeroed page and grants it.
-  HANDLE hProbe = OpenFileMappingW(FILE_MAP_READ, FALSE, m_name.c_str());
-  ASSERT_NE(hProbe, nullptr);
-  void* pProbe = MapViewOfFile(hProbe, FILE_MAP_READ, 0, 0, sizeof(SharedTrafficRecord));
-  const bool bPlatformMaps72 = pProbe != nullptr;
-  if (pProbe != nullptr) {
-    UnmapViewOfFile(pProbe);
+  bool bPlatformMaps72 = false;
+  {
+    const CUniqueHandle hProbe(OpenFileMappingW(FILE_MAP_READ, FALSE, m_name.c_str()));
+    ASSERT_TRUE(hProbe);
+    const TUniqueView<void> probe(
+        MapViewOfFile(hProbe.Get(), FILE_MAP_READ, 0, 0, sizeof(SharedTrafficRecord)));
+    bPlatformMaps72 = static_cast<bool>(probe);
   }
-  CloseHandle(hProbe);
 
   const bool bRepaint = Poll();
   if (!bPlatformMaps72) {

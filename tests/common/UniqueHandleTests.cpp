@@ -15,12 +15,7 @@ HANDLE MakeEvent() { return CreateEventW(nullptr, TRUE, FALSE, kEventName); }
 
 // A named event exists as long as one handle to it is open.
 bool EventExists() {
-  const HANDLE hEvent = OpenEventW(SYNCHRONIZE, FALSE, kEventName);
-  if (hEvent == nullptr) {
-    return false;
-  }
-  CloseHandle(hEvent);
-  return true;
+  return static_cast<bool>(CUniqueHandle(OpenEventW(SYNCHRONIZE, FALSE, kEventName)));
 }
 
 TEST(UniqueHandleTest, ClosesWhatItHoldsWhenItGoes) {
@@ -42,7 +37,7 @@ TEST(UniqueHandleTest, ResetClosesTheOldAndReleaseHandsOnWithoutClosing) {
   const HANDLE hRaw = hEvent.Release();
   EXPECT_FALSE(hEvent);
   EXPECT_TRUE(EventExists()) << "released, not closed";
-  CloseHandle(hRaw);
+  const CUniqueHandle hTaken(hRaw);
 }
 
 TEST(UniqueHandleTest, AMoveHandsTheHandleOverAndClosesWhatTheTargetHeld) {

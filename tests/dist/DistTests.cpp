@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "NimbrelVersion.h"
-#include "support/ProgramPath.h"
+#include "common/UniqueHandle.h"
 #include "support/ChildProcess.h"
+#include "support/ProgramPath.h"
 
 namespace {
 
@@ -90,18 +91,23 @@ TEST(Dist, EveryProgramCarriesTheOneVersionAndItsOwnName) {
   }
 }
 
+// An existing file, to read; empty when it cannot be opened.
+CUniqueHandle OpenForReading(const std::wstring& strPath) {
+  const HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+  return CUniqueHandle(hFile == INVALID_HANDLE_VALUE ? nullptr : hFile);
+}
+
 // The subsystem from the PE header: a console for one publisher, none for
 // the other and for the band.
 WORD Subsystem(const std::wstring& strPath) {
-  HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             0, nullptr);
-  if (hFile == INVALID_HANDLE_VALUE) {
+  const CUniqueHandle hFile = OpenForReading(strPath);
+  if (!hFile) {
     return 0;
   }
   std::vector<BYTE> head(4096);
   DWORD cbRead = 0;
-  ReadFile(hFile, head.data(), static_cast<DWORD>(head.size()), &cbRead, nullptr);
-  CloseHandle(hFile);
+  ReadFile(hFile.Get(), head.data(), static_cast<DWORD>(head.size()), &cbRead, nullptr);
   const auto* pDos = reinterpret_cast<const IMAGE_DOS_HEADER*>(head.data());
   if (cbRead < sizeof(IMAGE_DOS_HEADER) || pDos->e_magic != IMAGE_DOS_SIGNATURE ||
       pDos->e_lfanew < 0 ||
@@ -165,13 +171,13 @@ TEST(Dist, EachPublisherAnswersHelpAndVersion) {
 // only that user's folders and keys), with the one version.
 TEST(Dist, TheInstallerIsA64BitProgramThatAsksForNoRightsAndCarriesTheVersion) {
   const std::wstring strSetup = WindowsPath(NIMBREL_SETUP_PATH);
-  HANDLE hFile = CreateFileW(strSetup.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(hFile, INVALID_HANDLE_VALUE) << "no installer: run through ctest (dist_package)";
   std::vector<BYTE> head(4096);
   DWORD cbRead = 0;
-  ReadFile(hFile, head.data(), static_cast<DWORD>(head.size()), &cbRead, nullptr);
-  CloseHandle(hFile);
+  {
+    const CUniqueHandle hFile = OpenForReading(strSetup);
+    ASSERT_TRUE(hFile) << "no installer: run through ctest (dist_package)";
+    ReadFile(hFile.Get(), head.data(), static_cast<DWORD>(head.size()), &cbRead, nullptr);
+  }
   const auto* pDos = reinterpret_cast<const IMAGE_DOS_HEADER*>(head.data());
   ASSERT_EQ(pDos->e_magic, IMAGE_DOS_SIGNATURE);
   ASSERT_LT(static_cast<std::size_t>(pDos->e_lfanew) + sizeof(IMAGE_NT_HEADERS64), cbRead);
@@ -188,13 +194,13 @@ TEST(Dist, TheInstallerIsA64BitProgramThatAsksForNoRightsAndCarriesTheVersion) {
 
 TEST(Dist, TheGuideAndTheLicenseAreThereForNotepad) {
   for (const wchar_t* pszName : {L"README.txt", L"LICENSE.txt"}) {
-    HANDLE hFile = CreateFileW(Unpacked(pszName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
     std::string text(64 * 1024, '\0');
     DWORD cbRead = 0;
-    ReadFile(hFile, text.data(), static_cast<DWORD>(text.size()), &cbRead, nullptr);
-    CloseHandle(hFile);
+    {
+      const CUniqueHandle hFile = OpenForReading(Unpacked(pszName));
+      ASSERT_TRUE(hFile);
+      ReadFile(hFile.Get(), text.data(), static_cast<DWORD>(text.size()), &cbRead, nullptr);
+    }
     text.resize(cbRead);
     EXPECT_GT(text.size(), 500u);
     for (std::size_t i = 0; i < text.size(); ++i) {

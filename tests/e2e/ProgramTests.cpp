@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "common/UniqueHandle.h"
 #include "support/ProgramRun.h"
 
 namespace {
@@ -23,39 +24,39 @@ class CBuildNumberOverride {
  public:
   explicit CBuildNumberOverride(const wchar_t* pszBuild) {
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersion, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                      &m_hKey) != ERROR_SUCCESS) {
-      m_hKey = nullptr;
+                      m_hKey.Put()) != ERROR_SUCCESS) {
+      m_hKey.Reset();
       return;
     }
     DWORD cb = 0;
-    if (RegQueryValueExW(m_hKey, L"CurrentBuildNumber", nullptr, &m_dwType, nullptr, &cb) ==
+    if (RegQueryValueExW(m_hKey.Get(), L"CurrentBuildNumber", nullptr, &m_dwType, nullptr, &cb) ==
         ERROR_SUCCESS) {
       m_saved.resize(cb);
-      RegQueryValueExW(m_hKey, L"CurrentBuildNumber", nullptr, &m_dwType, m_saved.data(), &cb);
+      RegQueryValueExW(m_hKey.Get(), L"CurrentBuildNumber", nullptr, &m_dwType, m_saved.data(),
+                       &cb);
       m_bHadValue = true;
     }
     const std::wstring text = pszBuild;
     m_bSet =
-        RegSetValueExW(m_hKey, L"CurrentBuildNumber", 0, REG_SZ,
+        RegSetValueExW(m_hKey.Get(), L"CurrentBuildNumber", 0, REG_SZ,
                        reinterpret_cast<const BYTE*>(text.c_str()),
                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
   }
   ~CBuildNumberOverride() {
-    if (m_hKey == nullptr) {
+    if (!m_hKey) {
       return;
     }
     if (m_bHadValue) {
-      RegSetValueExW(m_hKey, L"CurrentBuildNumber", 0, m_dwType, m_saved.data(),
+      RegSetValueExW(m_hKey.Get(), L"CurrentBuildNumber", 0, m_dwType, m_saved.data(),
                      static_cast<DWORD>(m_saved.size()));
     } else {
-      RegDeleteValueW(m_hKey, L"CurrentBuildNumber");
+      RegDeleteValueW(m_hKey.Get(), L"CurrentBuildNumber");
     }
-    RegCloseKey(m_hKey);
   }
   [[nodiscard]] bool IsSet() const { return m_bSet; }
 
  private:
-  HKEY m_hKey = nullptr;
+  CUniqueKey m_hKey;
   DWORD m_dwType = REG_NONE;
   std::vector<BYTE> m_saved;
   bool m_bHadValue = false;

@@ -39,7 +39,7 @@ TEST(MenuTest, ADetachedMenuOutlivesItsObject) {
     EXPECT_EQ(menu.GetSafeHmenu(), nullptr);
   }
   EXPECT_TRUE(IsMenu(hMenu));
-  DestroyMenu(hMenu);
+  const CUniqueMenu owner(hMenu);
 }
 
 TEST(MenuTest, AttachingAnotherMenuDestroysTheFirst) {

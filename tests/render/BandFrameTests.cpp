@@ -82,12 +82,12 @@ struct Frame : RendererOnDoubles {
 
   // The same text drawn alone, the way the frame draws it.
   PixelImage DrawTextAlone(const wchar_t* pszText, const LayoutRect& box, COLORREF cr) {
-    ID2D1DeviceContext* pContext = renderer.m_pD2DContext;
+    ID2D1DeviceContext* pContext = renderer.D2DContext();
     IDWriteTextFormat* pFormat = nullptr;
     ID2D1SolidColorBrush* pBrush = nullptr;
     pContext->BeginDraw();
     pContext->Clear(D2D1::ColorF(0, 0, 0, 0));
-    EXPECT_TRUE(SUCCEEDED(renderer.m_pDWriteFactory->CreateTextFormat(
+    EXPECT_TRUE(SUCCEEDED(renderer.DWriteFactory()->CreateTextFormat(
         L"Segoe UI", nullptr, DWRITE_FONT_WEIGHT_MEDIUM, DWRITE_FONT_STYLE_NORMAL,
         DWRITE_FONT_STRETCH_NORMAL, 11.0f, L"de-DE", &pFormat)));
     pFormat->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_CENTER);
@@ -425,16 +425,16 @@ TEST(BandFrame, ReleasesEveryObjectItMade) {
     return p->Release();
   };
   DrawBandFrame(f.renderer, f.window.Handle(), State(1, 4, 1, 4), f.szUpper, f.szLower);
-  const ULONG nFactory = count(f.renderer.m_pD2DFactory);
-  const ULONG nContext = count(f.renderer.m_pD2DContext);
-  const ULONG nDevice = count(f.renderer.m_pD3DDevice);
+  const ULONG nFactory = count(f.renderer.D2DFactory());
+  const ULONG nContext = count(f.renderer.D2DContext());
+  const ULONG nDevice = count(f.renderer.CurrentSlots().m_pD3DDevice);
   for (int i = 0; i < 5; ++i) {
     DrawBandFrame(f.renderer, f.window.Handle(), State(i, 4, 1, 4), f.szUpper, f.szLower);
   }
   // Brushes hold the context's factory, geometries the factory.
-  EXPECT_EQ(count(f.renderer.m_pD2DFactory), nFactory);
-  EXPECT_EQ(count(f.renderer.m_pD2DContext), nContext);
-  EXPECT_EQ(count(f.renderer.m_pD3DDevice), nDevice);
+  EXPECT_EQ(count(f.renderer.D2DFactory()), nFactory);
+  EXPECT_EQ(count(f.renderer.D2DContext()), nContext);
+  EXPECT_EQ(count(f.renderer.CurrentSlots().m_pD3DDevice), nDevice);
 }
 
 namespace {
@@ -475,7 +475,7 @@ HRESULT STDMETHODCALLTYPE WatchCreateTextFormat(IDWriteFactory* pFactory, const 
 // open), formats nothing, and the format of a whole frame is not kept.
 TEST(BandFrame, WithoutATextFormatTheFrameIsStillEndedAndNoFormatOutlivesItsFrame) {
   Frame f;
-  const CCallPatch patch(f.renderer.m_pDWriteFactory, kCreateTextFormatMethod,
+  const CCallPatch patch(f.renderer.DWriteFactory(), kCreateTextFormatMethod,
                          reinterpret_cast<const void*>(&WatchCreateTextFormat));
   g_pCreateTextFormat = &patch;
   g_bFailTextFormat = true;
@@ -501,13 +501,13 @@ void Toggle(CCompositionRenderer& r, Guard guard, ID2D1DeviceContext*& pContext,
             IDWriteFactory*& pFactory) {
   switch (guard) {
     case Guard::DeviceContext:
-      std::swap(r.m_pD2DContext, pContext);
+      CRendererTestPeer::SwapD2DContext(r, pContext);
       break;
     case Guard::DirectWriteFactory:
-      std::swap(r.m_pDWriteFactory, pFactory);
+      CRendererTestPeer::SwapDWriteFactory(r, pFactory);
       break;
     case Guard::Initialized:
-      r.m_bInitialized = !r.m_bInitialized;
+      CRendererTestPeer::FlipInitialized(r);
       break;
   }
 }

@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "publisher/upnp/HttpClient.h"
 #include "support/TestSupport.h"
 #include "support/ChildProcess.h"
 #include "support/SectionReader.h"
@@ -148,27 +149,29 @@ void MeasureMemory(int nMinutes) {
 
 // The child: the publisher's WinHTTP calls, plainly, to a router that never answers.
 int WinHttpProbe(int nPort, int nCount, DWORD dwDeadlineMs, bool bBounded) {
+  // Outlives the session, whose callbacks set it.
+  const CUniqueHandle hStepEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   struct Step {
     HANDLE hEvent;
-  } step{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-  const HINTERNET hSession =
-      WinHttpOpen(L"probe", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                  WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+  } step{hStepEvent.Get()};
+  const CUniqueInternetHandle hSession(WinHttpOpen(L"probe", WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
+                                                   WINHTTP_FLAG_ASYNC));
   const int nTimeout = static_cast<int>(dwDeadlineMs);
-  WinHttpSetTimeouts(hSession, nTimeout, nTimeout, nTimeout, nTimeout);
+  WinHttpSetTimeouts(hSession.Get(), nTimeout, nTimeout, nTimeout, nTimeout);
   if (bBounded) {
-    WinHttpSetOption(hSession, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &dwDeadlineMs,
+    WinHttpSetOption(hSession.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &dwDeadlineMs,
                      sizeof(dwDeadlineMs));
   }
   const ProcessCounts start = TakeProcessCounts();
   for (int i = 0; i < nCount; ++i) {
-    const HINTERNET hConnect =
-        WinHttpConnect(hSession, L"127.0.0.1", static_cast<INTERNET_PORT>(nPort), 0);
-    const HINTERNET hRequest =
-        WinHttpOpenRequest(hConnect, L"POST", L"/upnp/control/wancic", nullptr, WINHTTP_NO_REFERER,
-                           WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
+    const CUniqueInternetHandle hConnect(
+        WinHttpConnect(hSession.Get(), L"127.0.0.1", static_cast<INTERNET_PORT>(nPort), 0));
+    const CUniqueInternetHandle hRequest(
+        WinHttpOpenRequest(hConnect.Get(), L"POST", L"/upnp/control/wancic", nullptr,
+                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
     WinHttpSetStatusCallback(
-        hRequest,
+        hRequest.Get(),
         [](HINTERNET, DWORD_PTR dwContext, DWORD dwStatus, void*, DWORD) {
           if (dwStatus == WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE ||
               dwStatus == WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE ||
@@ -187,15 +190,14 @@ int WinHttpProbe(int nPort, int nCount, DWORD dwDeadlineMs, bool bBounded) {
         L"Content-Type: text/xml; charset=\"utf-8\"\r\n"
         L"SOAPAction: "
         L"\"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1#GetAddonInfos\"\r\n";
-    if (WinHttpSendRequest(hRequest, szHeaders, static_cast<DWORD>(-1L), body, sizeof(body) - 1,
-                           sizeof(body) - 1, reinterpret_cast<DWORD_PTR>(&step)) &&
+    if (WinHttpSendRequest(hRequest.Get(), szHeaders, static_cast<DWORD>(-1L), body,
+                           sizeof(body) - 1, sizeof(body) - 1,
+                           reinterpret_cast<DWORD_PTR>(&step)) &&
         WaitForSingleObject(step.hEvent, left()) == WAIT_OBJECT_0 &&
-        WinHttpReceiveResponse(hRequest, nullptr)) {
+        WinHttpReceiveResponse(hRequest.Get(), nullptr)) {
       WaitForSingleObject(step.hEvent, left());
     }
-    // Given up at the deadline, as the publisher does.
-    WinHttpCloseHandle(hRequest);
-    WinHttpCloseHandle(hConnect);
+    // Given up at the deadline, as the publisher does: both handles go here.
   }
   const ProcessCounts end = TakeProcessCounts();
   Sleep(10'000);
@@ -207,7 +209,6 @@ int WinHttpProbe(int nPort, int nCount, DWORD dwDeadlineMs, bool bBounded) {
       start.m_nThreads, end.m_nThreads, later.m_nThreads, start.m_cbPrivate / 1024,
       end.m_cbPrivate / 1024, later.m_cbPrivate / 1024);
   std::fflush(stdout);
-  WinHttpCloseHandle(hSession);
   return 0;
 }
 

@@ -20,15 +20,15 @@ void CBandTest::MakeTaskbar(RECT rcTaskbar, LONG nNotifyLeft, bool bWithNotifyAr
 
 bool CBandTest::CreateBand() {
   EXPECT_TRUE(m_hkcu.IsActive());
-  m_band->m_renderer.UsePlatform(&m_doubles.Platform());
+  Peer().m_renderer.UsePlatform(&m_doubles.Platform());
   return m_band->Create(IDD_BAND, GetDesktopWindow()) != FALSE;
 }
 
 void CBandTest::Dock(RECT rcTaskbar, LONG nNotifyLeft, bool bWithNotifyArea) {
   MakeTaskbar(rcTaskbar, nNotifyLeft, bWithNotifyArea);
   ASSERT_TRUE(CreateBand());
-  ASSERT_TRUE(m_band->m_bRendererReady);
-  ASSERT_EQ(m_band->m_hTaskbarWnd, m_taskbar->Handle());
+  ASSERT_TRUE(Peer().m_bRendererReady);
+  ASSERT_EQ(Peer().m_hTaskbarWnd, m_taskbar->Handle());
   ASSERT_TRUE(m_app.m_boxes.empty());
 }
 
@@ -41,7 +41,7 @@ void CBandTest::Redock() {
 }
 
 void CBandTest::AnnounceNewTaskbar() noexcept {
-  SendMessageW(m_band->m_wndWatch.m_hWnd, g_uTaskbarCreatedMsg, 0, 0);
+  SendMessageW(Peer().m_wndWatch.m_hWnd, g_uTaskbarCreatedMsg, 0, 0);
 }
 
 RECT CBandTest::BandScreenRect() const noexcept {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/BandTestPeer.h"
 #include "support/RendererDoubles.h"
 #include "support/TestBand.h"
 #include "support/TestRecords.h"
@@ -42,6 +43,8 @@ class CBandTest : public ::testing::Test {
   void AnnounceNewTaskbar() noexcept;
 
   [[nodiscard]] HWND Band() const noexcept { return m_band->m_hWnd; }
+  // The band's own state, as tests look at and set it up.
+  [[nodiscard]] CBandTestPeer Peer() const noexcept { return CBandTestPeer(*m_band); }
   [[nodiscard]] RECT BandScreenRect() const noexcept;
   // The band's rectangle relative to the taskbar's top-left corner.
   [[nodiscard]] RECT BandRect() const noexcept;

@@ -22,10 +22,14 @@ DWORD WINAPI DrainPipe(void* pParam) {
   return 0;
 }
 
-bool MakePipe(HANDLE& hRead, HANDLE& hWrite) {
+bool MakePipe(CUniqueHandle& hRead, CUniqueHandle& hWrite) {
   SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-  if (!CreatePipe(&hRead, &hWrite, &sa, 0)) return false;
-  SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+  HANDLE hNewRead = nullptr;
+  HANDLE hNewWrite = nullptr;
+  if (!CreatePipe(&hNewRead, &hNewWrite, &sa, 0)) return false;
+  hRead.Reset(hNewRead);
+  hWrite.Reset(hNewWrite);
+  SetHandleInformation(hRead.Get(), HANDLE_FLAG_INHERIT, 0);
   return true;
 }
 
@@ -46,7 +50,7 @@ std::wstring PublisherExePath(PublisherVariant variant) {
 }
 
 CChildProcess::~CChildProcess() {
-  if (m_pi.hProcess != nullptr) (void)Finish(0);
+  if (m_hProcess) (void)Finish(0);
 }
 
 bool CChildProcess::Start(const std::wstring& strArguments, PublisherVariant variant,
@@ -56,8 +60,8 @@ bool CChildProcess::Start(const std::wstring& strArguments, PublisherVariant var
 
 bool CChildProcess::StartCommandLine(const std::wstring& strCommandLine, bool bCaptureOutput,
                                      ChildConsole console) {
-  HANDLE hOutWrite = nullptr;
-  HANDLE hErrWrite = nullptr;
+  CUniqueHandle hOutWrite;
+  CUniqueHandle hErrWrite;
   if (bCaptureOutput && (!MakePipe(m_hOutRead, hOutWrite) || !MakePipe(m_hErrRead, hErrWrite))) {
     return false;
   }
@@ -66,40 +70,41 @@ bool CChildProcess::StartCommandLine(const std::wstring& strCommandLine, bool bC
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdInput = bCaptureOutput ? GetStdHandle(STD_INPUT_HANDLE) : nullptr;
-  si.hStdOutput = hOutWrite;
-  si.hStdError = hErrWrite;
+  si.hStdOutput = hOutWrite.Get();
+  si.hStdError = hErrWrite.Get();
   std::vector<wchar_t> buffer(strCommandLine.begin(), strCommandLine.end());
   buffer.push_back(L'\0');
   const DWORD dwFlags = console == ChildConsole::Own ? CREATE_NEW_CONSOLE : 0;
+  PROCESS_INFORMATION pi{};
   const BOOL bStarted = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, bCaptureOutput,
-                                       dwFlags, nullptr, nullptr, &si, &m_pi);
-  if (bCaptureOutput) {
-    CloseHandle(hOutWrite);
-    CloseHandle(hErrWrite);
-  }
+                                       dwFlags, nullptr, nullptr, &si, &pi);
+  // The child holds its own ends of the pipes now; ours would keep them open.
+  hOutWrite.Reset();
+  hErrWrite.Reset();
   if (!bStarted) {
-    m_pi = {};
     return false;
   }
+  const CUniqueHandle hThread(pi.hThread);
+  m_hProcess.Reset(pi.hProcess);
+  m_dwProcessId = pi.dwProcessId;
   if (bCaptureOutput) {
-    m_hOutThread =
-        CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hOutRead, &m_strOut}, 0, nullptr);
-    m_hErrThread =
-        CreateThread(nullptr, 0, DrainPipe, new PipeReader{m_hErrRead, &m_strErr}, 0, nullptr);
+    m_hOutThread.Reset(CreateThread(nullptr, 0, DrainPipe,
+                                    new PipeReader{m_hOutRead.Get(), &m_strOut}, 0, nullptr));
+    m_hErrThread.Reset(CreateThread(nullptr, 0, DrainPipe,
+                                    new PipeReader{m_hErrRead.Get(), &m_strErr}, 0, nullptr));
   }
   return true;
 }
 
 bool CChildProcess::WaitForExit(DWORD dwTimeoutMs) const {
-  return m_pi.hProcess != nullptr &&
-         WaitForSingleObject(m_pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0;
+  return m_hProcess && WaitForSingleObject(m_hProcess.Get(), dwTimeoutMs) == WAIT_OBJECT_0;
 }
 
 bool CChildProcess::PressCtrlC() const {
   // A helper attaches to the child's console and presses it there, so that
   // the test's own console stays as it is.
   std::wstring commandLine =
-      L"\"" + TestRelativePath(L"press-ctrl-c.exe") + L"\" " + std::to_wstring(m_pi.dwProcessId);
+      L"\"" + TestRelativePath(L"press-ctrl-c.exe") + L"\" " + std::to_wstring(m_dwProcessId);
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
@@ -107,38 +112,35 @@ bool CChildProcess::PressCtrlC() const {
                       &si, &pi)) {
     return false;
   }
+  const CUniqueHandle hThread(pi.hThread);
+  const CUniqueHandle hProcess(pi.hProcess);
   DWORD dwExit = 1;
-  if (WaitForSingleObject(pi.hProcess, 10'000) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(pi.hProcess, &dwExit);
+  if (WaitForSingleObject(hProcess.Get(), 10'000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(hProcess.Get(), &dwExit);
   }
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   return dwExit == 0;
 }
 
 ChildResult CChildProcess::Finish(DWORD dwTimeoutMs) {
   ChildResult result;
-  if (m_pi.hProcess == nullptr) return result;
+  if (!m_hProcess) return result;
   result.m_bStarted = true;
-  if (WaitForSingleObject(m_pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0) {
+  if (WaitForSingleObject(m_hProcess.Get(), dwTimeoutMs) == WAIT_OBJECT_0) {
     result.m_bExited = true;
-    GetExitCodeProcess(m_pi.hProcess, &result.m_dwExitCode);
+    GetExitCodeProcess(m_hProcess.Get(), &result.m_dwExitCode);
   } else {
-    TerminateProcess(m_pi.hProcess, 99);
-    WaitForSingleObject(m_pi.hProcess, 5000);
+    TerminateProcess(m_hProcess.Get(), 99);
+    WaitForSingleObject(m_hProcess.Get(), 5000);
   }
-  for (HANDLE hThread : {m_hOutThread, m_hErrThread}) {
-    if (hThread == nullptr) continue;
-    WaitForSingleObject(hThread, 5000);
-    CloseHandle(hThread);
+  for (CUniqueHandle* pThread : {&m_hOutThread, &m_hErrThread}) {
+    if (!*pThread) continue;
+    WaitForSingleObject(pThread->Get(), 5000);
+    pThread->Reset();
   }
-  for (HANDLE hPipe : {m_hOutRead, m_hErrRead}) {
-    if (hPipe != nullptr) CloseHandle(hPipe);
-  }
-  CloseHandle(m_pi.hThread);
-  CloseHandle(m_pi.hProcess);
-  m_pi = {};
-  m_hOutThread = m_hErrThread = m_hOutRead = m_hErrRead = nullptr;
+  m_hOutRead.Reset();
+  m_hErrRead.Reset();
+  m_hProcess.Reset();
+  m_dwProcessId = 0;
   result.m_strOut = std::move(m_strOut);
   result.m_strErr = std::move(m_strErr);
   return result;

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "common/UniqueHandle.h"
+
 struct ChildResult {
   bool m_bStarted = false;
   bool m_bExited = false;  // false: still running when the wait ran out
@@ -42,8 +44,8 @@ class CChildProcess {
   [[nodiscard]] bool StartCommandLine(const std::wstring& strCommandLine,
                                       bool bCaptureOutput = true,
                                       ChildConsole console = ChildConsole::Shared);
-  [[nodiscard]] DWORD ProcessId() const noexcept { return m_pi.dwProcessId; }
-  [[nodiscard]] HANDLE Process() const noexcept { return m_pi.hProcess; }
+  [[nodiscard]] DWORD ProcessId() const noexcept { return m_dwProcessId; }
+  [[nodiscard]] HANDLE Process() const noexcept { return m_hProcess.Get(); }
   // Waits for the exit (or kills after dwTimeoutMs) and collects the output.
   [[nodiscard]] ChildResult Finish(DWORD dwTimeoutMs);
   // True once the process has ended, waiting at most dwTimeoutMs.
@@ -52,11 +54,12 @@ class CChildProcess {
   [[nodiscard]] bool PressCtrlC() const;
 
  private:
-  PROCESS_INFORMATION m_pi{};
-  HANDLE m_hOutRead = nullptr;
-  HANDLE m_hErrRead = nullptr;
-  HANDLE m_hOutThread = nullptr;
-  HANDLE m_hErrThread = nullptr;
+  CUniqueHandle m_hProcess;
+  DWORD m_dwProcessId = 0;
+  CUniqueHandle m_hOutRead;
+  CUniqueHandle m_hErrRead;
+  CUniqueHandle m_hOutThread;
+  CUniqueHandle m_hErrThread;
   std::string m_strOut;
   std::string m_strErr;
 };

@@ -22,16 +22,17 @@ std::string HeaderValue(const std::string& head, const char* pszName) {
 }
 
 // A socket on a loopback address, on nPort or a free port when nPort is 0;
-// INVALID_SOCKET when none. A port the fake listened on before may be taken
+// empty when none. A port the fake listened on before may be taken
 // again at once, as a rebooted router does, whatever state its earlier
 // connections are in (every listener and what it accepts allow that).
-SOCKET BindLoopback(int nType, u_long nAddress, int& nPort) {
+CUniqueSocket BindLoopback(int nType, u_long nAddress, int& nPort) {
   // Not inherited: a publisher the test starts would hold the port open
   // after the fake closed it, and a refusing fake would go on listening.
-  const SOCKET s = WSASocketW(AF_INET, nType, nType == SOCK_STREAM ? IPPROTO_TCP : IPPROTO_UDP,
-                              nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
-  if (s == INVALID_SOCKET) {
-    return s;
+  CUniqueSocket owner(WSASocketW(AF_INET, nType, nType == SOCK_STREAM ? IPPROTO_TCP : IPPROTO_UDP,
+                                 nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT));
+  const SOCKET s = owner.Get();
+  if (!owner) {
+    return owner;
   }
   if (nType == SOCK_STREAM) {
     const BOOL bReuse = TRUE;
@@ -44,11 +45,10 @@ SOCKET BindLoopback(int nType, u_long nAddress, int& nPort) {
   int cbAddress = sizeof(address);
   if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
       getsockname(s, reinterpret_cast<sockaddr*>(&address), &cbAddress) != 0) {
-    closesocket(s);
-    return INVALID_SOCKET;
+    return {};
   }
   nPort = ntohs(address.sin_port);
-  return s;
+  return owner;
 }
 
 }  // namespace
@@ -61,31 +61,21 @@ bool CFakeIgd::Start(Handler handler, SsdpHandler ssdp) {
   m_ssdpHandler = std::move(ssdp);
   if (!OpenListener(0)) return false;
   m_ssdp = BindLoopback(SOCK_DGRAM, INADDR_LOOPBACK, m_nSsdpPort);
-  if (m_ssdp == INVALID_SOCKET) return false;
-  m_hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  m_hThread = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
-  return m_hThread != nullptr;
+  if (!m_ssdp) return false;
+  m_hStop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  m_hThread.Reset(CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr));
+  return static_cast<bool>(m_hThread);
 }
 
 void CFakeIgd::Stop() {
-  if (m_hThread != nullptr) {
-    SetEvent(m_hStop);
-    WaitForSingleObject(m_hThread, 10000);
-    CloseHandle(m_hThread);
-    m_hThread = nullptr;
+  if (m_hThread) {
+    SetEvent(m_hStop.Get());
+    WaitForSingleObject(m_hThread.Get(), 10000);
+    m_hThread.Reset();
   }
-  if (m_hStop != nullptr) {
-    CloseHandle(m_hStop);
-    m_hStop = nullptr;
-  }
-  if (m_ssdp != INVALID_SOCKET) {
-    closesocket(m_ssdp);
-    m_ssdp = INVALID_SOCKET;
-  }
-  if (m_listener != INVALID_SOCKET) {
-    closesocket(m_listener);
-    m_listener = INVALID_SOCKET;
-  }
+  m_hStop.Reset();
+  m_ssdp.Reset();
+  m_listener.Reset();
   if (m_bWinsock) {
     m_bWinsock = false;
     WSACleanup();
@@ -93,39 +83,29 @@ void CFakeIgd::Stop() {
 }
 
 bool CFakeIgd::OpenListener(int nPort) {
-  const SOCKET listener = BindLoopback(SOCK_STREAM, INADDR_LOOPBACK, nPort);
-  if (listener == INVALID_SOCKET) return false;
-  if (listen(listener, 8) != 0) {
-    closesocket(listener);
+  CUniqueSocket listener = BindLoopback(SOCK_STREAM, INADDR_LOOPBACK, nPort);
+  if (!listener || listen(listener.Get(), 8) != 0) {
     return false;
   }
-  m_listener = listener;
+  m_listener = std::move(listener);
   m_nPort = nPort;
   return true;
 }
 
 void CFakeIgd::Refuse() {
   std::lock_guard guard(m_listenLock);
-  if (m_listener != INVALID_SOCKET) {
-    closesocket(m_listener);
-    m_listener = INVALID_SOCKET;
-  }
+  m_listener.Reset();
 }
 
 bool CFakeIgd::Listen(bool bNewPort) {
   std::lock_guard guard(m_listenLock);
-  if (m_listener != INVALID_SOCKET) {
-    closesocket(m_listener);
-    m_listener = INVALID_SOCKET;
-  }
+  m_listener.Reset();
   if (!bNewPort) return OpenListener(m_nPort);
   // A new port is one the system has not just handed out: the old one is
   // kept until the new one is bound.
   int nOld = m_nPort;
-  const SOCKET keep = BindLoopback(SOCK_STREAM, INADDR_LOOPBACK, nOld);
-  const bool bOpened = OpenListener(0);
-  if (keep != INVALID_SOCKET) closesocket(keep);
-  return bOpened;
+  const CUniqueSocket keep = BindLoopback(SOCK_STREAM, INADDR_LOOPBACK, nOld);
+  return OpenListener(0);
 }
 
 void CFakeIgd::Change(const std::function<void()>& change) {
@@ -154,56 +134,51 @@ DWORD WINAPI CFakeIgd::ThreadMain(void* pParam) {
 }
 
 void CFakeIgd::Serve() {
-  while (WaitForSingleObject(m_hStop, 0) == WAIT_TIMEOUT) {
-    SOCKET client = INVALID_SOCKET;
+  while (WaitForSingleObject(m_hStop.Get(), 0) == WAIT_TIMEOUT) {
+    CUniqueSocket client;
     bool bSearch = false;
     std::vector<SOCKET> gone;
     {
       std::lock_guard guard(m_listenLock);
       fd_set readable;
       FD_ZERO(&readable);
-      if (m_listener != INVALID_SOCKET) FD_SET(m_listener, &readable);
-      FD_SET(m_ssdp, &readable);
-      for (const Hanging& hanging : m_hanging) FD_SET(hanging.m_socket, &readable);
+      if (m_listener) FD_SET(m_listener.Get(), &readable);
+      FD_SET(m_ssdp.Get(), &readable);
+      for (const Hanging& hanging : m_hanging) FD_SET(hanging.m_socket.Get(), &readable);
       timeval wait{0, 20'000};
       if (select(0, &readable, nullptr, nullptr, &wait) < 0) continue;
-      bSearch = FD_ISSET(m_ssdp, &readable) != 0;
-      if (m_listener != INVALID_SOCKET && FD_ISSET(m_listener, &readable)) {
-        client = accept(m_listener, nullptr, nullptr);
-        if (client != INVALID_SOCKET) {
-          SetHandleInformation(reinterpret_cast<HANDLE>(client), HANDLE_FLAG_INHERIT, 0);
+      bSearch = FD_ISSET(m_ssdp.Get(), &readable) != 0;
+      if (m_listener && FD_ISSET(m_listener.Get(), &readable)) {
+        client.Reset(accept(m_listener.Get(), nullptr, nullptr));
+        if (client) {
+          SetHandleInformation(reinterpret_cast<HANDLE>(client.Get()), HANDLE_FLAG_INHERIT, 0);
         }
       }
       // A client that gave up on an answer that never came has left.
       const ULONGLONG nNow = GetTickCount64();
       for (const Hanging& hanging : m_hanging) {
         char buffer[256];
-        if ((FD_ISSET(hanging.m_socket, &readable) &&
-             recv(hanging.m_socket, buffer, sizeof(buffer), 0) <= 0) ||
+        if ((FD_ISSET(hanging.m_socket.Get(), &readable) &&
+             recv(hanging.m_socket.Get(), buffer, sizeof(buffer), 0) <= 0) ||
             nNow >= hanging.m_nUntil) {
-          gone.push_back(hanging.m_socket);
+          gone.push_back(hanging.m_socket.Get());
         }
       }
     }
     for (SOCKET s : gone) {
-      closesocket(s);
-      std::erase_if(m_hanging, [s](const Hanging& hanging) { return hanging.m_socket == s; });
+      std::erase_if(m_hanging, [s](const Hanging& hanging) { return hanging.m_socket.Get() == s; });
     }
     if (bSearch) AnswerSearch();
-    if (client == INVALID_SOCKET) continue;
-    if (!Answer(client)) {
-      closesocket(client);
+    if (!client || !Answer(client.Get())) {
       continue;
     }
     // Never answered: held open until the client leaves. The oldest goes
     // when too many wait (select takes only so many sockets).
     if (m_hanging.size() >= kMaxHanging) {
-      closesocket(m_hanging.front().m_socket);
       m_hanging.erase(m_hanging.begin());
     }
-    m_hanging.push_back({client, GetTickCount64() + 30'000});
+    m_hanging.push_back({std::move(client), GetTickCount64() + 30'000});
   }
-  for (const Hanging& hanging : m_hanging) closesocket(hanging.m_socket);
   m_hanging.clear();
 }
 
@@ -267,7 +242,7 @@ bool CFakeIgd::SendAll(SOCKET client, const std::string& text, DWORD dwDripMs) {
   }
   for (char ch : text) {
     if (send(client, &ch, 1, 0) != 1) return false;
-    if (WaitForSingleObject(m_hStop, dwDripMs) != WAIT_TIMEOUT) return false;
+    if (WaitForSingleObject(m_hStop.Get(), dwDripMs) != WAIT_TIMEOUT) return false;
   }
   return true;
 }
@@ -276,8 +251,8 @@ void CFakeIgd::AnswerSearch() {
   char buffer[2048];
   sockaddr_in from{};
   int cbFrom = sizeof(from);
-  const int cb =
-      recvfrom(m_ssdp, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &cbFrom);
+  const int cb = recvfrom(m_ssdp.Get(), buffer, sizeof(buffer), 0,
+                          reinterpret_cast<sockaddr*>(&from), &cbFrom);
   if (cb < 0) return;
   const std::string search(buffer, static_cast<std::size_t>(cb));
   {
@@ -291,7 +266,7 @@ void CFakeIgd::AnswerSearch() {
     answers = m_ssdpHandler(search);
   }
   for (const std::string& answer : answers) {
-    sendto(m_ssdp, answer.data(), static_cast<int>(answer.size()), 0,
+    sendto(m_ssdp.Get(), answer.data(), static_cast<int>(answer.size()), 0,
            reinterpret_cast<const sockaddr*>(&from), cbFrom);
   }
 }

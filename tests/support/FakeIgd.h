@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "common/UniqueSocket.h"
+
 struct FakeRequest {
   std::string m_strMethod;
   std::string m_strPath;
@@ -80,10 +82,10 @@ class CFakeIgd {
 
   Handler m_handler;
   SsdpHandler m_ssdpHandler;
-  SOCKET m_listener = INVALID_SOCKET;  // INVALID_SOCKET while refusing
-  SOCKET m_ssdp = INVALID_SOCKET;
-  HANDLE m_hThread = nullptr;
-  HANDLE m_hStop = nullptr;
+  CUniqueSocket m_listener;  // empty while refusing
+  CUniqueSocket m_ssdp;
+  CUniqueHandle m_hThread;
+  CUniqueHandle m_hStop;
   std::atomic<int> m_nPort = 0;
   int m_nSsdpPort = 0;
   bool m_bWinsock = false;
@@ -95,7 +97,7 @@ class CFakeIgd {
   std::atomic<bool> m_bRecording = true;
   // Clients whose request is never answered, until they leave (or 30 s pass).
   struct Hanging {
-    SOCKET m_socket;
+    CUniqueSocket m_socket;
     ULONGLONG m_nUntil;
   };
   static constexpr std::size_t kMaxHanging = 48;

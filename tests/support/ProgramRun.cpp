@@ -34,7 +34,7 @@ std::wstring EnvironmentWithOverrides(const wchar_t* pszDllOverrides) {
 }  // namespace
 
 CProgramRun::~CProgramRun() {
-  if (m_pi.hProcess == nullptr) {
+  if (!m_hProcess) {
     return;
   }
   for (int i = 0; i < 5 && IsRunning(); ++i) {
@@ -45,11 +45,9 @@ CProgramRun::~CProgramRun() {
     Dismiss(box);
   }
   if (WaitForExit(5000) == STILL_ACTIVE) {
-    TerminateProcess(m_pi.hProcess, 255);
-    WaitForSingleObject(m_pi.hProcess, 5000);
+    TerminateProcess(m_hProcess.Get(), 255);
+    WaitForSingleObject(m_hProcess.Get(), 5000);
   }
-  CloseHandle(m_pi.hThread);
-  CloseHandle(m_pi.hProcess);
 }
 
 bool CProgramRun::Start(const std::wstring& path, const wchar_t* pszDllOverrides,
@@ -64,26 +62,33 @@ bool CProgramRun::Start(const std::wstring& path, const wchar_t* pszDllOverrides
   }
   STARTUPINFOW si{};
   si.cb = sizeof(si);
-  return CreateProcessW(
-             path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-             environment.empty() ? nullptr : environment.data(), nullptr, &si, &m_pi) != FALSE;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                      CREATE_UNICODE_ENVIRONMENT,
+                      environment.empty() ? nullptr : environment.data(), nullptr, &si, &pi)) {
+    return false;
+  }
+  const CUniqueHandle hThread(pi.hThread);
+  m_hProcess.Reset(pi.hProcess);
+  m_dwProcessId = pi.dwProcessId;
+  return true;
 }
 
 ProgramBox CProgramRun::WaitForBox(DWORD nTimeoutMs) const {
-  return WaitForProcessBox(m_pi.dwProcessId, m_pi.hProcess, nTimeoutMs);
+  return WaitForProcessBox(m_dwProcessId, m_hProcess.Get(), nTimeoutMs);
 }
 
 void CProgramRun::Dismiss(const ProgramBox& box) noexcept { DismissBox(box); }
 
 DWORD CProgramRun::WaitForExit(DWORD nTimeoutMs) const noexcept {
-  if (WaitForSingleObject(m_pi.hProcess, nTimeoutMs) != WAIT_OBJECT_0) {
+  if (WaitForSingleObject(m_hProcess.Get(), nTimeoutMs) != WAIT_OBJECT_0) {
     return STILL_ACTIVE;
   }
   DWORD nExitCode = STILL_ACTIVE;
-  GetExitCodeProcess(m_pi.hProcess, &nExitCode);
+  GetExitCodeProcess(m_hProcess.Get(), &nExitCode);
   return nExitCode;
 }
 
 bool CProgramRun::IsRunning() const noexcept {
-  return m_pi.hProcess != nullptr && WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+  return m_hProcess && WaitForSingleObject(m_hProcess.Get(), 0) == WAIT_TIMEOUT;
 }

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "common/UniqueHandle.h"
 #include "support/ProcessBox.h"
 #include "support/ProgramPath.h"
 
@@ -29,9 +30,10 @@ class CProgramRun {
   // The exit code, or STILL_ACTIVE when it has not ended within the timeout.
   [[nodiscard]] DWORD WaitForExit(DWORD nTimeoutMs) const noexcept;
   [[nodiscard]] bool IsRunning() const noexcept;
-  [[nodiscard]] HANDLE Process() const noexcept { return m_pi.hProcess; }
-  [[nodiscard]] DWORD ProcessId() const noexcept { return m_pi.dwProcessId; }
+  [[nodiscard]] HANDLE Process() const noexcept { return m_hProcess.Get(); }
+  [[nodiscard]] DWORD ProcessId() const noexcept { return m_dwProcessId; }
 
  private:
-  PROCESS_INFORMATION m_pi{};
+  CUniqueHandle m_hProcess;
+  DWORD m_dwProcessId = 0;
 };

@@ -22,16 +22,16 @@ TrafficState ReferenceState(int i) noexcept {
 
 void DrawReferenceFrame(CCompositionRenderer& renderer, int i) noexcept {
   const TrafficState state = ReferenceState(i);
-  ID2D1DeviceContext* pContext = renderer.m_pD2DContext;
+  ID2D1DeviceContext* pContext = renderer.D2DContext();
   pContext->BeginDraw();
   pContext->Clear(D2D1::ColorF(0, 0, 0, 0));
-  CLocalRef<IDWriteTextFormat> format;
-  (void)renderer.m_pDWriteFactory->CreateTextFormat(
+  TComPtr<IDWriteTextFormat> format;
+  (void)renderer.DWriteFactory()->CreateTextFormat(
       kBandFontFamily, nullptr, DWRITE_FONT_WEIGHT_MEDIUM, DWRITE_FONT_STYLE_NORMAL,
       DWRITE_FONT_STRETCH_NORMAL, 11.0f, kBandFontLocale, format.Put());
   format->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_CENTER);
   format->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_CENTER);
-  CLocalRef<ID2D1SolidColorBrush> brushes[3];
+  TComPtr<ID2D1SolidColorBrush> brushes[3];
   const D2D1_COLOR_F colors[3] = {D2D1::ColorF(0.5f, 0.9f, 0.3f, 1),
                                   D2D1::ColorF(0.3f, 0.6f, 0.9f, 1),
                                   D2D1::ColorF(0.25f, 0.25f, 0.25f, 1)};
@@ -54,9 +54,9 @@ void DrawReferenceFrame(CCompositionRenderer& renderer, int i) noexcept {
   const BOOL bUp = !state.m_bArrowsFlipped;
   const ArrowShape arrows[2] = {ComputeArrow(4, bUp), ComputeArrow(23, !bUp)};
   for (int a = 0; a < 2; ++a) {
-    CLocalRef<ID2D1PathGeometry> geometry;
-    CLocalRef<ID2D1GeometrySink> sink;
-    (void)renderer.m_pD2DFactory->CreatePathGeometry(geometry.Put());
+    TComPtr<ID2D1PathGeometry> geometry;
+    TComPtr<ID2D1GeometrySink> sink;
+    (void)renderer.D2DFactory()->CreatePathGeometry(geometry.Put());
     (void)geometry->Open(sink.Put());
     const auto& v = arrows[a].m_vertices;
     sink->BeginFigure(D2D1::Point2F(v[0].x, v[0].y), D2D1_FIGURE_BEGIN_FILLED);

@@ -95,7 +95,7 @@ class CDxgiDeviceWrapper final : public CWrapper<CDxgiDeviceWrapper, IDXGIDevice
     if (const HRESULT hr = Enter(&RendererFailures::m_hrGetAdapter); FAILED(hr)) {
       return hr;
     }
-    CLocalRef<IDXGIAdapter> adapter;
+    TComPtr<IDXGIAdapter> adapter;
     const HRESULT hr = m_pReal->GetAdapter(adapter.Put());
     if (FAILED(hr)) {
       return hr;
@@ -133,7 +133,7 @@ class CDeviceWrapper final : public CWrapper<CDeviceWrapper, ID3D11Device> {
       if (const HRESULT hr = Enter(&RendererFailures::m_hrQueryDxgiDevice); FAILED(hr)) {
         return hr;
       }
-      CLocalRef<IDXGIDevice> dxgiDevice;
+      TComPtr<IDXGIDevice> dxgiDevice;
       const HRESULT hr = m_pReal->QueryInterface(__uuidof(IDXGIDevice), dxgiDevice.PutVoid());
       if (FAILED(hr)) {
         return hr;
@@ -390,7 +390,7 @@ HRESULT CreateCompositionDevice(void* pContext, IDXGIDevice* pDxgiDevice, REFIID
   ++log.m_nCalls;
   ++log.m_nCompositionDevices;
   *ppDevice = nullptr;
-  CLocalRef<IDXGIDevice> lastDxgiDevice;
+  TComPtr<IDXGIDevice> lastDxgiDevice;
   if (pState->m_pLastDevice != nullptr) {
     (void)pState->m_pLastDevice->QueryInterface(__uuidof(IDXGIDevice), lastDxgiDevice.PutVoid());
   }
@@ -478,7 +478,7 @@ HRESULT RendererDoublesState::CreateVisual(IUnknown*) noexcept {
 HRESULT RendererDoublesState::SetContent(IUnknown*, IUnknown* pContent) noexcept {
   const HRESULT hr = Enter(&RendererFailures::m_hrSetContent);
   if (SUCCEEDED(hr)) {
-    CLocalRef<IDXGISwapChain1> swapChain;
+    TComPtr<IDXGISwapChain1> swapChain;
     m_log.m_bContentIsSwapChain =
         (pContent != nullptr &&
          SUCCEEDED(pContent->QueryInterface(__uuidof(IDXGISwapChain1), swapChain.PutVoid())))

@@ -182,3 +182,27 @@ class CEndDrawFailure {
   int m_nFailed = 0;
   std::optional<CCallPatch> m_patch;
 };
+
+// Takes one of the surface's members away for a call and puts it back, for
+// the guards no real path reaches with the rest of the surface complete.
+class CRendererTestPeer {
+ public:
+  static void SwapD2DContext(CCompositionRenderer& r, ID2D1DeviceContext*& pContext) noexcept {
+    Swap(r.m_pD2DContext, pContext);
+  }
+  static void SwapDWriteFactory(CCompositionRenderer& r, IDWriteFactory*& pFactory) noexcept {
+    Swap(r.m_pDWriteFactory, pFactory);
+  }
+  static void FlipInitialized(CCompositionRenderer& r) noexcept {
+    r.m_bInitialized = r.m_bInitialized ? FALSE : TRUE;
+  }
+
+ private:
+  // Neither side's reference is released: it only changes hands.
+  template <class T>
+  static void Swap(TComPtr<T>& slot, T*& p) noexcept {
+    T* pHeld = slot.Detach();
+    slot.Attach(p);
+    p = pHeld;
+  }
+};

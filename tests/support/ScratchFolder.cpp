@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "common/UniqueHandle.h"
+
 namespace {
 
 void RemoveTree(const std::wstring& strPath) {
@@ -41,19 +43,19 @@ CScratchFolder::CScratchFolder() {
 CScratchFolder::~CScratchFolder() { RemoveTree(m_strPath); }
 
 std::string CScratchFolder::Read(const std::wstring& strName) const {
-  HANDLE hFile = CreateFileW((m_strPath + L"\\" + strName).c_str(), GENERIC_READ,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
-  if (hFile == INVALID_HANDLE_VALUE) {
+  const HANDLE hFile = CreateFileW((m_strPath + L"\\" + strName).c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+  const CUniqueHandle file(hFile == INVALID_HANDLE_VALUE ? nullptr : hFile);
+  if (!file) {
     return {};
   }
   std::string text;
   char buffer[4096];
   DWORD cbRead = 0;
-  while (ReadFile(hFile, buffer, sizeof(buffer), &cbRead, nullptr) && cbRead > 0) {
+  while (ReadFile(file.Get(), buffer, sizeof(buffer), &cbRead, nullptr) && cbRead > 0) {
     text.append(buffer, cbRead);
   }
-  CloseHandle(hFile);
   return text;
 }
 

@@ -3,17 +3,12 @@
 #include "band/TrafficSection.h"
 
 std::optional<SharedTrafficRecord> ReadSection(const std::wstring& strName) {
-  HANDLE hMapping = OpenFileMappingW(FILE_MAP_READ, FALSE, strName.c_str());
-  if (hMapping == nullptr) return std::nullopt;
-  const auto* pView = static_cast<const SharedTrafficRecord*>(
-      MapViewOfFile(hMapping, FILE_MAP_READ, 0, 0, sizeof(SharedTrafficRecord)));
-  std::optional<SharedTrafficRecord> record;
-  if (pView != nullptr) {
-    record = *pView;
-    UnmapViewOfFile(pView);
-  }
-  CloseHandle(hMapping);
-  return record;
+  const CUniqueHandle hMapping(OpenFileMappingW(FILE_MAP_READ, FALSE, strName.c_str()));
+  if (!hMapping) return std::nullopt;
+  const CTrafficView view(static_cast<const SharedTrafficRecord*>(
+      MapViewOfFile(hMapping.Get(), FILE_MAP_READ, 0, 0, sizeof(SharedTrafficRecord))));
+  if (!view) return std::nullopt;
+  return *view.Get();
 }
 
 bool PollLikeTheBand(const std::wstring& strName, TrafficState& state) {

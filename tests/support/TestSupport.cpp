@@ -300,15 +300,15 @@ int RunTestsWithoutTaskbar(LPCWSTR lpszTestFilter) noexcept {
   if (!bStarted) {
     return -1;
   }
+  const CUniqueHandle hThread(pi.hThread);
+  const CUniqueHandle hProcess(pi.hProcess);
   DWORD nExitCode = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) {
-    TerminateProcess(pi.hProcess, static_cast<UINT>(-1));
-    WaitForSingleObject(pi.hProcess, 5000);
+  if (WaitForSingleObject(hProcess.Get(), 60000) != WAIT_OBJECT_0) {
+    TerminateProcess(hProcess.Get(), static_cast<UINT>(-1));
+    WaitForSingleObject(hProcess.Get(), 5000);
   } else {
-    GetExitCodeProcess(pi.hProcess, &nExitCode);
+    GetExitCodeProcess(hProcess.Get(), &nExitCode);
   }
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   return static_cast<int>(nExitCode);
 }
 
@@ -377,10 +377,9 @@ constexpr int kHandleCounts = 3;
   DWORD nOpen = 0;
   DWORD nEmpty = 0;
   for (UINT_PTR nValue = kHandleStep; nEmpty < kEmptySlotsAfterLast; nValue += kHandleStep) {
-    HANDLE hCopy = nullptr;
-    if (DuplicateHandle(hProcess, reinterpret_cast<HANDLE>(nValue), GetCurrentProcess(), &hCopy, 0,
-                        FALSE, DUPLICATE_SAME_ACCESS)) {
-      CloseHandle(hCopy);
+    CUniqueHandle hCopy;
+    if (DuplicateHandle(hProcess, reinterpret_cast<HANDLE>(nValue), GetCurrentProcess(),
+                        hCopy.Put(), 0, FALSE, DUPLICATE_SAME_ACCESS)) {
       ++nOpen;
       nEmpty = 0;
     } else {

@@ -17,6 +17,7 @@
 #include "devshell/ScreenCapture.h"
 #include "band/TrafficSection.h"
 #include "feed/FormatRate.h"
+#include "common/UniqueHandle.h"
 
 namespace {
 
@@ -109,7 +110,8 @@ int Watch(const WatchOptions& options) {
     std::fputs("nimbrel-devwatch: the band docked but never drew a frame\n", stderr);
     return 1;
   }
-  HANDLE hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, nProcessId);
+  const CUniqueHandle hProcess(
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, nProcessId));
   std::printf("The band is docked in the taskbar; what it shows for %d s:\n", options.m_nSeconds);
 
   CRatePrinter printer;
@@ -141,11 +143,8 @@ int Watch(const WatchOptions& options) {
   std::puts("Closing the band through its right-click menu (Close)...");
   const bool bChosen = ChooseFromBandMenu(hBand, BandMenuCommand::Close);
   DWORD nExitCode = STILL_ACTIVE;
-  if (hProcess != nullptr && WaitForSingleObject(hProcess, kExitTimeoutMs) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(hProcess, &nExitCode);
-  }
-  if (hProcess != nullptr) {
-    CloseHandle(hProcess);
+  if (hProcess && WaitForSingleObject(hProcess.Get(), kExitTimeoutMs) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(hProcess.Get(), &nExitCode);
   }
   if (!bChosen || nExitCode == STILL_ACTIVE) {
     std::fputs("nimbrel-devwatch: the band did not close through its menu\n", stderr);

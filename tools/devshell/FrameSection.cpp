@@ -23,18 +23,18 @@ bool CFrameSectionWriter::Open(HWND hWnd) noexcept {
   Close();
   const std::wstring name = FrameSectionName(WindowValue(hWnd));
   constexpr auto cbSection = static_cast<std::uint64_t>(kFrameSectionBytes);
-  m_hSection = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
-                                  static_cast<DWORD>(cbSection >> 32),
-                                  static_cast<DWORD>(cbSection & 0xFFFFFFFF), name.c_str());
+  m_hSection.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                      static_cast<DWORD>(cbSection >> 32),
+                                      static_cast<DWORD>(cbSection & 0xFFFFFFFF), name.c_str()));
   // Only this window's own process writes its frames; a section of that name
   // that is still there belongs to its last target, kept for a moment by a
   // reader, and is written on.
-  if (m_hSection == nullptr) {
+  if (!m_hSection) {
     Close();
     return false;
   }
-  m_pView = MapViewOfFile(m_hSection, FILE_MAP_WRITE, 0, 0, kFrameSectionBytes);
-  if (m_pView == nullptr) {
+  m_view.Reset(MapViewOfFile(m_hSection.Get(), FILE_MAP_WRITE, 0, 0, kFrameSectionBytes));
+  if (!m_view) {
     Close();
     return false;
   }
@@ -43,14 +43,8 @@ bool CFrameSectionWriter::Open(HWND hWnd) noexcept {
 }
 
 void CFrameSectionWriter::Close() noexcept {
-  if (m_pView != nullptr) {
-    UnmapViewOfFile(m_pView);
-    m_pView = nullptr;
-  }
-  if (m_hSection != nullptr) {
-    CloseHandle(m_hSection);
-    m_hSection = nullptr;
-  }
+  m_view.Reset();
+  m_hSection.Reset();
   if (m_hWnd != nullptr && IsWindow(m_hWnd)) {
     // Whatever showed the last frame shows the window's background again.
     const RECT rc = RectInParent(m_hWnd);
@@ -61,8 +55,8 @@ void CFrameSectionWriter::Close() noexcept {
 
 bool CFrameSectionWriter::Write(std::uint32_t nWidth, std::uint32_t nHeight,
                                 const std::uint32_t* pPixels, std::size_t nPitch) noexcept {
-  if (m_pView == nullptr || !WriteFrame(m_pView, kFrameSectionBytes, WindowValue(m_hWnd), nWidth,
-                                        nHeight, pPixels, nPitch)) {
+  if (!m_view || !WriteFrame(m_view.Get(), kFrameSectionBytes, WindowValue(m_hWnd), nWidth, nHeight,
+                             pPixels, nPitch)) {
     return false;
   }
   // Only the parent: invalidating the window itself would make it paint, and
@@ -74,17 +68,12 @@ bool CFrameSectionWriter::Write(std::uint32_t nWidth, std::uint32_t nHeight,
 
 bool ReadWindowFrame(HWND hWnd, FrameImage& frame) {
   const std::wstring name = FrameSectionName(WindowValue(hWnd));
-  HANDLE hSection = OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str());
-  if (hSection == nullptr) {
+  const CUniqueHandle hSection(OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
+  if (!hSection) {
     return false;
   }
-  bool bRead = false;
-  if (const void* pView = MapViewOfFile(hSection, FILE_MAP_READ, 0, 0, 0); pView != nullptr) {
-    bRead = ReadFrame(pView, ViewBytes(pView), WindowValue(hWnd), frame);
-    UnmapViewOfFile(pView);
-  }
-  CloseHandle(hSection);
-  return bRead;
+  const TUniqueView<void> view(MapViewOfFile(hSection.Get(), FILE_MAP_READ, 0, 0, 0));
+  return view && ReadFrame(view.Get(), ViewBytes(view.Get()), WindowValue(hWnd), frame);
 }
 
 RECT RectInParent(HWND hWnd) noexcept {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "common/UniqueHandle.h"
 #include "devshell/FrameExchange.h"
 
 // The composition stand-in's side: one section for one window, from the
@@ -20,7 +21,7 @@ class CFrameSectionWriter {
   // last target (a reader may hold it a moment longer) is taken over.
   [[nodiscard]] bool Open(HWND hWnd) noexcept;
   void Close() noexcept;
-  [[nodiscard]] bool IsOpen() const noexcept { return m_pView != nullptr; }
+  [[nodiscard]] bool IsOpen() const noexcept { return static_cast<bool>(m_view); }
   [[nodiscard]] HWND Window() const noexcept { return m_hWnd; }
 
   // Stores the frame and asks the window's parent to show it again.
@@ -29,8 +30,8 @@ class CFrameSectionWriter {
 
  private:
   HWND m_hWnd = nullptr;
-  HANDLE m_hSection = nullptr;
-  void* m_pView = nullptr;
+  CUniqueHandle m_hSection;
+  TUniqueWritableView<void> m_view;
 };
 
 // The development taskbar's side: the latest frame of a child window.

@@ -63,10 +63,10 @@ bool SavePng(const std::wstring& path, const ScreenImage& image, int nZoom) {
   const HRESULT hrInit = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   bool bWritten = false;
   {
-    CLocalRef<IWICImagingFactory> factory;
-    CLocalRef<IWICStream> stream;
-    CLocalRef<IWICBitmapEncoder> encoder;
-    CLocalRef<IWICBitmapFrameEncode> frame;
+    TComPtr<IWICImagingFactory> factory;
+    TComPtr<IWICStream> stream;
+    TComPtr<IWICBitmapEncoder> encoder;
+    TComPtr<IWICBitmapFrameEncode> frame;
     WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
     const UINT cbStride = static_cast<UINT>(nWidth) * 4;
     bWritten = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,

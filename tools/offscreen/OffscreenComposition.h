@@ -96,7 +96,7 @@ struct PixelImage {
                                   ID3D11Texture2D** ppStaging = nullptr) noexcept;
 [[nodiscard]] inline BOOL ReadBackPixels(const CCompositionRenderer& renderer,
                                          PixelImage& image) noexcept {
-  return ReadBackPixels(renderer.m_pSwapChain, image);
+  return ReadBackPixels(renderer.CurrentSlots().m_pSwapChain, image);
 }
 
 // A hidden popup window whose client area is exactly cx by cy: a host for a

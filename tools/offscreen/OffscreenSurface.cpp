@@ -56,8 +56,8 @@ BOOL ReadBackPixels(IDXGISwapChain1* pSwapChain, PixelImage& image,
   if (pSwapChain == nullptr) {
     return FALSE;
   }
-  CLocalRef<ID3D11Device> device;
-  CLocalRef<ID3D11Texture2D> buffer;
+  TComPtr<ID3D11Device> device;
+  TComPtr<ID3D11Texture2D> buffer;
   if (FAILED(pSwapChain->GetDevice(__uuidof(ID3D11Device), device.PutVoid())) ||
       FAILED(pSwapChain->GetBuffer(0, __uuidof(ID3D11Texture2D), buffer.PutVoid()))) {
     return FALSE;
@@ -68,7 +68,7 @@ BOOL ReadBackPixels(IDXGISwapChain1* pSwapChain, PixelImage& image,
   desc.BindFlags = 0;
   desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
   desc.MiscFlags = 0;
-  CLocalRef<ID3D11Texture2D> ownStaging;
+  TComPtr<ID3D11Texture2D> ownStaging;
   ID3D11Texture2D** ppUsed = ppStaging != nullptr ? ppStaging : ownStaging.Put();
   if (*ppUsed != nullptr) {
     D3D11_TEXTURE2D_DESC kept{};
@@ -81,7 +81,7 @@ BOOL ReadBackPixels(IDXGISwapChain1* pSwapChain, PixelImage& image,
     return FALSE;
   }
   ID3D11Texture2D* const pStaging = *ppUsed;
-  CLocalRef<ID3D11DeviceContext> context;
+  TComPtr<ID3D11DeviceContext> context;
   device->GetImmediateContext(context.Put());
   context->CopyResource(pStaging, buffer.Get());
   D3D11_MAPPED_SUBRESOURCE mapped{};

@@ -162,7 +162,7 @@ HRESULT CreateOffscreenSwapChain(IUnknown* pDevice, const DXGI_SWAP_CHAIN_DESC1*
   if (pDevice == nullptr || pDesc == nullptr) {
     return DXGI_ERROR_INVALID_CALL;
   }
-  CLocalRef<ID3D11Device> device;
+  TComPtr<ID3D11Device> device;
   if (FAILED(pDevice->QueryInterface(__uuidof(ID3D11Device), device.PutVoid()))) {
     return DXGI_ERROR_INVALID_CALL;
   }

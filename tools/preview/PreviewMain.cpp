@@ -129,9 +129,9 @@ Sheet ComposeSheet(const std::vector<PixelImage>& images) {
 
 [[nodiscard]] bool WritePng(IWICImagingFactory* pFactory, const std::wstring& path, int nWidth,
                             int nHeight, std::vector<std::uint32_t>& pixels) {
-  CLocalRef<IWICStream> stream;
-  CLocalRef<IWICBitmapEncoder> encoder;
-  CLocalRef<IWICBitmapFrameEncode> frame;
+  TComPtr<IWICStream> stream;
+  TComPtr<IWICBitmapEncoder> encoder;
+  TComPtr<IWICBitmapFrameEncode> frame;
   if (FAILED(pFactory->CreateStream(stream.Put())) ||
       FAILED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) ||
       FAILED(pFactory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Put())) ||
@@ -170,7 +170,7 @@ class CPreviewSurface {
     return true;
   }
 
-  CLocalRef<IWICImagingFactory> m_factory;
+  TComPtr<IWICImagingFactory> m_factory;
   CHostWindow m_window{kBandWidth, kBandHeight};
   CCompositionRenderer m_renderer;
 };

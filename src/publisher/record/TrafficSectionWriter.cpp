@@ -39,10 +39,9 @@ SectionOpenResult CTrafficSectionWriter::Open(const std::wstring& strSectionName
     return SectionOpenResult::AlreadyPublished;
   }
 
-  m_pRecord = static_cast<SharedTrafficRecord*>(
-      MapViewOfFile(m_hMapping.Get(), FILE_MAP_WRITE, 0, 0, sizeof(SharedTrafficRecord)));
-  m_view.Reset(m_pRecord);
-  if (m_pRecord == nullptr) {
+  m_view.Reset(static_cast<SharedTrafficRecord*>(
+      MapViewOfFile(m_hMapping.Get(), FILE_MAP_WRITE, 0, 0, sizeof(SharedTrafficRecord))));
+  if (!m_view) {
     m_dwError = GetLastError();
     Close();
     return SectionOpenResult::Failed;
@@ -52,13 +51,12 @@ SectionOpenResult CTrafficSectionWriter::Open(const std::wstring& strSectionName
 }
 
 void CTrafficSectionWriter::Publish(const SharedTrafficRecord& record) noexcept {
-  if (m_pRecord != nullptr) {
-    StoreTrafficRecord(*m_pRecord, record);
+  if (m_view) {
+    StoreTrafficRecord(*m_view.Get(), record);
   }
 }
 
 void CTrafficSectionWriter::Close() noexcept {
-  m_pRecord = nullptr;
   m_view.Reset();
   m_hMapping.Reset();
 }

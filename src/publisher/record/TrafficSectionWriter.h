@@ -33,12 +33,11 @@ class CTrafficSectionWriter {
   void Publish(const SharedTrafficRecord& record) noexcept;
   void Close() noexcept;
 
-  [[nodiscard]] bool IsOpen() const noexcept { return m_pRecord != nullptr; }
+  [[nodiscard]] bool IsOpen() const noexcept { return static_cast<bool>(m_view); }
   [[nodiscard]] DWORD LastError() const noexcept { return m_dwError; }
 
  private:
   CUniqueHandle m_hMapping;
-  TUniqueView<SharedTrafficRecord> m_view;
-  SharedTrafficRecord* m_pRecord = nullptr;  // m_view, written
+  TUniqueWritableView<SharedTrafficRecord> m_view;
   DWORD m_dwError = ERROR_SUCCESS;
 };

@@ -165,14 +165,14 @@ HttpResult CHttpClient::Send(const wchar_t* pszVerb, const std::wstring& strUrl,
   }
   pExchange->m_strRequestBody = strBody;
 
-  const InternetHandle hConnect(
+  const CUniqueInternetHandle hConnect(
       WinHttpConnect(m_hSession.Get(), url->m_strHost.c_str(), url->m_nPort, 0));
   if (!hConnect) {
     return fail(GetLastError());
   }
-  const InternetHandle hRequest(WinHttpOpenRequest(hConnect.Get(), pszVerb, url->m_strPath.c_str(),
-                                                   nullptr, WINHTTP_NO_REFERER,
-                                                   WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
+  const CUniqueInternetHandle hRequest(
+      WinHttpOpenRequest(hConnect.Get(), pszVerb, url->m_strPath.c_str(), nullptr,
+                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
   if (!hRequest) {
     return fail(GetLastError());
   }

@@ -22,6 +22,12 @@ struct HttpResult {
   std::wstring m_strLocation;  // a redirect's Location header, never followed
 };
 
+// A WinHTTP session, connection or request, owned.
+struct InternetHandleTraits : TNullHandle<HINTERNET> {
+  static void Close(Handle h) noexcept { ::WinHttpCloseHandle(h); }
+};
+using CUniqueInternetHandle = TUniqueHandle<InternetHandleTraits>;
+
 class CHttpClient {
  public:
   // hCancel may be null; when it is set, exchanges end with ERROR_OPERATION_ABORTED.
@@ -33,16 +39,11 @@ class CHttpClient {
                                     const std::string& strBody);
 
  private:
-  struct InternetHandleTraits : TNullHandle<HINTERNET> {
-    static void Close(Handle h) noexcept { ::WinHttpCloseHandle(h); }
-  };
-  using InternetHandle = TUniqueHandle<InternetHandleTraits>;
-
   [[nodiscard]] HttpResult Send(const wchar_t* pszVerb, const std::wstring& strUrl,
                                 const std::vector<std::wstring>& headerLines,
                                 const std::string& strBody);
 
-  InternetHandle m_hSession;
+  CUniqueInternetHandle m_hSession;
   DWORD m_dwDeadlineMs;
   HANDLE m_hCancel;
 };

@@ -7,6 +7,7 @@
 #include <iphlpapi.h>
 #include <netioapi.h>
 
+#include "common/UniqueSocket.h"
 #include "publisher/upnp/GatewayChoice.h"
 #include "publisher/upnp/SsdpText.h"
 
@@ -27,38 +28,6 @@ class CWinsock {
  private:
   WSADATA m_data{};
   bool m_bStarted = false;
-};
-
-class CSocket {
- public:
-  explicit CSocket(SOCKET s) noexcept : m_socket(s) {}
-  ~CSocket() {
-    if (m_socket != INVALID_SOCKET) {
-      closesocket(m_socket);
-    }
-  }
-  CSocket(const CSocket&) = delete;
-  CSocket& operator=(const CSocket&) = delete;
-  [[nodiscard]] SOCKET Get() const noexcept { return m_socket; }
-
- private:
-  SOCKET m_socket;
-};
-
-class CSocketEvent {
- public:
-  CSocketEvent() noexcept : m_hEvent(WSACreateEvent()) {}
-  ~CSocketEvent() {
-    if (m_hEvent != WSA_INVALID_EVENT) {
-      WSACloseEvent(m_hEvent);
-    }
-  }
-  CSocketEvent(const CSocketEvent&) = delete;
-  CSocketEvent& operator=(const CSocketEvent&) = delete;
-  [[nodiscard]] WSAEVENT Get() const noexcept { return m_hEvent; }
-
- private:
-  WSAEVENT m_hEvent;
 };
 
 // A flood of answers must not keep the search from its deadline, nor fill memory.
@@ -153,10 +122,9 @@ std::wstring DiscoverGatewayDescription(const SsdpTarget& target, DWORD dwWaitMs
   if (!winsock.Started()) {
     return {};
   }
-  const CSocket udp(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-  const CSocketEvent readable;
-  if (udp.Get() == INVALID_SOCKET || readable.Get() == WSA_INVALID_EVENT ||
-      WSAEventSelect(udp.Get(), readable.Get(), FD_READ) != 0) {
+  const CUniqueSocket udp(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+  const CUniqueSocketEvent readable(WSACreateEvent());
+  if (!udp || !readable || WSAEventSelect(udp.Get(), readable.Get(), FD_READ) != 0) {
     return {};
   }
   const DWORD dwTtl = 2;

@@ -28,8 +28,8 @@ TEST(FrameBench, ABandFrameCostsLittleMoreThanItsPlatformCalls) {
   };
   const auto referenceFrame = [&](int i) { DrawReferenceFrame(s.renderer, i); };
   const auto emptyFrame = [&](int) {
-    s.renderer.m_pD2DContext->BeginDraw();
-    s.renderer.m_pD2DContext->Clear(D2D1::ColorF(0, 0, 0, 0));
+    s.renderer.D2DContext()->BeginDraw();
+    s.renderer.D2DContext()->Clear(D2D1::ColorF(0, 0, 0, 0));
     (void)s.renderer.EndFrame();
   };
   for (int i = 0; i < 50; ++i) {  // warm caches, glyph atlases, shaders

@@ -9,6 +9,7 @@
 #include "publisher/main/PublisherLoop.h"
 #include "publisher/sources/RetryingStart.h"
 #include "feed/TrafficDecode.h"
+#include "common/UniqueHandle.h"
 #include "support/RecordingSink.h"
 #include "support/SectionReader.h"
 
@@ -75,26 +76,22 @@ class PublisherLoop : public ::testing::Test {
   void SetUp() override {
     m_strName = UniqueSectionName(L"Loop");
     ASSERT_EQ(m_writer.Open(m_strName), SectionOpenResult::Opened);
-    m_hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_hStop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   }
-  void TearDown() override {
-    Stop();
-    CloseHandle(m_hStop);
-  }
+  void TearDown() override { Stop(); }
   void Start(ITrafficSource& source, std::uint32_t nIntervalMs) {
     m_run.options.m_nIntervalMs = nIntervalMs;
     m_run.pSource = &source;
     m_run.pWriter = &m_writer;
-    m_run.hStop = m_hStop;
-    m_hThread = CreateThread(nullptr, 0, RunLoop, &m_run, 0, nullptr);
+    m_run.hStop = m_hStop.Get();
+    m_hThread.Reset(CreateThread(nullptr, 0, RunLoop, &m_run, 0, nullptr));
   }
   void Stop() {
-    if (m_hThread == nullptr) return;
-    SetEvent(m_hStop);
-    EXPECT_EQ(WaitForSingleObject(m_hThread, 5000), WAIT_OBJECT_0);
-    CloseHandle(m_hThread);
-    m_hThread = nullptr;
-    ResetEvent(m_hStop);
+    if (!m_hThread) return;
+    SetEvent(m_hStop.Get());
+    EXPECT_EQ(WaitForSingleObject(m_hThread.Get(), 5000), WAIT_OBJECT_0);
+    m_hThread.Reset();
+    ResetEvent(m_hStop.Get());
   }
   // Polls like the band every few milliseconds and keeps each new record.
   std::vector<SharedTrafficRecord> Watch(DWORD dwMs) {
@@ -113,8 +110,8 @@ class PublisherLoop : public ::testing::Test {
 
   std::wstring m_strName;
   CTrafficSectionWriter m_writer;
-  HANDLE m_hStop = nullptr;
-  HANDLE m_hThread = nullptr;
+  CUniqueHandle m_hStop;
+  CUniqueHandle m_hThread;
   LoopRun m_run;
 };
 
@@ -205,7 +202,7 @@ TEST_F(PublisherLoop, OnceEndsAfterTheFirstRecordOrTheFirstFailure) {
   CScriptedSource source({Skip(), SampleReading({1, 2, 3, 4})});
   m_run.options.m_bOnce = true;
   Start(source, 100);
-  ASSERT_EQ(WaitForSingleObject(m_hThread, 3000), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(m_hThread.Get(), 3000), WAIT_OBJECT_0);
   EXPECT_EQ(m_run.nExit, kExitOk);
   EXPECT_EQ(source.Reads(), 2);
   EXPECT_EQ(ReadSection(m_strName)->RateDown, 1);
@@ -214,7 +211,7 @@ TEST_F(PublisherLoop, OnceEndsAfterTheFirstRecordOrTheFirstFailure) {
   CScriptedSource failing({FailedReading(L"router: timed out")});
   m_run.nExit = -1;
   Start(failing, 100);
-  ASSERT_EQ(WaitForSingleObject(m_hThread, 3000), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(m_hThread.Get(), 3000), WAIT_OBJECT_0);
   EXPECT_EQ(m_run.nExit, kExitSourceFailed);
   EXPECT_EQ(ReadSection(m_strName)->RateDown, -1);
 }

@@ -9,6 +9,7 @@
 #include "support/TestRecords.h"
 #include "publisher/record/TrafficSectionWriter.h"
 #include "feed/TrafficDecode.h"
+#include "common/UniqueHandle.h"
 #include "support/SectionReader.h"
 
 namespace {
@@ -108,12 +109,12 @@ TEST(TrafficSectionWriter, SecondWriterOfTheSameSectionIsRefused) {
 
 TEST(TrafficSectionWriter, SectionHeldByAnotherProgramIsRefused) {
   const std::wstring strName = UniqueSectionName(L"Foreign");
-  HANDLE hForeign =
-      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 72, strName.c_str());
-  ASSERT_NE(hForeign, nullptr);
+  CUniqueHandle hForeign(
+      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 72, strName.c_str()));
+  ASSERT_TRUE(hForeign);
   CTrafficSectionWriter writer;
   EXPECT_EQ(writer.Open(strName), SectionOpenResult::AlreadyPublished);
-  CloseHandle(hForeign);
+  hForeign.Reset();
   EXPECT_EQ(writer.Open(strName), SectionOpenResult::Opened);
 }
 

@@ -283,19 +283,17 @@ DWORD WINAPI SetAfter300Ms(void* hEvent) {
 TEST_F(RouterSource, TheCancelEventEndsAnExchangeUnderWay) {
   m_gateway.m_overrides = {{"GetAddonInfos", Dripping(false)}};
   Serve();
-  const HANDLE hCancel = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  CRouterSource source(DescriptionUrl(), 60'000, hCancel);
+  const CUniqueHandle hCancel(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  CRouterSource source(DescriptionUrl(), 60'000, hCancel.Get());
   ASSERT_EQ(source.Start(), L"");
-  const HANDLE hThread = CreateThread(nullptr, 0, SetAfter300Ms, hCancel, 0, nullptr);
+  const CUniqueHandle hThread(CreateThread(nullptr, 0, SetAfter300Ms, hCancel.Get(), 0, nullptr));
   const ULONGLONG nStart = GetTickCount64();
   const SourceReading reading = source.Read(1000);
   const ULONGLONG nElapsed = GetTickCount64() - nStart;
   EXPECT_EQ(reading.m_kind, SourceReading::Kind::Failed);
   EXPECT_EQ(reading.m_strError, L"router: GetAddonInfos stopped");
   EXPECT_LT(nElapsed, 5000u);
-  WaitForSingleObject(hThread, INFINITE);
-  CloseHandle(hThread);
-  CloseHandle(hCancel);
+  WaitForSingleObject(hThread.Get(), INFINITE);
 }
 
 TEST_F(RouterSource, RedirectsAreNotFollowedAndSaySo) {

@@ -76,20 +76,19 @@ TEST(PublisherClaim, HoldsTheNamesUntilReleasedAndTheStopEventIsItsOwn) {
 TEST(PublisherClaim, ANameLetGoOfWhileClaimingIsTakenAfterAll) {
   const std::wstring strName = UniqueSectionName(L"ClaimRace");
   // A publisher that is ending: its event is gone, its mutex goes 60 ms later.
-  HANDLE hMutex = CreateMutexW(nullptr, FALSE, PublisherMutexName(strName).c_str());
-  ASSERT_NE(hMutex, nullptr);
-  const HANDLE hThread = CreateThread(
+  CUniqueHandle hMutex(CreateMutexW(nullptr, FALSE, PublisherMutexName(strName).c_str()));
+  ASSERT_TRUE(hMutex);
+  const CUniqueHandle hThread(CreateThread(
       nullptr, 0,
       [](void* p) -> DWORD {
         Sleep(60);
-        CloseHandle(static_cast<HANDLE>(p));
+        static_cast<CUniqueHandle*>(p)->Reset();
         return 0;
       },
-      hMutex, 0, nullptr);
+      &hMutex, 0, nullptr));
   CPublisherClaim claim;
   EXPECT_EQ(claim.Claim(strName), ClaimResult::Claimed);
-  WaitForSingleObject(hThread, INFINITE);
-  CloseHandle(hThread);
+  WaitForSingleObject(hThread.Get(), INFINITE);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "common/UniqueHandle.h"
 #include "publisher/system/PublisherNames.h"
 #include "publisher/system/PublisherStop.h"
 #include "support/ChildProcess.h"
@@ -147,17 +148,6 @@ INSTANTIATE_TEST_SUITE_P(Variants, DripFeedingRouterAtLogOff,
                                                                           : "Windowless";
                          });
 
-// A named object made by the test, as another program would make it.
-struct NamedObject {
-  explicit NamedObject(HANDLE h) : m_h(h) {}
-  ~NamedObject() {
-    if (m_h != nullptr) CloseHandle(m_h);
-  }
-  NamedObject(const NamedObject&) = delete;
-  NamedObject& operator=(const NamedObject&) = delete;
-  HANDLE m_h;
-};
-
 TEST(PublisherNamesTakenFirst, AreNotTrustedAndThePublisherSaysSoAndLeaves) {
   struct Case {
     bool bEvent;
@@ -180,10 +170,10 @@ TEST(PublisherNamesTakenFirst, AreNotTrustedAndThePublisherSaysSoAndLeaves) {
   };
   for (const Case& c : kCases) {
     const std::wstring strName = UniqueSectionName(L"Taken");
-    const NamedObject event(
+    const CUniqueHandle event(
         c.bEvent ? CreateEventW(nullptr, TRUE, FALSE, PublisherStopEventName(strName).c_str())
                  : nullptr);
-    const NamedObject mutex(
+    const CUniqueHandle mutex(
         c.bMutex ? CreateMutexW(nullptr, FALSE, PublisherMutexName(strName).c_str()) : nullptr);
     const ChildResult result =
         RunPublisher(SectionArg(strName) + L"--source demo --interval 100", 10'000);
@@ -197,34 +187,34 @@ TEST(PublisherNamesTakenFirst, AreNotTrustedAndThePublisherSaysSoAndLeaves) {
     EXPECT_EQ(result.m_strErr, line);
     EXPECT_FALSE(ReadSection(strName)) << line;
     if (c.bEvent) {
-      EXPECT_EQ(WaitForSingleObject(event.m_h, 0), WAIT_TIMEOUT) << "the publisher set it";
+      EXPECT_EQ(WaitForSingleObject(event.Get(), 0), WAIT_TIMEOUT) << "the publisher set it";
     }
   }
 }
 
 TEST(PublisherStopCommand, DoesNotSetAnEventThatNoPublisherHolds) {
   const std::wstring strName = UniqueSectionName(L"StopSquatted");
-  const NamedObject event(
+  const CUniqueHandle event(
       CreateEventW(nullptr, TRUE, FALSE, PublisherStopEventName(strName).c_str()));
   const ChildResult result = RunPublisher(SectionArg(strName) + L"--stop", 10'000);
   EXPECT_EQ(result.m_dwExitCode, 6u);
   EXPECT_EQ(result.m_strErr, "nimbrel-publisher: no publisher is running\r\n");
-  EXPECT_EQ(WaitForSingleObject(event.m_h, 0), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForSingleObject(event.Get(), 0), WAIT_TIMEOUT);
 }
 
 TEST(PublisherStopCommand, SaysSoWhenThePublisherDoesNotEnd) {
   // The test plays a publisher that never lets go.
   const std::wstring strName = UniqueSectionName(L"StopHung");
-  const NamedObject event(
+  const CUniqueHandle event(
       CreateEventW(nullptr, TRUE, FALSE, PublisherStopEventName(strName).c_str()));
-  const NamedObject mutex(CreateMutexW(nullptr, FALSE, PublisherMutexName(strName).c_str()));
+  const CUniqueHandle mutex(CreateMutexW(nullptr, FALSE, PublisherMutexName(strName).c_str()));
   const ChildResult result = RunPublisher(SectionArg(strName) + L"--stop", 30'000);
   EXPECT_TRUE(result.m_bExited);
   EXPECT_EQ(result.m_dwExitCode, 9u);
   EXPECT_EQ(result.m_strErr,
             "nimbrel-publisher: asked the running publisher to stop, but it was still running "
             "after 8 s\r\n");
-  EXPECT_EQ(WaitForSingleObject(event.m_h, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(event.Get(), 0), WAIT_OBJECT_0);
 }
 
 }  // namespace

@@ -142,13 +142,13 @@ TEST_F(SsdpDiscovery, SilenceEndsAfterTheWait) {
 
 TEST_F(SsdpDiscovery, TheCancelEventEndsTheSearchAtOnce) {
   Answer([] { return std::vector<std::string>{}; });
-  const HANDLE hCancel = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  const CUniqueHandle hCancel(CreateEventW(nullptr, TRUE, TRUE, nullptr));
   std::wstring strError;
   const ULONGLONG nStart = GetTickCount64();
-  EXPECT_EQ(DiscoverGatewayDescription(Target(), 30'000, hCancel, {kLoopback}, strError), L"");
+  EXPECT_EQ(DiscoverGatewayDescription(Target(), 30'000, hCancel.Get(), {kLoopback}, strError),
+            L"");
   EXPECT_LT(GetTickCount64() - nStart, 5000u);
   EXPECT_EQ(strError, L"stopped while searching for the router");
-  CloseHandle(hCancel);
 }
 
 // The routing table read as the system sees it: each default gateway is one
