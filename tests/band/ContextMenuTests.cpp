@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/RegistryKey.h"
 #include "support/BandFixture.h"
 #include "support/PopupMenuDriver.h"
 
@@ -69,12 +70,8 @@ class ContextMenuTest : public CBandTest {
   }
 
   static bool RunKeyExists() {
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS) {
-      return false;
-    }
-    RegCloseKey(hKey);
-    return true;
+    CRegistryKey key;
+    return key.Open(HKEY_CURRENT_USER, kRunKey, KEY_READ);
   }
 
   static std::wstring OwnPath() {
@@ -117,7 +114,7 @@ TEST_F(ContextMenuTest, OpensAtTheClickPointWithLockedAutostartAndCloseBetweenSe
 }
 
 TEST_F(ContextMenuTest, ShowsLockedCheckedWhileLocked) {
-  m_band->m_bLocked = TRUE;
+  Peer().m_bLocked = TRUE;
   const CPopupMenuDriver& menu = RightClick(CPopupMenuDriver::kDismiss);
   ASSERT_EQ(menu.Items().size(), 5u);
   EXPECT_TRUE(IsChecked(menu.Items()[0]));
@@ -126,14 +123,14 @@ TEST_F(ContextMenuTest, ShowsLockedCheckedWhileLocked) {
 
 TEST_F(ContextMenuTest, LockedTogglesTheLockAndSavesItWithThePosition) {
   RightClick(kLockedItem);
-  EXPECT_TRUE(m_band->m_bLocked);
+  EXPECT_TRUE(Peer().m_bLocked);
   EXPECT_EQ(ReadSetting(L"Locked"), 1u);
   ExpectSavedOnce(0, 1600);
 
   const CPopupMenuDriver& menu = RightClick(kLockedItem);
   ASSERT_EQ(menu.Items().size(), 5u);
   EXPECT_TRUE(IsChecked(menu.Items()[0])) << "the second menu shows the lock";
-  EXPECT_FALSE(m_band->m_bLocked);
+  EXPECT_FALSE(Peer().m_bLocked);
   EXPECT_EQ(ReadSetting(L"Locked"), 0u);
 }
 
@@ -241,7 +238,7 @@ TEST_F(ContextMenuTest, DismissingTheMenuChangesNothing) {
   ASSERT_TRUE(m_hkcu.SetString(kRunKey, kRunValue, L"C:\\Elsewhere\\Nimbrel.exe"));
   const CPopupMenuDriver& menu = RightClick(CPopupMenuDriver::kDismiss);
   ASSERT_TRUE(menu.SawMenu());
-  EXPECT_FALSE(m_band->m_bLocked);
+  EXPECT_FALSE(Peer().m_bLocked);
   EXPECT_FALSE(SettingsKeyExists());
   EXPECT_TRUE(ReadRunEntry().has_value());
   EXPECT_TRUE(DebugLines(L"Autostart:").empty());
@@ -253,8 +250,10 @@ TEST_F(ContextMenuTest, TheMenuIsGoneAfterEveryPath) {
   for (int nItem : {CPopupMenuDriver::kDismiss, kLockedItem, kAutostartItem, kCloseItem}) {
     const CPopupMenuDriver& menu = RightClick(nItem);
     ASSERT_TRUE(menu.SawMenu());
-    HWND hMenuWnd = FindWindowW(L"#32768", nullptr);
-    EXPECT_TRUE(hMenuWnd == nullptr || !IsWindowVisible(hMenuWnd)) << nItem;
+    // Closed by the choice itself, not by the driver's cancel, and no menu
+    // window is left on screen once the call has returned.
+    EXPECT_TRUE(menu.EndedByItsKeys()) << nItem;
+    EXPECT_EQ(FindVisibleMenuWindow(), nullptr) << nItem;
     ASSERT_NE(menu.Menu(), nullptr) << nItem;
     EXPECT_FALSE(IsMenu(menu.Menu())) << "destroyed, item " << nItem;
   }

@@ -9,16 +9,6 @@ constexpr wchar_t kMenuWindowClass[] = L"#32768";
 constexpr auto kWaitForMenu = std::chrono::seconds(10);
 constexpr auto kWaitForClose = std::chrono::seconds(3);
 
-[[nodiscard]] HWND FindVisibleMenuWindow() noexcept {
-  HWND hWnd = nullptr;
-  while ((hWnd = FindWindowExW(nullptr, hWnd, kMenuWindowClass, nullptr)) != nullptr) {
-    if (IsWindowVisible(hWnd)) {
-      return hWnd;
-    }
-  }
-  return nullptr;
-}
-
 template <typename Predicate>
 bool WaitFor(Predicate done, std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;
@@ -37,6 +27,16 @@ void PostKey(HWND hWnd, WPARAM vk) noexcept {
 }
 
 }  // namespace
+
+HWND FindVisibleMenuWindow() noexcept {
+  HWND hWnd = nullptr;
+  while ((hWnd = FindWindowExW(nullptr, hWnd, kMenuWindowClass, nullptr)) != nullptr) {
+    if (IsWindowVisible(hWnd)) {
+      return hWnd;
+    }
+  }
+  return nullptr;
+}
 
 CPopupMenuDriver::CPopupMenuDriver(int nChoosePosition)
     : m_nChoosePosition(nChoosePosition), m_thread([this] { Run(); }) {}
@@ -98,7 +98,9 @@ void CPopupMenuDriver::Run() noexcept {
     PostKey(hMenuWnd, VK_RETURN);
   }
 
-  if (!WaitFor([&] { return !IsWindow(hMenuWnd) || !IsWindowVisible(hMenuWnd); }, kWaitForClose)) {
+  m_bEndedByItsKeys =
+      WaitFor([&] { return !IsWindow(hMenuWnd) || !IsWindowVisible(hMenuWnd); }, kWaitForClose);
+  if (!m_bEndedByItsKeys) {
     PostKey(hMenuWnd, VK_ESCAPE);
     PostMessageW(hMenuWnd, WM_CANCELMODE, 0, 0);
   }

@@ -36,14 +36,21 @@ class CPopupMenuDriver {
   [[nodiscard]] const std::vector<SeenMenuItem>& Items() const noexcept { return m_items; }
   // The menu handle the menu window was showing.
   [[nodiscard]] HMENU Menu() const noexcept { return m_hMenu; }
+  // Whether the menu went away on the keys that chose or dismissed it; false
+  // when it stayed open and the driver had to cancel it.
+  [[nodiscard]] bool EndedByItsKeys() const noexcept { return m_bEndedByItsKeys; }
 
  private:
   void Run() noexcept;
 
   int m_nChoosePosition;
   std::atomic<bool> m_bSawMenu{false};
+  std::atomic<bool> m_bEndedByItsKeys{false};
   POINT m_ptMenu{};
   HMENU m_hMenu = nullptr;
   std::vector<SeenMenuItem> m_items;
   std::thread m_thread;
 };
+
+// Any menu window that is still shown, of any thread.
+[[nodiscard]] HWND FindVisibleMenuWindow() noexcept;
