@@ -63,11 +63,15 @@ int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source,
     }
   };
   for (;;) {
-    if (!wait(dwDelayMs)) return kExitOk;
+    if (!wait(dwDelayMs)) {
+      return kExitOk;
+    }
 
     const SourceReading reading = source.Read(MonotonicMs());
     // A reading cut short by the stop is no news: nothing is published or said of it.
-    if (WaitForSingleObject(hStop, 0) != WAIT_TIMEOUT) return kExitOk;
+    if (WaitForSingleObject(hStop, 0) != WAIT_TIMEOUT) {
+      return kExitOk;
+    }
     if (reading.m_kind == SourceReading::Kind::Skip) {
       dwDelayMs = options.m_nIntervalMs;
       continue;
@@ -76,11 +80,14 @@ int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source,
     publish(reading.m_sample);
 
     if (reading.m_kind == SourceReading::Kind::Sample) {
-      if (nFailures != 0 && !options.m_bOnce)
+      if (nFailures != 0 && !options.m_bOnce) {
         output.Error(L"nimbrel-publisher: the source works again");
+      }
       nFailures = 0;
       strLastError.clear();
-      if (options.m_bOnce) return kExitOk;
+      if (options.m_bOnce) {
+        return kExitOk;
+      }
       dwDelayMs = options.m_nIntervalMs;
       continue;
     }

@@ -88,7 +88,9 @@ int PublisherMain(const ParseResult& parsed, COutputSink& output) noexcept {
     return RunAutostartCommand(options, ModuleDirectory() + kWindowlessExeName, output);
   }
 
-  if (options.m_bStop) return StopRunningPublisher(options.m_strSectionName, output);
+  if (options.m_bStop) {
+    return StopRunningPublisher(options.m_strSectionName, output);
+  }
 
   // The names first: whoever holds them is the publisher, or is refused.
   CPublisherClaim claim;
@@ -144,7 +146,9 @@ int PublisherMain(const ParseResult& parsed, COutputSink& output) noexcept {
     pSource = std::make_unique<CRetryingStart>(std::move(pSource), strSetupError);
   }
 
-  if (options.m_bVerbose) output.Line(L"nimbrel-publisher: publishing; press Ctrl+C to stop");
+  if (options.m_bVerbose) {
+    output.Line(L"nimbrel-publisher: publishing; press Ctrl+C to stop");
+  }
   output.Note(L"nimbrel-publisher " + std::wstring(kNimbrelVersionText) + L" publishing (process " +
               std::to_wstring(GetCurrentProcessId()) + L")");
 

@@ -9,22 +9,32 @@
 namespace {
 
 std::optional<std::uint64_t> ParseUnsigned(std::wstring_view text, int nBase, std::uint64_t nMax) {
-  if (text.empty() || text.size() > 20) return std::nullopt;
+  if (text.empty() || text.size() > 20) {
+    return std::nullopt;
+  }
   std::string narrow;
   for (wchar_t ch : text) {
-    if (ch > 0x7F) return std::nullopt;
+    if (ch > 0x7F) {
+      return std::nullopt;
+    }
     narrow.push_back(static_cast<char>(ch));
   }
   std::uint64_t nValue = 0;
   const char* pEnd = narrow.data() + narrow.size();
   const auto [ptr, ec] = std::from_chars(narrow.data(), pEnd, nValue, nBase);
-  if (ec != std::errc() || ptr != pEnd || nValue > nMax) return std::nullopt;
+  if (ec != std::errc() || ptr != pEnd || nValue > nMax) {
+    return std::nullopt;
+  }
   return nValue;
 }
 
 std::optional<std::uint64_t> ParseColor(std::wstring_view text) {
-  if (!text.empty() && text.front() == L'#') text.remove_prefix(1);
-  if (text.size() != 6) return std::nullopt;
+  if (!text.empty() && text.front() == L'#') {
+    text.remove_prefix(1);
+  }
+  if (text.size() != 6) {
+    return std::nullopt;
+  }
   return ParseUnsigned(text, 16, 0xFFFFFF);
 }
 
@@ -74,7 +84,9 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
     const std::size_t nFirst = i;
     const std::wstring_view arg = args[i];
     const auto value = [&]() -> std::optional<std::wstring_view> {
-      if (i + 1 >= args.size()) return std::nullopt;
+      if (i + 1 >= args.size()) {
+        return std::nullopt;
+      }
       return args[++i];
     };
     const auto missing = [&] {
@@ -108,7 +120,9 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
       options.m_bVerbose = true;
     } else if (arg == L"--source") {
       const auto text = value();
-      if (!text) return missing();
+      if (!text) {
+        return missing();
+      }
       if (*text == L"auto") {
         options.m_source = SourceKind::Auto;
       } else if (*text == L"demo") {
@@ -123,18 +137,26 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
       }
     } else if (arg == L"--seed") {
       const auto text = value();
-      if (!text) return missing();
+      if (!text) {
+        return missing();
+      }
       const auto nSeed = ParseUnsigned(*text, 10, std::numeric_limits<std::uint64_t>::max());
-      if (!nSeed) return Fail(options, L"--seed needs a whole number, not " + Quoted(*text));
+      if (!nSeed) {
+        return Fail(options, L"--seed needs a whole number, not " + Quoted(*text));
+      }
       options.m_nSeed = *nSeed;
       bSeedGiven = true;
     } else if (arg == L"--adapter") {
       const auto text = value();
-      if (!text || text->empty()) return missing();
+      if (!text || text->empty()) {
+        return missing();
+      }
       options.m_strAdapter = *text;
     } else if (arg == L"--router") {
       const auto text = value();
-      if (!text || text->empty()) return missing();
+      if (!text || text->empty()) {
+        return missing();
+      }
       if (*text != L"auto" && text->substr(0, 7) != L"http://") {
         return Fail(
             options,
@@ -143,18 +165,23 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
       options.m_strRouter = *text;
     } else if (arg == L"--color-down" || arg == L"--color-up") {
       const auto text = value();
-      if (!text) return missing();
+      if (!text) {
+        return missing();
+      }
       const auto nColor = ParseColor(*text);
-      if (!nColor)
+      if (!nColor) {
         return Fail(options, std::wstring(arg) +
                                  std::wstring(L" needs six hex digits RRGGBB, not ") +
                                  Quoted(*text));
+      }
       const bool bDown = arg == L"--color-down";
       (bDown ? options.m_nColorDown : options.m_nColorUp) = *nColor;
       (bDown ? options.m_bColorDownGiven : options.m_bColorUpGiven) = true;
     } else if (arg == L"--interval") {
       const auto text = value();
-      if (!text) return missing();
+      if (!text) {
+        return missing();
+      }
       const auto nMs = ParseUnsigned(*text, 10, std::numeric_limits<std::uint32_t>::max());
       if (!nMs || *nMs < kMinIntervalMs || *nMs > kMaxIntervalMs) {
         return Fail(options, L"--interval needs milliseconds from " +
@@ -164,22 +191,29 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
       options.m_nIntervalMs = static_cast<std::uint32_t>(*nMs);
     } else if (arg == L"--max-down" || arg == L"--max-up") {
       const auto text = value();
-      if (!text) return missing();
+      if (!text) {
+        return missing();
+      }
       const auto nMax = ParseUnsigned(
           *text, 10, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()));
-      if (!nMax)
+      if (!nMax) {
         return Fail(options, std::wstring(arg) +
                                  std::wstring(L" needs bytes per second as a whole number, not ") +
                                  Quoted(*text));
+      }
       (arg == L"--max-down" ? options.m_nMaxDown : options.m_nMaxUp) =
           static_cast<std::int64_t>(*nMax);
     } else if (arg == L"--section-name") {
       const auto text = value();
-      if (!text || text->empty()) return missing();
+      if (!text || text->empty()) {
+        return missing();
+      }
       options.m_strSectionName = *text;
     } else if (arg == L"--log-folder") {
       const auto text = value();
-      if (!text || text->empty()) return missing();
+      if (!text || text->empty()) {
+        return missing();
+      }
       options.m_strLogFolder = *text;
     } else {
       return Fail(options, L"unknown option " + Quoted(arg) + L"; run with --help for the list");

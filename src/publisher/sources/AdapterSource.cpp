@@ -39,21 +39,30 @@ std::wstring NoSuchAdapter(const std::wstring& strName) {
 
 std::optional<std::vector<InterfaceCounters>> ReadInterfaceTable() {
   MIB_IF_TABLE2* pTable = nullptr;
-  if (GetIfTable2(&pTable) != NO_ERROR || pTable == nullptr) return std::nullopt;
+  if (GetIfTable2(&pTable) != NO_ERROR || pTable == nullptr) {
+    return std::nullopt;
+  }
   std::vector<InterfaceCounters> rows;
   rows.reserve(pTable->NumEntries);
-  for (ULONG i = 0; i < pTable->NumEntries; ++i) rows.push_back(FromRow(pTable->Table[i]));
+  for (ULONG i = 0; i < pTable->NumEntries; ++i) {
+    rows.push_back(FromRow(pTable->Table[i]));
+  }
   FreeMibTable(pTable);
   return rows;
 }
 
 std::wstring CAdapterSource::Start() {
   const auto rows = ReadInterfaceTable();
-  if (!rows)
+  if (!rows) {
     return L"cannot read this PC's network interfaces (GetIfTable2 failed); try --source demo";
-  if (m_strName.empty()) return {};
+  }
+  if (m_strName.empty()) {
+    return {};
+  }
   const auto totals = SumAdapters(*rows, m_strName);
-  if (!totals) return NoSuchAdapter(m_strName);
+  if (!totals) {
+    return NoSuchAdapter(m_strName);
+  }
   m_nLuid = totals->m_luids.front();
   return {};
 }
@@ -63,12 +72,18 @@ std::optional<AdapterTotals> CAdapterSource::ReadNamed() {
   row.InterfaceLuid.Value = m_nLuid;
   if (GetIfEntry2(&row) == NO_ERROR) {
     auto totals = SumAdapters({FromRow(row)}, m_strName);
-    if (totals) return totals;
+    if (totals) {
+      return totals;
+    }
   }
   const auto rows = ReadInterfaceTable();
-  if (!rows) return std::nullopt;
+  if (!rows) {
+    return std::nullopt;
+  }
   const auto totals = SumAdapters(*rows, m_strName);
-  if (totals) m_nLuid = totals->m_luids.front();
+  if (totals) {
+    m_nLuid = totals->m_luids.front();
+  }
   return totals;
 }
 
@@ -89,6 +104,8 @@ SourceReading CAdapterSource::Read(std::uint64_t nNowMs) {
     }
   }
   const auto sample = m_tracker.Add(*totals, nNowMs);
-  if (!sample) return {};
+  if (!sample) {
+    return {};
+  }
   return SampleReading(*sample);
 }

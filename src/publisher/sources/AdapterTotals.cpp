@@ -25,7 +25,9 @@ std::optional<AdapterTotals> SumAdapters(const std::vector<InterfaceCounters>& i
   bool bMatched = false;
   for (const InterfaceCounters& row : interfaces) {
     if (strName.empty()) {
-      if (ClassifyAdapter(row) != AdapterKind::Counted) continue;
+      if (ClassifyAdapter(row) != AdapterKind::Counted) {
+        continue;
+      }
     } else if (!SameText(row.m_strAlias, strName) && !SameText(row.m_strDescription, strName)) {
       continue;
     }
@@ -35,9 +37,13 @@ std::optional<AdapterTotals> SumAdapters(const std::vector<InterfaceCounters>& i
     totals.m_nOutOctets += row.m_nOutOctets;
     totals.m_nMaxDown += LinkBytes(row.m_nReceiveLinkBits);
     totals.m_nMaxUp += LinkBytes(row.m_nTransmitLinkBits);
-    if (!strName.empty()) break;
+    if (!strName.empty()) {
+      break;
+    }
   }
-  if (!strName.empty() && !bMatched) return std::nullopt;
+  if (!strName.empty() && !bMatched) {
+    return std::nullopt;
+  }
   std::sort(totals.m_luids.begin(), totals.m_luids.end());
   return totals;
 }
@@ -54,7 +60,9 @@ std::optional<TrafficSample> CAdapterRateTracker::Add(const AdapterTotals& total
   m_nLastMs = nNowMs;
   const std::optional<std::int64_t> nDown = m_down.Add(totals.m_nInOctets, nNowMs);
   const std::optional<std::int64_t> nUp = m_up.Add(totals.m_nOutOctets, nNowMs);
-  if (!nDown || !nUp) return std::nullopt;
+  if (!nDown || !nUp) {
+    return std::nullopt;
+  }
   TrafficSample sample;
   sample.m_nRateDown = *nDown;
   sample.m_nRateUp = *nUp;

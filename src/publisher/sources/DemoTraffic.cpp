@@ -34,7 +34,9 @@ void CDemoTraffic::StartPhase() noexcept {
 }
 
 TrafficSample CDemoTraffic::Next() noexcept {
-  if (m_nStep >= m_nLength) StartPhase();
+  if (m_nStep >= m_nLength) {
+    StartPhase();
+  }
   TrafficSample sample;
   sample.m_nMaxDown = kDemoMaxDown;
   sample.m_nMaxUp = kDemoMaxUp;
@@ -51,8 +53,12 @@ TrafficSample CDemoTraffic::Next() noexcept {
       constexpr int kRampSteps = 4;
       const int nLeft = m_nLength - m_nStep;
       std::int64_t nLevel = m_nTarget;
-      if (m_nStep < kRampSteps) nLevel = m_nTarget * (m_nStep + 1) / (kRampSteps + 1);
-      if (nLeft <= 1) nLevel = m_nTarget / 4;
+      if (m_nStep < kRampSteps) {
+        nLevel = m_nTarget * (m_nStep + 1) / (kRampSteps + 1);
+      }
+      if (nLeft <= 1) {
+        nLevel = m_nTarget / 4;
+      }
       const std::int64_t nJitter = nLevel / 20;
       sample.m_nRateDown = nLevel + Between(-nJitter, nJitter);
       // Acknowledgements ride upstream at about 1.5 % of the download.

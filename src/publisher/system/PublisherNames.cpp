@@ -5,7 +5,9 @@ namespace {
 // A backslash would move the object into another namespace ("Local\", "Global\").
 std::wstring Suffixed(const wchar_t* pszPrefix, const std::wstring& strSectionName) {
   std::wstring strName = pszPrefix;
-  for (wchar_t ch : strSectionName) strName.push_back(ch == L'\\' ? L'_' : ch);
+  for (wchar_t ch : strSectionName) {
+    strName.push_back(ch == L'\\' ? L'_' : ch);
+  }
   return strName;
 }
 

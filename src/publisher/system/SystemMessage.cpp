@@ -7,7 +7,8 @@ std::wstring SystemMessage(DWORD dwError) {
                      0, szText, static_cast<DWORD>(std::size(szText)), nullptr);
   std::wstring text(szText, cch);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
-                           text.back() == L'.'))
+                           text.back() == L'.')) {
     text.pop_back();
+  }
   return L"error " + std::to_wstring(dwError) + (text.empty() ? L"" : L": " + text);
 }
