@@ -57,7 +57,7 @@ bool IsAutostartMode(std::wstring_view arg) { return arg == L"on" || arg == L"of
 
 // --autostart on registers exactly the other arguments, so they must make a
 // publisher that runs on its own until stopped.
-ParseResult CheckAutostartOn(const PublisherOptions& options, ParseResult registered) {
+ParseResult CheckAutostartOn(const PublisherOptions& options, const ParseResult& registered) {
   if (!registered.m_bOk) {
     return Fail(options, registered.m_strError);
   }

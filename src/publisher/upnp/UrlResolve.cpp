@@ -193,7 +193,7 @@ ControlUrlResult ResolveControlUrl(std::wstring_view descriptionUrl, std::wstrin
   }
 
   if (!urlBase.empty()) {
-    const ControlUrlResult base = Judge(*home, urlBase, true);
+    ControlUrlResult base = Judge(*home, urlBase, true);
     if (base.m_verdict != ControlUrlVerdict::Ok) {
       return base;
     }
