@@ -23,7 +23,7 @@
 
 inline constexpr wchar_t kLogFileName[] = L"publisher.log";
 inline constexpr wchar_t kPreviousLogFileName[] = L"publisher.log.1";
-inline constexpr std::uint64_t kMaxLogBytes = 1024 * 1024;
+inline constexpr std::uint64_t kMaxLogBytes = std::uint64_t{1024} * 1024;
 
 // %LOCALAPPDATA%\Nimbrel, or empty when Windows does not say where that is.
 [[nodiscard]] std::wstring DefaultLogFolder();

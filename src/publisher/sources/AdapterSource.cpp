@@ -80,7 +80,7 @@ std::optional<AdapterTotals> CAdapterSource::ReadNamed() {
   if (!rows) {
     return std::nullopt;
   }
-  const auto totals = SumAdapters(*rows, m_strName);
+  auto totals = SumAdapters(*rows, m_strName);
   if (totals) {
     m_nLuid = totals->m_luids.front();
   }

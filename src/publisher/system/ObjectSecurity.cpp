@@ -106,7 +106,9 @@ bool CObjectSecurity::Build(DWORD dwInteractiveAccess) noexcept {
           ? GetLengthSid(reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid)
           : 0;
   const DWORD cbAce = sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD);
-  m_dacl.assign(sizeof(ACL) + cbDefault + 2 * cbAce + cbUser + GetLengthSid(interactive.Get()), 0);
+  m_dacl.assign(
+      sizeof(ACL) + cbDefault + 2 * std::size_t{cbAce} + cbUser + GetLengthSid(interactive.Get()),
+      0);
   const auto pDacl = reinterpret_cast<PACL>(m_dacl.data());
   if (!InitializeAcl(pDacl, static_cast<DWORD>(m_dacl.size()), ACL_REVISION)) {
     return Fail();
