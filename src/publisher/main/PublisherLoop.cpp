@@ -33,14 +33,18 @@ int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source,
   std::wstring strLastError;
   PublisherOptions shown = options;
   const bool bFollowTheme = FollowsTaskbarTheme(options);
-  if (bFollowTheme) ApplyTaskbarTheme(shown, ReadTaskbarTheme());
+  if (bFollowTheme) {
+    ApplyTaskbarTheme(shown, ReadTaskbarTheme());
+  }
   bool bPublished = false;
   TrafficSample lastSample;
   const auto publish = [&](const TrafficSample& sample) {
     nSequence = nSequence == 0 ? FirstSequence(WallClockTicks()) : NextSequence(nSequence);
     const SharedTrafficRecord record = BuildTrafficRecord(sample, shown, nSequence);
     writer.Publish(record);
-    if (options.m_bVerbose || options.m_bOnce) output.Line(FormatTrafficRecord(record));
+    if (options.m_bVerbose || options.m_bOnce) {
+      output.Line(FormatTrafficRecord(record));
+    }
     bPublished = true;
     lastSample = sample;
   };
@@ -53,13 +57,21 @@ int RunPublisherLoop(const PublisherOptions& options, ITrafficSource& source,
       const ULONGLONG nNow = GetTickCount64();
       const DWORD dwLeft = nNow >= nEnd ? 0 : static_cast<DWORD>(nEnd - nNow);
       const DWORD dwWait = WaitForMultipleObjects(nHandles, handles, FALSE, dwLeft);
-      if (dwWait == WAIT_TIMEOUT) return true;
-      if (dwWait != WAIT_OBJECT_0 + 1) return false;
+      if (dwWait == WAIT_TIMEOUT) {
+        return true;
+      }
+      if (dwWait != WAIT_OBJECT_0 + 1) {
+        return false;
+      }
       ResetEvent(hThemeChanged);
-      if (!bFollowTheme) continue;
+      if (!bFollowTheme) {
+        continue;
+      }
       const PublisherOptions before = shown;
       ApplyTaskbarTheme(shown, ReadTaskbarTheme());
-      if (bPublished && !(shown == before)) publish(lastSample);
+      if (bPublished && !(shown == before)) {
+        publish(lastSample);
+      }
     }
   };
   for (;;) {

@@ -55,7 +55,9 @@ std::unique_ptr<ITrafficSource> MakeSource(const PublisherOptions& options, HAND
       break;
     case SourceKind::Auto: {
       AutoSourceSettings settings;
-      if (!options.m_strRouter.empty()) settings.m_strRouter = options.m_strRouter;
+      if (!options.m_strRouter.empty()) {
+        settings.m_strRouter = options.m_strRouter;
+      }
       settings.m_strAdapter = options.m_strAdapter;
       settings.m_hCancel = hStop;
       return std::make_unique<CAutoSource>(std::move(settings), output);

@@ -258,8 +258,12 @@ ParseResult ParsePublisherOptions(const std::vector<std::wstring_view>& args) {
 
 void ApplyTaskbarTheme(PublisherOptions& options, const TaskbarTheme& theme) noexcept {
   const LineColors colors = ThemeLineColors(theme);
-  if (!options.m_bColorDownGiven) options.m_nColorDown = colors.m_nDown;
-  if (!options.m_bColorUpGiven) options.m_nColorUp = colors.m_nUp;
+  if (!options.m_bColorDownGiven) {
+    options.m_nColorDown = colors.m_nDown;
+  }
+  if (!options.m_bColorUpGiven) {
+    options.m_nColorUp = colors.m_nUp;
+  }
 }
 
 std::wstring_view PublisherUsage() noexcept {

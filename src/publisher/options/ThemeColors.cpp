@@ -28,7 +28,9 @@ std::uint32_t Readable(std::uint32_t nRgb, std::uint32_t nBackground,
                        std::uint32_t nTarget) noexcept {
   for (std::uint32_t nStep = 0; nStep < 255; ++nStep) {
     const std::uint32_t nMixed = MixTowards(nRgb, nTarget, nStep);
-    if (ContrastRatio(nMixed, nBackground) >= kMinContrast) return nMixed;
+    if (ContrastRatio(nMixed, nBackground) >= kMinContrast) {
+      return nMixed;
+    }
   }
   return nTarget == 0 ? 0x000000 : 0xFFFFFF;
 }
@@ -49,12 +51,16 @@ double ContrastRatio(std::uint32_t nRgbA, std::uint32_t nRgbB) noexcept {
 bool ShowsAccent(const TaskbarTheme& theme) noexcept { return theme.m_bAccent && !theme.m_bLight; }
 
 std::uint32_t TaskbarColor(const TaskbarTheme& theme) noexcept {
-  if (ShowsAccent(theme)) return theme.m_nAccent & 0xFFFFFF;
+  if (ShowsAccent(theme)) {
+    return theme.m_nAccent & 0xFFFFFF;
+  }
   return theme.m_bLight ? kLightTaskbar : kDarkTaskbar;
 }
 
 LineColors ThemeLineColors(const TaskbarTheme& theme) noexcept {
-  if (!ShowsAccent(theme)) return theme.m_bLight ? kColorsOnLight : kColorsOnDark;
+  if (!ShowsAccent(theme)) {
+    return theme.m_bLight ? kColorsOnLight : kColorsOnDark;
+  }
   const std::uint32_t nAccent = TaskbarColor(theme);
   const bool bLightText = ContrastRatio(0xFFFFFF, nAccent) >= ContrastRatio(0x000000, nAccent);
   const LineColors base = bLightText ? kColorsOnDark : kColorsOnLight;
