@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/UniqueHandle.h"
 #include "publisher/main/PublisherMain.h"
 #include "publisher/options/PublisherOptions.h"
 #include "publisher/system/PublisherStop.h"
@@ -102,15 +103,17 @@ class ThemeFollow : public ::testing::Test {
     // One record a minute: a change seen sooner came from the broadcast.
     m_run.args = {L"--source", L"demo", L"--interval", L"60000", L"--section-name", m_strName};
     m_run.args.insert(m_run.args.end(), extra.begin(), extra.end());
-    m_hThread = CreateThread(nullptr, 0, RunPublisher, &m_run, 0, nullptr);
-    ASSERT_NE(m_hThread, nullptr);
+    m_hThread.Reset(CreateThread(nullptr, 0, RunPublisher, &m_run, 0, nullptr));
+    ASSERT_TRUE(m_hThread);
   }
   void TearDown() override {
-    if (m_hThread == nullptr) return;
+    if (!m_hThread) {
+      return;
+    }
     CRecordingSink stop;
     EXPECT_EQ(StopRunningPublisher(m_strName, stop), 0);
-    EXPECT_EQ(WaitForSingleObject(m_hThread, 10'000), WAIT_OBJECT_0);
-    CloseHandle(m_hThread);
+    EXPECT_EQ(WaitForSingleObject(m_hThread.Get(), 10'000), WAIT_OBJECT_0);
+    m_hThread.Reset();
     EXPECT_EQ(m_run.nExit, 0);
   }
   // Changes the look, tells everyone, and gives the time the new colours took.
@@ -137,7 +140,7 @@ class ThemeFollow : public ::testing::Test {
   CRegistryOverride m_user{HKEY_CURRENT_USER};
   std::wstring m_strName;
   PublisherRun m_run;
-  HANDLE m_hThread = nullptr;
+  CUniqueHandle m_hThread;
 };
 
 TEST_F(ThemeFollow, LightDarkAndAccentReachTheRecordAsSoonAsWindowsTellsOfThem) {
