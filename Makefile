@@ -8,6 +8,7 @@
 #   make coverage both builds with coverage counters, the whole suite, a report
 #   make preview  render real frames into docs/*.png
 #   make format   format the C++ sources (make test checks they are)
+#   make lint     clang-tidy over src/ and tools/, both builds (make test runs it)
 #   make dist     the download: $(BUILD)/dist/Nimbrel-<version>-win-x64.zip, the installer
 #                 Nimbrel-<version>-setup.exe and SHA256SUMS
 BUILD ?= build
@@ -24,7 +25,7 @@ CLANG_FORMAT := clang-format-14
 SOURCES = $(shell find src tools tests -name '*.cpp' -o -name '*.h' | sort)
 
 .PHONY: setup build build-native build-windows build-fuzz configure-windows test test-native \
-        test-fuzz test-windows format format-check check-rooms bench soak coverage fuzz preview run dist clean
+        test-fuzz test-windows format format-check check-rooms lint bench soak coverage fuzz preview run dist clean
 
 setup:
 	@scripts/setup.sh
@@ -49,7 +50,7 @@ dist: configure-windows
 	cmake --build $(WINDOWS) -j $(JOBS) --target dist
 
 test: build
-	$(MAKE) --no-print-directory format-check check-rooms test-native test-fuzz test-windows
+	$(MAKE) --no-print-directory format-check check-rooms lint test-native test-fuzz test-windows
 
 format: setup
 	$(CLANG_FORMAT) -i $(SOURCES)
@@ -60,6 +61,12 @@ format-check: setup
 # Each room of src/ includes only the rooms docs/architecture.md allows it.
 check-rooms:
 	scripts/check-rooms.sh
+
+# Both builds' compile commands: configured here when missing, nothing built.
+lint: setup
+	cmake --preset native -B $(NATIVE) >/dev/null
+	$(MAKE) --no-print-directory configure-windows
+	scripts/lint.sh $(NATIVE) $(WINDOWS) $(JOBS)
 
 test-native:
 	cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)

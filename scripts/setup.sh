@@ -12,6 +12,7 @@ packages=(
   iproute2                                   # a loopback-only network for the installer tests
   fonts-liberation                           # stands in for "Segoe UI" under Wine
   clang-format-14                            # the code's one formatting (make format)
+  clang-tidy-14                              # static analysis (make lint)
   clang-14 libclang-rt-14-dev llvm-14        # fuzzing: clang, libFuzzer, the symbolizer (make fuzz)
   gcovr                                      # line and branch coverage (make coverage)
 )
