@@ -217,7 +217,7 @@ void CDevTaskbar::FollowChildren() noexcept {
   };
   for (const auto& [hChild, rc] : now) {
     const auto it = std::find_if(m_seen.begin(), m_seen.end(),
-                                 [&](const auto& seen) { return seen.first == hChild; });
+                                 [hWnd = hChild](const auto& seen) { return seen.first == hWnd; });
     if (it == m_seen.end()) {
       repaint(rc);
     } else if (!SameRect(it->second, rc)) {
@@ -226,7 +226,8 @@ void CDevTaskbar::FollowChildren() noexcept {
     }
   }
   for (const auto& [hChild, rc] : m_seen) {
-    if (std::none_of(now.begin(), now.end(), [&](const auto& c) { return c.first == hChild; })) {
+    if (std::none_of(now.begin(), now.end(),
+                     [hWnd = hChild](const auto& c) { return c.first == hWnd; })) {
       repaint(rc);
     }
   }

@@ -21,27 +21,39 @@ class COffscreenVisual final : public TComObject<COffscreenVisual, IDComposition
       : m_link(std::move(pObserver), OffscreenObject::Visual, this) {}
   ~COffscreenVisual() { EmptySlot(m_pContent); }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override {
     return AnswerOnly({__uuidof(IUnknown), kIidCompositionVisual}, riid, ppv);
   }
 
-  HRESULT STDMETHODCALLTYPE SetOffsetX(float) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetOffsetX(IDCompositionAnimation*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetOffsetY(float) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetOffsetY(IDCompositionAnimation*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetTransform(const D2D_MATRIX_3X2_F&) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetTransform(IDCompositionTransform*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetTransformParent(IDCompositionVisual*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetEffect(IDCompositionEffect*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE
-  SetBitmapInterpolationMode(DCOMPOSITION_BITMAP_INTERPOLATION_MODE) override {
+  HRESULT STDMETHODCALLTYPE SetOffsetX(float) noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetOffsetX(IDCompositionAnimation*) noexcept override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE SetBorderMode(DCOMPOSITION_BORDER_MODE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetClip(const D2D_RECT_F&) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetClip(IDCompositionClip*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetOffsetY(float) noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetOffsetY(IDCompositionAnimation*) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetTransform(const D2D_MATRIX_3X2_F&) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetTransform(IDCompositionTransform*) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetTransformParent(IDCompositionVisual*) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetEffect(IDCompositionEffect*) noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE
+  SetBitmapInterpolationMode(DCOMPOSITION_BITMAP_INTERPOLATION_MODE) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetBorderMode(DCOMPOSITION_BORDER_MODE) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetClip(const D2D_RECT_F&) noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetClip(IDCompositionClip*) noexcept override { return E_NOTIMPL; }
 
-  HRESULT STDMETHODCALLTYPE SetContent(IUnknown* pContent) override {
+  HRESULT STDMETHODCALLTYPE SetContent(IUnknown* pContent) noexcept override {
     if (const HRESULT hr = m_link.Ask(&COffscreenObserver::SetContent, pContent); FAILED(hr)) {
       return hr;
     }
@@ -53,12 +65,15 @@ class COffscreenVisual final : public TComObject<COffscreenVisual, IDComposition
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE AddVisual(IDCompositionVisual*, BOOL, IDCompositionVisual*) override {
+  HRESULT STDMETHODCALLTYPE AddVisual(IDCompositionVisual*, BOOL,
+                                      IDCompositionVisual*) noexcept override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE RemoveVisual(IDCompositionVisual*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE RemoveAllVisuals() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetCompositeMode(DCOMPOSITION_COMPOSITE_MODE) override {
+  HRESULT STDMETHODCALLTYPE RemoveVisual(IDCompositionVisual*) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE RemoveAllVisuals() noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetCompositeMode(DCOMPOSITION_COMPOSITE_MODE) noexcept override {
     return E_NOTIMPL;
   }
 
@@ -74,11 +89,11 @@ class COffscreenTarget final : public TComObject<COffscreenTarget, IDComposition
       : m_link(std::move(pObserver), OffscreenObject::Target, this) {}
   ~COffscreenTarget() { EmptySlot(m_pRoot); }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override {
     return AnswerOnly({__uuidof(IUnknown), kIidCompositionTarget}, riid, ppv);
   }
 
-  HRESULT STDMETHODCALLTYPE SetRoot(IDCompositionVisual* pVisual) override {
+  HRESULT STDMETHODCALLTYPE SetRoot(IDCompositionVisual* pVisual) noexcept override {
     if (const HRESULT hr = m_link.Ask(&COffscreenObserver::SetRoot, pVisual); FAILED(hr)) {
       return hr;
     }
@@ -109,18 +124,20 @@ class COffscreenCompositionDevice final
 
   ~COffscreenCompositionDevice() { EmptySlot(m_pDxgiDevice); }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override {
     return AnswerOnly({__uuidof(IUnknown), __uuidof(IDCompositionDevice)}, riid, ppv);
   }
 
-  HRESULT STDMETHODCALLTYPE Commit() override { return m_link.Ask(&COffscreenObserver::Commit); }
-  HRESULT STDMETHODCALLTYPE WaitForCommitCompletion() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetFrameStatistics(DCOMPOSITION_FRAME_STATISTICS*) override {
+  HRESULT STDMETHODCALLTYPE Commit() noexcept override {
+    return m_link.Ask(&COffscreenObserver::Commit);
+  }
+  HRESULT STDMETHODCALLTYPE WaitForCommitCompletion() noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetFrameStatistics(DCOMPOSITION_FRAME_STATISTICS*) noexcept override {
     return E_NOTIMPL;
   }
 
   HRESULT STDMETHODCALLTYPE CreateTargetForHwnd(HWND hWnd, BOOL bTopmost,
-                                                IDCompositionTarget** ppTarget) override {
+                                                IDCompositionTarget** ppTarget) noexcept override {
     *ppTarget = nullptr;
     if (const HRESULT hr = m_link.Ask(&COffscreenObserver::CreateTargetForHwnd, hWnd, bTopmost);
         FAILED(hr)) {
@@ -137,7 +154,7 @@ class COffscreenCompositionDevice final
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE CreateVisual(IDCompositionVisual** ppVisual) override {
+  HRESULT STDMETHODCALLTYPE CreateVisual(IDCompositionVisual** ppVisual) noexcept override {
     *ppVisual = nullptr;
     if (const HRESULT hr = m_link.Ask(&COffscreenObserver::CreateVisual); FAILED(hr)) {
       return hr;
@@ -150,61 +167,71 @@ class COffscreenCompositionDevice final
   }
 
   HRESULT STDMETHODCALLTYPE CreateSurface(UINT, UINT, DXGI_FORMAT, DXGI_ALPHA_MODE,
-                                          IDCompositionSurface**) override {
+                                          IDCompositionSurface**) noexcept override {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE CreateVirtualSurface(UINT, UINT, DXGI_FORMAT, DXGI_ALPHA_MODE,
-                                                 IDCompositionVirtualSurface**) override {
+                                                 IDCompositionVirtualSurface**) noexcept override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE CreateSurfaceFromHandle(HANDLE, IUnknown**) override {
+  HRESULT STDMETHODCALLTYPE CreateSurfaceFromHandle(HANDLE, IUnknown**) noexcept override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE CreateSurfaceFromHwnd(HWND, IUnknown**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CreateTranslateTransform(IDCompositionTranslateTransform**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateScaleTransform(IDCompositionScaleTransform**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateRotateTransform(IDCompositionRotateTransform**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateSkewTransform(IDCompositionSkewTransform**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateMatrixTransform(IDCompositionMatrixTransform**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateTransformGroup(IDCompositionTransform**, UINT,
-                                                 IDCompositionTransform**) override {
+  HRESULT STDMETHODCALLTYPE CreateSurfaceFromHwnd(HWND, IUnknown**) noexcept override {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE
-  CreateTranslateTransform3D(IDCompositionTranslateTransform3D**) override {
+  CreateTranslateTransform(IDCompositionTranslateTransform**) noexcept override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE CreateScaleTransform3D(IDCompositionScaleTransform3D**) override {
+  HRESULT STDMETHODCALLTYPE CreateScaleTransform(IDCompositionScaleTransform**) noexcept override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE CreateRotateTransform3D(IDCompositionRotateTransform3D**) override {
+  HRESULT STDMETHODCALLTYPE
+  CreateRotateTransform(IDCompositionRotateTransform**) noexcept override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE CreateMatrixTransform3D(IDCompositionMatrixTransform3D**) override {
+  HRESULT STDMETHODCALLTYPE CreateSkewTransform(IDCompositionSkewTransform**) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE
+  CreateMatrixTransform(IDCompositionMatrixTransform**) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE CreateTransformGroup(IDCompositionTransform**, UINT,
+                                                 IDCompositionTransform**) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE
+  CreateTranslateTransform3D(IDCompositionTranslateTransform3D**) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE
+  CreateScaleTransform3D(IDCompositionScaleTransform3D**) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE
+  CreateRotateTransform3D(IDCompositionRotateTransform3D**) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE
+  CreateMatrixTransform3D(IDCompositionMatrixTransform3D**) noexcept override {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE CreateTransform3DGroup(IDCompositionTransform3D**, UINT,
-                                                   IDCompositionTransform3D**) override {
+                                                   IDCompositionTransform3D**) noexcept override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE CreateEffectGroup(IDCompositionEffectGroup**) override {
+  HRESULT STDMETHODCALLTYPE CreateEffectGroup(IDCompositionEffectGroup**) noexcept override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE CreateRectangleClip(IDCompositionRectangleClip**) override {
+  HRESULT STDMETHODCALLTYPE CreateRectangleClip(IDCompositionRectangleClip**) noexcept override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE CreateAnimation(IDCompositionAnimation**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CheckDeviceState(BOOL* pbValid) override {
+  HRESULT STDMETHODCALLTYPE CreateAnimation(IDCompositionAnimation**) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE CheckDeviceState(BOOL* pbValid) noexcept override {
     *pbValid = TRUE;
     return S_OK;
   }
